@@ -1,0 +1,4 @@
+#!/bin/sh
+# Placeholder for the real setup of this language.
+printf '%s\n' 'L’installation d’Aurora Ledger 7 Server (français) démarrerait ici.'
+exit 0

@@ -1,0 +1,4 @@
+#!/bin/sh
+# Placeholder for the real setup of this language.
+printf '%s\n' 'ここで Aurora Ledger 7 Server のセットアップ（日本語）が開始されます。'
+exit 0

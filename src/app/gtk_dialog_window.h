@@ -1,0 +1,47 @@
+// The dialog's window over GTK: a fixed-size top-level window whose client
+// area holds the view in a GtkFixed.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "app/dialog_window.h"
+
+namespace app {
+
+// The client area: 316 by 257 dialog units at 6 by 13 base units.
+inline constexpr int kClientWidth = 474;
+inline constexpr int kClientHeight = 418;
+
+class GtkDialogWindow final : public IDialogWindow {
+ public:
+  GtkDialogWindow();
+  ~GtkDialogWindow() override;
+  GtkDialogWindow(const GtkDialogWindow&) = delete;
+  GtkDialogWindow& operator=(const GtkDialogWindow&) = delete;
+
+  void SetEventSink(IDialogEvents* sink) { sink_ = sink; }
+  GtkFixed* client() const { return client_; }
+
+  void SetIcon(const std::string& icon, bool big) override;
+  void SetWindowText(const std::string& caption) override;
+  ClientSize GetClientRect() const override;
+  void EndDialog(int result) override;
+
+  // Shows the window and runs the main loop until the dialog ends; returns
+  // at once when it was ended during start-up.
+  int RunModal();
+
+ private:
+  static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
+
+  GtkWidget* window_;
+  GtkFixed* client_;
+  IDialogEvents* sink_ = nullptr;
+  GdkPixbuf* big_icon_ = nullptr;
+  GdkPixbuf* small_icon_ = nullptr;
+  GMainLoop* loop_;
+  bool ended_ = false;
+  int result_ = 0;
+};
+
+}  // namespace app

@@ -1,0 +1,17 @@
+// CLauncherApp: initialises the toolkit, runs the one dialog until it ends,
+// and lets the process exit.
+#pragma once
+
+namespace app {
+
+class CLauncherApp {
+ public:
+  // Returns the process's exit status: 0 once the dialog has ended, non-zero
+  // when the launcher cannot run at all (no display).
+  int Run(int argc, char** argv);
+
+ private:
+  bool InitInstance();
+};
+
+}  // namespace app

@@ -1,0 +1,259 @@
+#include "browser/webkit_browser.h"
+
+#include <memory>
+#include <utility>
+
+#include "pages/page_contract.h"
+#include "pages/page_library.h"
+
+namespace browser {
+namespace {
+
+struct SchemeData {
+  std::string library_dir;
+};
+
+void FinishWithError(WebKitURISchemeRequest* request, const std::string& message) {
+  GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, message.c_str());
+  webkit_uri_scheme_request_finish_error(request, error);
+  g_error_free(error);
+}
+
+void ServeResRequest(WebKitURISchemeRequest* request, gpointer data) {
+  const auto* scheme = static_cast<const SchemeData*>(data);
+  const char* uri = webkit_uri_scheme_request_get_uri(request);
+  const std::optional<pages::ResAddress> address = pages::ParseResAddress(uri != nullptr ? uri : "");
+  if (!address) {
+    FinishWithError(request, "Not a page library address");
+    return;
+  }
+  const std::string file = pages::FindFileNoCase(scheme->library_dir, address->library);
+  std::string error;
+  const std::unique_ptr<pages::PageLibrary> library =
+      file.empty() ? nullptr : pages::PageLibrary::Open(file, &error);
+  if (!library) {
+    FinishWithError(request, "The page library " + address->library + " cannot be opened");
+    return;
+  }
+  std::optional<pages::PageResource> resource = library->Lookup(address->resource);
+  if (!resource) {
+    FinishWithError(request, "The page library has no resource " + address->resource);
+    return;
+  }
+  const auto size = static_cast<gint64>(resource->bytes.size());
+  auto* owned = new std::string(std::move(resource->bytes));
+  GBytes* bytes = g_bytes_new_with_free_func(
+      owned->data(), owned->size(), [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
+  GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
+  g_bytes_unref(bytes);
+  webkit_uri_scheme_request_finish(request, stream, size, resource->content_type.c_str());
+  g_object_unref(stream);
+}
+
+// Text handed to JavaScript must be valid UTF-8 without NUL characters.
+std::string ValidUtf8(const std::string& text) {
+  std::string clean;
+  clean.reserve(text.size());
+  for (char c : text) {
+    if (c != '\0') clean += c;
+  }
+  if (g_utf8_validate(clean.data(), static_cast<gssize>(clean.size()), nullptr)) return clean;
+  gchar* valid = g_utf8_make_valid(clean.data(), static_cast<gssize>(clean.size()));
+  std::string result(valid);
+  g_free(valid);
+  return result;
+}
+
+}  // namespace
+
+void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir) {
+  auto* data = new SchemeData{library_dir};
+  webkit_web_context_register_uri_scheme(
+      context, pages::kResScheme, ServeResRequest, data,
+      [](gpointer p) { delete static_cast<SchemeData*>(p); });
+  WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
+  webkit_security_manager_register_uri_scheme_as_local(security, pages::kResScheme);
+  webkit_security_manager_register_uri_scheme_as_secure(security, pages::kResScheme);
+}
+
+CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir)
+    : parent_(parent), library_dir_(std::move(library_dir)) {
+  WebKitWebContext* context = webkit_web_context_new();
+  RegisterResScheme(context, library_dir_);
+  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+  g_object_unref(context);
+
+  WebKitSettings* settings = webkit_web_view_get_settings(view_);
+  webkit_settings_set_enable_developer_extras(settings, FALSE);
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+
+  g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+  g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view_, "load-failed", G_CALLBACK(OnLoadFailed), this);
+  g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
+  gtk_fixed_put(parent_, GTK_WIDGET(view_), 0, 0);
+  gtk_widget_show(GTK_WIDGET(view_));
+}
+
+CWebBrowser2::~CWebBrowser2() {
+  if (drain_source_ != 0) g_source_remove(drain_source_);
+  g_signal_handlers_disconnect_by_data(view_, this);
+  for (Event& event : events_) {
+    if (event.decision != nullptr) {
+      webkit_policy_decision_ignore(event.decision);
+      g_object_unref(event.decision);
+    }
+  }
+}
+
+gboolean CWebBrowser2::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                      WebKitPolicyDecisionType type, gpointer self) {
+  if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+      type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    return FALSE;  // responses take WebKit's default
+  }
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+  const char* uri = webkit_uri_request_get_uri(request);
+  g_object_ref(decision);
+  static_cast<CWebBrowser2*>(self)->Queue(
+      Event{Event::Kind::kBeforeNavigate, uri != nullptr ? uri : "", decision});
+  return TRUE;
+}
+
+void CWebBrowser2::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
+  auto* browser = static_cast<CWebBrowser2*>(self);
+  if (event == WEBKIT_LOAD_STARTED) {
+    browser->failed_uri_.clear();
+    return;
+  }
+  if (event != WEBKIT_LOAD_FINISHED) return;
+  std::string url;
+  if (!browser->failed_uri_.empty()) {
+    url = std::exchange(browser->failed_uri_, std::string());
+  } else {
+    const char* current = webkit_web_view_get_uri(view);
+    url = current != nullptr ? current : "";
+  }
+  browser->Queue(Event{Event::Kind::kDocumentComplete, std::move(url), nullptr});
+}
+
+gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*,
+                                    gpointer self) {
+  static_cast<CWebBrowser2*>(self)->failed_uri_ = uri != nullptr ? uri : "";
+  return FALSE;  // WebKit shows its error page
+}
+
+GtkWidget* CWebBrowser2::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) {
+  return nullptr;  // pages do not open windows of their own
+}
+
+void CWebBrowser2::Queue(Event event) {
+  events_.push_back(std::move(event));
+  if (drain_source_ == 0 && !in_handler_) drain_source_ = g_idle_add(DrainEvents, this);
+}
+
+gboolean CWebBrowser2::DrainEvents(gpointer self) {
+  auto* browser = static_cast<CWebBrowser2*>(self);
+  browser->drain_source_ = 0;
+  if (browser->in_handler_ || browser->events_.empty()) return G_SOURCE_REMOVE;
+
+  Event event = std::move(browser->events_.front());
+  browser->events_.pop_front();
+  browser->in_handler_ = true;
+  if (event.kind == Event::Kind::kBeforeNavigate) {
+    bool cancel = false;
+    if (browser->sink_ != nullptr) browser->sink_->OnBeforeNavigate2(event.url, cancel);
+    if (cancel) {
+      webkit_policy_decision_ignore(event.decision);
+    } else {
+      webkit_policy_decision_use(event.decision);
+    }
+    g_object_unref(event.decision);
+  } else if (browser->sink_ != nullptr) {
+    browser->sink_->OnDocumentComplete(event.url);
+  }
+  browser->in_handler_ = false;
+  // The handler may have ended the dialog and destroyed this object's
+  // owner's loop, but not this object: it is destroyed from the main loop.
+  if (!browser->events_.empty()) browser->drain_source_ = g_idle_add(DrainEvents, browser);
+  return G_SOURCE_REMOVE;
+}
+
+void CWebBrowser2::Navigate2(const std::string& url, bool new_window) {
+  if (!new_window) {
+    webkit_web_view_load_uri(view_, url.c_str());
+    return;
+  }
+  // A window of its own whose view shares this view's web process and
+  // settings; it lives until the user closes it.
+  GtkWidget* related = webkit_web_view_new_with_related_view(view_);
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+  gtk_container_add(GTK_CONTAINER(window), related);
+  g_signal_connect_swapped(related, "close", G_CALLBACK(gtk_widget_destroy), window);
+  webkit_web_view_load_uri(WEBKIT_WEB_VIEW(related), url.c_str());
+  gtk_widget_show_all(window);
+}
+
+std::optional<std::string> CWebBrowser2::ReadBody() {
+  struct Pending {
+    bool done = false;
+    std::optional<std::string> body;
+  } pending;
+  webkit_web_view_evaluate_javascript(
+      view_, "document.body ? document.body.outerHTML : null", -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        auto* p = static_cast<Pending*>(data);
+        JSCValue* value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+        if (value != nullptr) {
+          if (jsc_value_is_string(value)) {
+            char* text = jsc_value_to_string(value);
+            p->body = std::string(text != nullptr ? text : "");
+            g_free(text);
+          }
+          g_object_unref(value);
+        }
+        p->done = true;
+      },
+      &pending);
+  // Wait for the web process; other sources run meanwhile, and the events
+  // they raise are queued until the current handler has returned.
+  while (!pending.done) g_main_context_iteration(nullptr, TRUE);
+  return pending.body;
+}
+
+void CWebBrowser2::WriteBody(const std::string& markup) {
+  GVariantDict args;
+  g_variant_dict_init(&args, nullptr);
+  g_variant_dict_insert(&args, "html", "s", ValidUtf8(markup).c_str());
+  webkit_web_view_call_async_javascript_function(
+      view_, "if (document.body) document.body.innerHTML = html;", -1, g_variant_dict_end(&args),
+      nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void CWebBrowser2::SetLeft(int left) {
+  left_ = left;
+  ApplyGeometry();
+}
+void CWebBrowser2::SetTop(int top) {
+  top_ = top;
+  ApplyGeometry();
+}
+void CWebBrowser2::SetWidth(int width) {
+  width_ = width;
+  ApplyGeometry();
+}
+void CWebBrowser2::SetHeight(int height) {
+  height_ = height;
+  ApplyGeometry();
+}
+
+void CWebBrowser2::ApplyGeometry() {
+  gtk_fixed_move(parent_, GTK_WIDGET(view_), left_, top_);
+  gtk_widget_set_size_request(GTK_WIDGET(view_), width_ > 0 ? width_ : 1, height_ > 0 ? height_ : 1);
+}
+
+}  // namespace browser

@@ -1,0 +1,74 @@
+// CWebBrowser2: the dialog's HTML view over WebKitGTK.
+//
+// WebKit's signals can arrive while a handler of the dialog is still
+// running (reading the body waits for the web process), so every event is
+// queued and delivered from the main loop one at a time, after the current
+// handler has returned. A navigation waits for its decision meanwhile.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <deque>
+#include <string>
+
+#include "browser/web_browser.h"
+
+namespace browser {
+
+class CWebBrowser2 final : public IWebBrowser {
+ public:
+  // Creates the view inside `parent`. Pages of the res: scheme are served
+  // from page libraries in `library_dir` (ending with "/").
+  CWebBrowser2(GtkFixed* parent, std::string library_dir);
+  ~CWebBrowser2() override;
+  CWebBrowser2(const CWebBrowser2&) = delete;
+  CWebBrowser2& operator=(const CWebBrowser2&) = delete;
+
+  // Where the events go; set before the first navigation.
+  void SetEventSink(IBrowserEvents* sink) { sink_ = sink; }
+
+  void Navigate2(const std::string& url, bool new_window) override;
+  std::optional<std::string> ReadBody() override;
+  void WriteBody(const std::string& markup) override;
+  void SetLeft(int left) override;
+  void SetTop(int top) override;
+  void SetWidth(int width) override;
+  void SetHeight(int height) override;
+
+  GtkWidget* widget() const { return GTK_WIDGET(view_); }
+
+ private:
+  struct Event {
+    enum class Kind { kBeforeNavigate, kDocumentComplete } kind;
+    std::string url;
+    WebKitPolicyDecision* decision = nullptr;  // owned reference
+  };
+
+  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer self);
+  static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
+                               GError* error, gpointer self);
+  static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
+  static gboolean DrainEvents(gpointer self);
+
+  void Queue(Event event);
+  void ApplyGeometry();
+
+  GtkFixed* parent_;
+  WebKitWebView* view_;
+  std::string library_dir_;
+  IBrowserEvents* sink_ = nullptr;
+  std::deque<Event> events_;
+  guint drain_source_ = 0;
+  bool in_handler_ = false;
+  std::string failed_uri_;  // the address of the load that failed last
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+// Registers the res: scheme on `context`, serving page libraries found in
+// `library_dir`. A name that is not in the library fails the load.
+void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir);
+
+}  // namespace browser

@@ -1,0 +1,165 @@
+#include "setupdata/ini_file.h"
+
+#include <glib.h>
+
+#include "setupdata/text.h"
+
+namespace setupdata {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string_view TrimRight(std::string_view s) {
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string_view Unquote(std::string_view s) {
+  if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front()) {
+    return s.substr(1, s.size() - 2);
+  }
+  return s;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  char buf[6];
+  const int n = g_unichar_to_utf8(static_cast<gunichar>(cp), buf);
+  out.append(buf, static_cast<std::size_t>(n));
+}
+
+std::string DecodeUtf16(std::string_view bytes, bool little_endian) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit_at = [&](std::size_t i) -> std::uint32_t {
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+    return little_endian ? (b0 | (b1 << 8)) : ((b0 << 8) | b1);
+  };
+  constexpr std::uint32_t kReplacement = 0xFFFD;
+  // A trailing odd byte is not a whole code unit and is dropped.
+  const std::size_t end = bytes.size() & ~static_cast<std::size_t>(1);
+  for (std::size_t i = 0; i < end; i += 2) {
+    const std::uint32_t unit = unit_at(i);
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 3 < end) {
+        const std::uint32_t low = unit_at(i + 2);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+          i += 2;
+          continue;
+        }
+      }
+      AppendUtf8(out, kReplacement);
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      AppendUtf8(out, kReplacement);
+    } else {
+      AppendUtf8(out, unit);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string DecodeIniBytes(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+  if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), true);
+  if (bytes.starts_with("\xFE\xFF")) return DecodeUtf16(bytes.substr(2), false);
+  return std::string(bytes);
+}
+
+IniFile IniFile::Parse(std::string_view bytes) {
+  const std::string text = DecodeIniBytes(bytes);
+  IniFile ini;
+  Section* current = nullptr;
+  std::string_view rest(text);
+  while (!rest.empty()) {
+    const std::size_t eol = rest.find('\n');
+    std::string_view line = Trim(rest.substr(0, eol));
+    rest = eol == std::string_view::npos ? std::string_view() : rest.substr(eol + 1);
+
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      const std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+      ini.sections_.push_back(Section{std::string(name), {}});
+      current = &ini.sections_.back();
+      continue;
+    }
+    if (current == nullptr) continue;  // lines before the first section belong to none
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) {
+      current->entries.push_back(Entry{std::string(line), std::nullopt});
+    } else {
+      current->entries.push_back(
+          Entry{std::string(Trim(line.substr(0, eq))), std::string(Unquote(Trim(line.substr(eq + 1))))});
+    }
+  }
+  return ini;
+}
+
+std::optional<IniFile> IniFile::Load(const std::string& path) {
+  gchar* contents = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return std::nullopt;
+  IniFile ini = Parse(std::string_view(contents, length));
+  g_free(contents);
+  return ini;
+}
+
+const std::string* IniFile::Find(std::string_view section, std::string_view key) const {
+  if (key.empty()) return nullptr;
+  for (const Section& s : sections_) {
+    if (!EqualsNoCase(s.name, section)) continue;
+    for (const Entry& e : s.entries) {
+      if (EqualsNoCase(e.key, key)) return e.value ? &*e.value : nullptr;
+    }
+    return nullptr;  // only the first section of a name counts
+  }
+  return nullptr;
+}
+
+std::string IniFile::GetString(std::string_view section, std::string_view key,
+                               std::string_view default_value) const {
+  const std::string* value = Find(section, key);
+  const std::string_view delivered = value ? std::string_view(*value) : TrimRight(default_value);
+  return std::string(CutUtf8(delivered, kMaxValueBytes));
+}
+
+std::uint32_t IniFile::GetInt(std::string_view section, std::string_view key,
+                              std::int32_t default_value) const {
+  const std::string text = GetString(section, key, "");
+  if (text.empty()) return static_cast<std::uint32_t>(default_value);
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  std::uint32_t value = 0;
+  for (; i < text.size() && g_ascii_isdigit(text[i]); ++i) {
+    value = value * 10u + static_cast<std::uint32_t>(text[i] - '0');
+  }
+  return negative ? 0u - value : value;
+}
+
+std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view default_value) {
+  const std::optional<IniFile> ini = IniFile::Load(path);
+  return (ini ? *ini : IniFile()).GetString(section, key, default_value);
+}
+
+std::uint32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key,
+                         std::int32_t default_value) {
+  const std::optional<IniFile> ini = IniFile::Load(path);
+  return (ini ? *ini : IniFile()).GetInt(section, key, default_value);
+}
+
+}  // namespace setupdata

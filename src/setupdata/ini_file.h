@@ -1,0 +1,76 @@
+// The reader of setup.inf and setupres.ini.
+//
+// Its behaviour is part of the contract with setup authors, who write these
+// files for a Windows-style profile reader:
+//  - section and key names match without regard to (ASCII) case;
+//  - names and values are trimmed of surrounding blanks;
+//  - a value enclosed in a pair of matching single or double quotes loses
+//    that pair;
+//  - at most kMaxValueBytes bytes of a value (or a default) are delivered,
+//    never half a UTF-8 character;
+//  - lines starting with ";" are comments, blank lines and lines without
+//    "=" carry no value, CRLF and LF line ends are both read;
+//  - the first section of a name and the first key of a name count;
+//  - files are UTF-8 with or without a byte-order mark, or UTF-16 with one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace setupdata {
+
+// A value buffer holds 260 bytes including its terminator.
+inline constexpr std::size_t kMaxValueBytes = 259;
+
+class IniFile {
+ public:
+  // Parses the bytes of a whole file; never fails.
+  static IniFile Parse(std::string_view bytes);
+
+  // Reads and parses a file; nullopt when it cannot be read as a file.
+  static std::optional<IniFile> Load(const std::string& path);
+
+  // The trimmed, unquoted value of the first `key` in the first section
+  // named `section`, uncut; nullptr when there is none. A key line without
+  // "=" has no value.
+  const std::string* Find(std::string_view section, std::string_view key) const;
+
+  // What a lookup delivers: the value, else the default with its trailing
+  // blanks removed, cut to kMaxValueBytes.
+  std::string GetString(std::string_view section, std::string_view key,
+                        std::string_view default_value) const;
+
+  // The leading decimal number of the value, read like the Windows profile
+  // reader reads it: the default when the key is missing or its value
+  // empty, 0 when the value does not start with a number; a sign is
+  // allowed and the number wraps around in 32 bits.
+  std::uint32_t GetInt(std::string_view section, std::string_view key,
+                       std::int32_t default_value) const;
+
+ private:
+  struct Entry {
+    std::string key;
+    std::optional<std::string> value;
+  };
+  struct Section {
+    std::string name;
+    std::vector<Entry> entries;
+  };
+  std::vector<Section> sections_;
+};
+
+// Converts the raw bytes of a setup file to UTF-8 text: a UTF-8 byte-order
+// mark is dropped, UTF-16 (LE or BE, with its mark) is converted.
+std::string DecodeIniBytes(std::string_view bytes);
+
+// Lookups straight from a file, as the launcher makes them. An unreadable
+// file behaves as an empty one.
+std::string ReadIniString(const std::string& path, std::string_view section,
+                          std::string_view key, std::string_view default_value);
+std::uint32_t ReadIniInt(const std::string& path, std::string_view section,
+                         std::string_view key, std::int32_t default_value);
+
+}  // namespace setupdata

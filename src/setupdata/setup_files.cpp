@@ -1,0 +1,66 @@
+#include "setupdata/setup_files.h"
+
+#include <string>
+
+#include "setupdata/ini_file.h"
+#include "setupdata/text.h"
+
+namespace setupdata {
+
+SetupFiles SetupFiles::ForProgram(std::string_view program_path) {
+  const std::size_t slash = program_path.rfind('/');
+  return ForDirectory(slash == std::string_view::npos ? std::string_view("./")
+                                                      : program_path.substr(0, slash + 1));
+}
+
+SetupFiles SetupFiles::ForDirectory(std::string_view dir) {
+  SetupFiles files;
+  files.module_dir = std::string(dir);
+  if (files.module_dir.empty() || files.module_dir.back() != '/') files.module_dir += '/';
+  files.res_ini_path = files.module_dir + kSetupResName;
+  files.setup_inf_path = files.module_dir + kSetupInfName;
+  return files;
+}
+
+std::string SetupFiles::GetResString(int id) const {
+  return ReadIniString(res_ini_path, lang_id, std::to_string(id), kNullText);
+}
+
+std::string SetupFiles::GetResText(std::string_view key) const {
+  std::string value = ReadIniString(res_ini_path, lang_id, key, kNullText);
+  const std::size_t comma = value.find(',');
+  if (comma != std::string::npos) value.resize(comma);
+  return value;
+}
+
+std::string SetupFiles::GetSetupValue(std::string_view key) const {
+  std::string value = ReadIniString(setup_inf_path, kSetupSection, key, "");
+  if (EqualsNoCase(key, kProductNameKey) && !value.empty()) {
+    const std::string inner = DropFirstAndLastChar(value);
+    if (!inner.empty()) return GetResText(inner);
+  }
+  return value;
+}
+
+bool SetupFiles::HasDatabaseChoice() const {
+  if (ReadIniString(setup_inf_path, kDatabaseSection, kSqlKey, "").empty()) return false;
+  return !ReadIniString(setup_inf_path, kDatabaseSection, kOracleKey, "").empty();
+}
+
+std::uint16_t SetupFiles::LanguageCount() const {
+  return static_cast<std::uint16_t>(ReadIniInt(res_ini_path, kLanguageSection, kLanguageNumberKey, 1));
+}
+
+std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path) {
+  constexpr std::uint16_t kSpanishModernSort = 0x0C0A;
+  constexpr std::uint16_t kSpanishTraditionalSort = 0x040A;
+  std::uint16_t id = system_lang_id;
+  if ((id & 0x03FF) == 0x0A && (id & 0xFC00) == 0x0C00) id = kSpanishTraditionalSort;
+  static_assert(kSpanishModernSort == 3082);
+  const std::string lang_id = std::to_string(id);
+  const std::string marker =
+      ReadIniString(res_ini_path, lang_id, std::to_string(kLanguagePresentKey), kNullText);
+  return marker == kNullText ? std::string(kFallbackLangId) : lang_id;
+}
+
+}  // namespace setupdata

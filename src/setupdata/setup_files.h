@@ -1,0 +1,68 @@
+// The launcher's two setup files and the lookups every other part reads
+// them through. A lookup never fails: a missing file, section or key gives
+// its default text, and the caller decides what that default means.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace setupdata {
+
+inline constexpr char kSetupInfName[] = "setup.inf";
+inline constexpr char kSetupResName[] = "setupres.ini";
+
+// The default text of a missing resource string.
+inline constexpr char kNullText[] = "NULL";
+// The language section used when the system's own is not on the medium.
+inline constexpr char kFallbackLangId[] = "1033";
+// The key whose presence marks a language section as present.
+inline constexpr int kLanguagePresentKey = 32001;
+
+// Keys of setup.inf.
+inline constexpr char kSetupSection[] = "Setup";
+inline constexpr char kProductNameKey[] = "ProductName";
+inline constexpr char kReleaseNotesKey[] = "ReleaseNotes";
+inline constexpr char kDatabaseSection[] = "SAP";
+inline constexpr char kSqlKey[] = "SQL";
+inline constexpr char kOracleKey[] = "Oracle";
+
+// Keys of setupres.ini outside the language sections.
+inline constexpr char kLanguageSection[] = "LANGUAGE";
+inline constexpr char kLanguageNumberKey[] = "LANGUAGENUMBER";
+
+// Where the files of one medium lie and which language section is used.
+struct SetupFiles {
+  std::string module_dir;     // ends with "/"
+  std::string res_ini_path;   // module_dir + "setupres.ini"
+  std::string setup_inf_path; // module_dir + "setup.inf"
+  std::string lang_id;        // the language section of setupres.ini
+
+  // The paths of a medium whose launcher lies at `program_path`.
+  static SetupFiles ForProgram(std::string_view program_path);
+  // The paths of a medium in `dir` (with or without its final "/").
+  static SetupFiles ForDirectory(std::string_view dir);
+
+  // setupres.ini, the language section, key = decimal text of `id`;
+  // "NULL" when absent. The whole value.
+  std::string GetResString(int id) const;
+  // setupres.ini, the language section, `key` unchanged; "NULL" when
+  // absent. The value up to its first comma.
+  std::string GetResText(std::string_view key) const;
+  // setup.inf, section "Setup"; empty when absent. For the product name
+  // (any letter case) the value is a reference: without its first and last
+  // character it names the key of the product name in the language section.
+  std::string GetSetupValue(std::string_view key) const;
+  // setup.inf offers both database options.
+  bool HasDatabaseChoice() const;
+  // Number of language entries per language section (default 1), in 16
+  // bits as the dialog keeps it.
+  std::uint16_t LanguageCount() const;
+};
+
+// The language section for a system language id: Spanish with modern sort
+// (3082) reads the traditional-sort section 1034; a section without the
+// presence marker 32001 falls back to "1033".
+std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path);
+
+}  // namespace setupdata

@@ -1,0 +1,205 @@
+#include "setupdata/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/temp_medium.h"
+
+namespace setupdata {
+namespace {
+
+std::string Get(std::string_view text, std::string_view section, std::string_view key,
+                std::string_view def = "DEF") {
+  return IniFile::Parse(text).GetString(section, key, def);
+}
+
+TEST(IniFileNames, SectionsAndKeysMatchWithoutRegardToCase) {
+  const char* text = "[Setup]\nProductName=Ledger\n";
+  EXPECT_EQ(Get(text, "setup", "productname"), "Ledger");
+  EXPECT_EQ(Get(text, "SETUP", "PRODUCTNAME"), "Ledger");
+  // Only ASCII letters fold: other bytes must match exactly.
+  EXPECT_EQ(Get("[Ä]\nk=v\n", "ä", "k"), "DEF");
+  EXPECT_EQ(Get("[Ä]\nk=v\n", "Ä", "K"), "v");
+}
+
+TEST(IniFileNames, BlanksAroundNamesDoNotCount) {
+  const char* text = "  [  1033  ]  \n   9011   =   %s Setup   \n";
+  EXPECT_EQ(Get(text, "1033", "9011"), "%s Setup");
+}
+
+TEST(IniFileDefaults, MissingSectionKeyOrFileGivesTheDefault) {
+  const char* text = "[1033]\nEXIT=Exit\n";
+  EXPECT_EQ(Get(text, "1031", "EXIT", "NULL"), "NULL");
+  EXPECT_EQ(Get(text, "1033", "BACK", "NULL"), "NULL");
+  EXPECT_EQ(Get("", "1033", "EXIT", ""), "");
+  EXPECT_EQ(ReadIniString("/nonexistent/setupres.ini", "1033", "EXIT", "NULL"), "NULL");
+}
+
+TEST(IniFileDefaults, TrailingBlanksOfTheDefaultAreRemoved) {
+  EXPECT_EQ(Get("", "s", "k", "  text  "), "  text");
+}
+
+TEST(IniFileDefaults, AnEmptyKeyNameFindsNothing) {
+  EXPECT_EQ(Get("[s]\n=value\n", "s", ""), "DEF");
+}
+
+TEST(IniFileValues, AreTrimmedOfSurroundingBlanks) {
+  EXPECT_EQ(Get("[s]\nk= \t value with  inner  blanks \t\r\n", "s", "k"), "value with  inner  blanks");
+  EXPECT_EQ(Get("[s]\nk=\n", "s", "k"), "");
+  EXPECT_EQ(Get("[s]\nk=   \n", "s", "k"), "");
+}
+
+TEST(IniFileValues, OnePairOfMatchingQuotesIsRemoved) {
+  EXPECT_EQ(Get("[s]\nk=\"quoted value\"\n", "s", "k"), "quoted value");
+  EXPECT_EQ(Get("[s]\nk='single'\n", "s", "k"), "single");
+  // Inner blanks survive: quotes are the way to keep them.
+  EXPECT_EQ(Get("[s]\nk=\"  padded  \"\n", "s", "k"), "  padded  ");
+  EXPECT_EQ(Get("[s]\nk=\"\"nested\"\"\n", "s", "k"), "\"nested\"");
+  EXPECT_EQ(Get("[s]\nk=\"\"\n", "s", "k"), "");
+  // Unmatched or lone quotes stay.
+  EXPECT_EQ(Get("[s]\nk=\"mixed'\n", "s", "k"), "\"mixed'");
+  EXPECT_EQ(Get("[s]\nk=\"open\n", "s", "k"), "\"open");
+  EXPECT_EQ(Get("[s]\nk=\"\n", "s", "k"), "\"");
+  EXPECT_EQ(Get("[s]\nk=say \"hi\"\n", "s", "k"), "say \"hi\"");
+}
+
+TEST(IniFileValues, KeepEverythingAfterTheFirstEqualsSign) {
+  EXPECT_EQ(Get("[SAP]\nSQL=-db=mssql,x\n", "SAP", "SQL"), "-db=mssql,x");
+}
+
+TEST(IniFileValues, AtMost259BytesAreDelivered) {
+  const std::string long_value(300, 'x');
+  const std::string got = Get("[s]\nk=" + long_value + "\n", "s", "k");
+  EXPECT_EQ(got, std::string(259, 'x'));
+  EXPECT_EQ(Get("[s]\nk=" + std::string(259, 'y') + "\n", "s", "k"), std::string(259, 'y'));
+  // Quotes come off before the cut.
+  EXPECT_EQ(Get("[s]\nk=\"" + std::string(259, 'q') + "\"\n", "s", "k"), std::string(259, 'q'));
+  EXPECT_EQ(Get("", "s", "k", long_value), std::string(259, 'x'));
+}
+
+TEST(IniFileValues, TheCutNeverSplitsAUtf8Character) {
+  // 258 ASCII bytes and then a two-byte "ä": 260 bytes do not fit, and the
+  // "ä" is dropped whole rather than halved.
+  const std::string value = std::string(258, 'a') + "\xC3\xA4" + "tail";
+  const std::string got = Get("[s]\nk=" + value + "\n", "s", "k");
+  EXPECT_EQ(got, std::string(258, 'a'));
+  // A three-byte character that ends exactly at byte 259 stays.
+  const std::string cjk = std::string(256, 'a') + "\xE8\xAA\x9E" + "x";
+  EXPECT_EQ(Get("[s]\nk=" + cjk + "\n", "s", "k"), std::string(256, 'a') + "\xE8\xAA\x9E");
+}
+
+TEST(IniFileLines, CommentsBlankLinesAndLinesWithoutEqualsCarryNoValue) {
+  const char* text =
+      "; a comment\n"
+      "\n"
+      "[s]\n"
+      "; k=commented out\n"
+      "   ;also a comment\n"
+      "just words\n"
+      "\n"
+      "k=real\n";
+  EXPECT_EQ(Get(text, "s", "k"), "real");
+  EXPECT_EQ(Get(text, "s", "just words"), "DEF");
+  EXPECT_EQ(Get(text, "s", "; k"), "DEF");
+}
+
+TEST(IniFileLines, CrLfAndLfLineEndsAndAMissingLastLineEnd) {
+  EXPECT_EQ(Get("[s]\r\nk=v\r\nm=w", "s", "k"), "v");
+  EXPECT_EQ(Get("[s]\r\nk=v\r\nm=w", "s", "m"), "w");
+}
+
+TEST(IniFileLines, KeysBeforeTheFirstSectionBelongToNone) {
+  EXPECT_EQ(Get("k=orphan\n[s]\nm=v\n", "s", "k"), "DEF");
+  EXPECT_EQ(Get("k=orphan\n[s]\nm=v\n", "", "k"), "DEF");
+}
+
+TEST(IniFileLines, TheFirstKeyAndTheFirstSectionOfANameCount) {
+  EXPECT_EQ(Get("[s]\nk=first\nK=second\n", "s", "k"), "first");
+  EXPECT_EQ(Get("[s]\nk=first\n[S]\nk=second\nm=only here\n", "s", "k"), "first");
+  EXPECT_EQ(Get("[s]\nk=first\n[S]\nm=only here\n", "s", "m"), "DEF");
+  // A key line without "=" is the first of its name and carries no value.
+  EXPECT_EQ(Get("[s]\nk\nk=later\n", "s", "k"), "DEF");
+}
+
+TEST(IniFileLines, ASectionHeaderWithoutItsBracketStillOpensTheSection) {
+  EXPECT_EQ(Get("[broken\nk=v\n", "broken", "k"), "v");
+  EXPECT_EQ(Get("[s] trailing words\nk=v\n", "s", "k"), "v");
+}
+
+TEST(IniFileEncodings, Utf8ByteOrderMarkIsDropped) {
+  EXPECT_EQ(Get("\xEF\xBB\xBF[1031]\nEXIT=Beenden\n", "1031", "EXIT"), "Beenden");
+}
+
+std::string Utf16Le(std::u16string_view text, bool bom = true) {
+  std::string out = bom ? "\xFF\xFE" : "";
+  for (char16_t c : text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+TEST(IniFileEncodings, Utf16LittleEndianWithItsMarkIsRead) {
+  const std::string bytes = Utf16Le(u"[1041]\r\nEXIT=終了\r\nSMILE=\U0001F600\r\n");
+  EXPECT_EQ(Get(bytes, "1041", "EXIT"), "\xE7\xB5\x82\xE4\xBA\x86");
+  EXPECT_EQ(Get(bytes, "1041", "SMILE"), "\xF0\x9F\x98\x80");
+}
+
+TEST(IniFileEncodings, Utf16BigEndianWithItsMarkIsRead) {
+  std::string bytes = "\xFE\xFF";
+  for (char16_t c : std::u16string_view(u"[s]\nk=\u00E9\n")) {
+    bytes += static_cast<char>(c >> 8);
+    bytes += static_cast<char>(c & 0xFF);
+  }
+  EXPECT_EQ(Get(bytes, "s", "k"), "\xC3\xA9");
+}
+
+TEST(IniFileEncodings, BrokenUtf16DoesNotStopTheReader) {
+  // A lone surrogate becomes U+FFFD; an odd last byte is dropped.
+  std::string bytes = Utf16Le(u"[s]\nk=a");
+  bytes += std::string("\x00\xD8", 2);  // high surrogate without its low half
+  bytes += Utf16Le(u"b\nm=v\n", false);
+  bytes += "\x41";
+  EXPECT_EQ(Get(bytes, "s", "k"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(Get(bytes, "s", "m"), "v");
+}
+
+TEST(IniFileIntegers, TheLeadingDecimalNumberOfTheValue) {
+  const IniFile ini = IniFile::Parse(
+      "[LANGUAGE]\nthree=3\nspaced=  42  \nsuffix=12abc\nnone=abc\nempty=\nnegative=-1\n"
+      "plus=+7\nquoted=\"5\"\nhuge=99999999999\nhex=0x10\n");
+  EXPECT_EQ(ini.GetInt("language", "three", 1), 3u);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "spaced", 1), 42u);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "suffix", 1), 12u);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "none", 1), 0u);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "plus", 1), 7u);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "quoted", 1), 5u);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "hex", 1), 0u);
+  // A missing key and an empty value give the default.
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "missing", 1), 1u);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "empty", 1), 1u);
+  // Negative numbers and overflow wrap around in 32 bits, as the Windows
+  // reader's unsigned result does.
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "negative", 1), 0xFFFFFFFFu);
+  EXPECT_EQ(ini.GetInt("LANGUAGE", "huge", 1), static_cast<std::uint32_t>(99999999999ULL));
+}
+
+TEST(IniFileFromDisk, ReadsTheFileAgainOnEveryLookup) {
+  testing_support::TempMedium medium;
+  const std::string path = medium.Write("setup.inf", "[Setup]\nProductName=%A%\n");
+  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%A%");
+  medium.Write("setup.inf", "[Setup]\nProductName=%B%\n");
+  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%B%");
+  EXPECT_EQ(ReadIniInt(path, "Setup", "Missing", 9), 9u);
+}
+
+TEST(IniFileFromDisk, ADirectoryInPlaceOfTheFileReadsAsNoFile) {
+  testing_support::TempMedium medium;
+  const std::string path = medium.MakeDir("setupres.ini");
+  EXPECT_FALSE(IniFile::Load(path).has_value());
+  EXPECT_EQ(ReadIniString(path, "1033", "9011", "NULL"), "NULL");
+}
+
+}  // namespace
+}  // namespace setupdata

@@ -1,0 +1,138 @@
+#include "setupdata/setup_files.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_medium.h"
+
+namespace setupdata {
+namespace {
+
+using testing_support::TempMedium;
+
+class SetupFilesTest : public ::testing::Test {
+ protected:
+  SetupFiles Files(const std::string& lang = "1033") const {
+    SetupFiles files = SetupFiles::ForDirectory(medium_.dir());
+    files.lang_id = lang;
+    return files;
+  }
+  TempMedium medium_;
+};
+
+TEST(SetupFilesPaths, FormedFromTheProgramsDirectory) {
+  const SetupFiles files = SetupFiles::ForProgram("/media/cd/setup-launcher");
+  EXPECT_EQ(files.module_dir, "/media/cd/");
+  EXPECT_EQ(files.res_ini_path, "/media/cd/setupres.ini");
+  EXPECT_EQ(files.setup_inf_path, "/media/cd/setup.inf");
+  EXPECT_EQ(SetupFiles::ForDirectory("/media/cd").module_dir, "/media/cd/");
+  EXPECT_EQ(SetupFiles::ForDirectory("/media/cd/").module_dir, "/media/cd/");
+}
+
+TEST_F(SetupFilesTest, ResStringGivesTheWholeValueAndResTextStopsAtTheFirstComma) {
+  medium_.Write("setupres.ini",
+                "[1033]\n9081=No setup, sorry\nSELECTLANG=Choose, please\nLEAD=,after\n");
+  EXPECT_EQ(Files().GetResString(9081), "No setup, sorry");
+  EXPECT_EQ(Files().GetResText("9081"), "No setup");
+  EXPECT_EQ(Files().GetResText("SELECTLANG"), "Choose");
+  EXPECT_EQ(Files().GetResText("LEAD"), "");
+  EXPECT_EQ(Files().GetResText("MISSING"), "NULL");
+  EXPECT_EQ(Files().GetResString(9085), "NULL");
+  EXPECT_EQ(Files("1031").GetResString(9081), "NULL");
+}
+
+TEST_F(SetupFilesTest, WithoutSetupresEveryTextIsNull) {
+  EXPECT_EQ(Files().GetResString(9011), "NULL");
+  EXPECT_EQ(Files().GetResText("EXIT"), "NULL");
+}
+
+TEST_F(SetupFilesTest, ProductNameIsAReferenceIntoTheLanguageSection) {
+  medium_.Write("setupres.ini", "[1033]\nPRODUCT=Aurora Ledger 7\nNAME=Wrong\n");
+  medium_.Write("setup.inf", "[Setup]\nProductName=%PRODUCT%\nReleaseNotes=notes.html\n");
+  EXPECT_EQ(Files().GetSetupValue("ProductName"), "Aurora Ledger 7");
+  EXPECT_EQ(Files().GetSetupValue("PRODUCTNAME"), "Aurora Ledger 7");
+  // Other keys are plain values.
+  EXPECT_EQ(Files().GetSetupValue("ReleaseNotes"), "notes.html");
+  EXPECT_EQ(Files().GetSetupValue("Missing"), "");
+}
+
+TEST_F(SetupFilesTest, ProductNameReferencesOfEveryLength) {
+  medium_.Write("setupres.ini", "[1033]\nK=Resolved\nNAME=Named\n");
+  auto product = [&](const std::string& value) {
+    medium_.Write("setup.inf", "[Setup]\nProductName=" + value + "\n");
+    return Files().GetSetupValue("ProductName");
+  };
+  EXPECT_EQ(product("%K%"), "Resolved");
+  EXPECT_EQ(product("xy"), "xy");  // nothing inside: the value itself
+  EXPECT_EQ(product("x"), "x");
+  EXPECT_EQ(product(""), "");
+  EXPECT_EQ(product("%UNKNOWN%"), "NULL");
+  // Marks are characters, however many bytes they take.
+  EXPECT_EQ(product("«NAME»"), "Named");
+  EXPECT_EQ(product("\"%NAME%\""), "Named");  // the quotes go first
+}
+
+TEST_F(SetupFilesTest, NoSetupInfMeansNoProductName) {
+  medium_.Write("setupres.ini", "[1033]\nK=Resolved\n");
+  EXPECT_EQ(Files().GetSetupValue("ProductName"), "");
+  EXPECT_FALSE(Files().HasDatabaseChoice());
+}
+
+TEST_F(SetupFilesTest, DatabaseChoiceNeedsBothOptions) {
+  auto choice = [&](const std::string& sap) {
+    medium_.Write("setup.inf", "[Setup]\nProductName=%K%\n" + sap);
+    return Files().HasDatabaseChoice();
+  };
+  EXPECT_TRUE(choice("[SAP]\nSQL=-db=mssql\nOracle=-db=oracle\n"));
+  EXPECT_TRUE(choice("[sap]\nsql=s\nORACLE=o\n"));
+  EXPECT_FALSE(choice("[SAP]\nSQL=-db=mssql\n"));
+  EXPECT_FALSE(choice("[SAP]\nOracle=-db=oracle\n"));
+  EXPECT_FALSE(choice("[SAP]\nSQL=\nOracle=o\n"));
+  EXPECT_FALSE(choice("[SAP]\nSQL=\"\"\nOracle=o\n"));
+  EXPECT_FALSE(choice(""));
+}
+
+TEST_F(SetupFilesTest, LanguageCountDefaultsToOneAndKeeps16Bits) {
+  EXPECT_EQ(Files().LanguageCount(), 1);
+  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=3\n");
+  EXPECT_EQ(Files().LanguageCount(), 3);
+  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=0\n");
+  EXPECT_EQ(Files().LanguageCount(), 0);
+  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=65536\n");
+  EXPECT_EQ(Files().LanguageCount(), 0);
+  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=-1\n");
+  EXPECT_EQ(Files().LanguageCount(), 65535);
+}
+
+TEST_F(SetupFilesTest, ResolveLanguageUsesPresentSectionsAndFallsBackTo1033) {
+  medium_.Write("setupres.ini",
+                "[1033]\n32001=English\n[1031]\n32001=Deutsch\n[1034]\n32001=Español\n"
+                "[2058]\n32001=Español (México)\n[1036]\n9011=%s – sans marqueur\n");
+  const std::string ini = Files().res_ini_path;
+  EXPECT_EQ(ResolveLanguage(1033, ini), "1033");
+  EXPECT_EQ(ResolveLanguage(1031, ini), "1031");
+  // Spanish with modern sort reads the traditional-sort section.
+  EXPECT_EQ(ResolveLanguage(3082, ini), "1034");
+  EXPECT_EQ(ResolveLanguage(1034, ini), "1034");
+  // Mexican Spanish keeps its own section.
+  EXPECT_EQ(ResolveLanguage(2058, ini), "2058");
+  // A section without the presence marker does not count.
+  EXPECT_EQ(ResolveLanguage(1036, ini), "1033");
+  EXPECT_EQ(ResolveLanguage(1041, ini), "1033");
+}
+
+TEST_F(SetupFilesTest, ResolveLanguageDoesNotCheck1033Itself) {
+  medium_.Write("setupres.ini", "[1031]\n9011=x\n");
+  EXPECT_EQ(ResolveLanguage(1031, Files().res_ini_path), "1033");
+  EXPECT_EQ(ResolveLanguage(1031, "/nonexistent/setupres.ini"), "1033");
+}
+
+TEST_F(SetupFilesTest, TheMarkerTestIsExact) {
+  // A marker whose value is the text NULL reads as a missing marker; in
+  // other letters it is a real value.
+  medium_.Write("setupres.ini", "[1031]\n32001=NULL\n[1036]\n32001=null\n");
+  EXPECT_EQ(ResolveLanguage(1031, Files().res_ini_path), "1033");
+  EXPECT_EQ(ResolveLanguage(1036, Files().res_ini_path), "1036");
+}
+
+}  // namespace
+}  // namespace setupdata

@@ -1,0 +1,41 @@
+#include "support/temp_medium.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include <glib.h>
+
+namespace testing_support {
+
+TempMedium::TempMedium() {
+  gchar* dir = g_dir_make_tmp("medium-XXXXXX", nullptr);
+  if (dir == nullptr) throw std::runtime_error("cannot make a temporary directory");
+  dir_ = std::string(dir) + "/";
+  g_free(dir);
+}
+
+TempMedium::~TempMedium() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string TempMedium::Write(std::string_view name, std::string_view bytes) const {
+  const std::filesystem::path path = dir_ + std::string(name);
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path.string();
+}
+
+std::string TempMedium::MakeDir(std::string_view name) const {
+  const std::filesystem::path path = dir_ + std::string(name);
+  std::filesystem::create_directories(path);
+  return path.string();
+}
+
+void TempMedium::Remove(std::string_view name) const {
+  std::filesystem::remove_all(dir_ + std::string(name));
+}
+
+}  // namespace testing_support

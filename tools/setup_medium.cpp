@@ -1,0 +1,94 @@
+// setup-medium: reads a setup medium exactly as the launcher does, so that
+// setup authors and tests can check one without a window.
+//
+//   setup-medium get [--int] FILE SECTION KEY [DEFAULT]
+//   setup-medium language MEDIUM_DIR
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "setupdata/ini_file.h"
+#include "setupdata/setup_files.h"
+#include "setupdata/system_language.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: setup-medium get [--int] FILE SECTION KEY [DEFAULT]\n"
+    "       setup-medium language MEDIUM_DIR\n"
+    "\n"
+    "get       prints a value of FILE as the launcher reads it, without a line end;\n"
+    "          with --int, the number the launcher's integer reader gives\n"
+    "          (DEFAULT then is a number, 0 when left out)\n"
+    "language  prints the language section of MEDIUM_DIR/setupres.ini that the\n"
+    "          launcher uses on this system, with a line end\n";
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+bool WriteAll(std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+int Get(std::vector<std::string_view> args) {
+  bool as_int = false;
+  if (!args.empty() && args.front() == "--int") {
+    as_int = true;
+    args.erase(args.begin());
+  }
+  if (args.size() < 3 || args.size() > 4) return Usage();
+  const std::string file(args[0]);
+  // An unreadable file reads as an empty one, as in the launcher; the
+  // answer is still printed, but the exit status tells.
+  std::optional<setupdata::IniFile> ini = setupdata::IniFile::Load(file);
+  int status = 0;
+  if (!ini) {
+    std::fprintf(stderr, "setup-medium: cannot read %s\n", file.c_str());
+    ini.emplace();
+    status = 1;
+  }
+  if (as_int) {
+    const std::string def = args.size() == 4 ? std::string(args[3]) : "0";
+    char* end = nullptr;
+    const long value = std::strtol(def.c_str(), &end, 10);
+    if (def.empty() || *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
+      std::fprintf(stderr, "setup-medium: the default of --int must be a number: %s\n", def.c_str());
+      return 2;
+    }
+    const std::uint32_t number = ini->GetInt(args[1], args[2], static_cast<std::int32_t>(value));
+    return WriteAll(std::to_string(number)) ? status : 1;
+  }
+  const std::string_view def = args.size() == 4 ? args[3] : std::string_view();
+  return WriteAll(ini->GetString(args[1], args[2], def)) ? status : 1;
+}
+
+int Language(const std::vector<std::string_view>& args) {
+  if (args.size() != 1) return Usage();
+  const setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
+  const std::string lang =
+      setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
+  return WriteAll(lang + "\n") ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string_view command = argv[1];
+  std::vector<std::string_view> args(argv + 2, argv + argc);
+  if (command == "get") return Get(args);
+  if (command == "language") return Language(args);
+  if (command == "--help" || command == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  return Usage();
+}
