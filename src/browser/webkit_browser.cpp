@@ -124,25 +124,41 @@ gboolean CWebBrowser2::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* deci
 
 void CWebBrowser2::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
-  if (event == WEBKIT_LOAD_STARTED) {
-    browser->failed_uri_.clear();
-    return;
-  }
   if (event != WEBKIT_LOAD_FINISHED) return;
   std::string url;
-  if (!browser->failed_uri_.empty()) {
-    url = std::exchange(browser->failed_uri_, std::string());
-  } else {
-    const char* current = webkit_web_view_get_uri(view);
-    url = current != nullptr ? current : "";
+  switch (browser->failure_) {
+    case Failure::kNone:
+    case Failure::kErrorPage: {
+      // The error page carries the address that failed; should a real page
+      // have come instead, it carries its own.
+      browser->failure_ = Failure::kNone;
+      const char* current = webkit_web_view_get_uri(view);
+      url = current != nullptr ? current : "";
+      break;
+    }
+    case Failure::kCancelled:
+      // A load that was stopped or replaced by another one completes no
+      // document.
+      browser->failure_ = Failure::kNone;
+      return;
+    case Failure::kErrorPageFollows:
+      // The error page that WebKit shows next is the document of this
+      // load; it completes with the address that failed, whereas the view
+      // still names the previous page now.
+      browser->failure_ = Failure::kErrorPage;
+      return;
   }
   browser->Queue(Event{Event::Kind::kDocumentComplete, std::move(url), nullptr});
 }
 
-gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError*,
+gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
                                     gpointer self) {
-  static_cast<CWebBrowser2*>(self)->failed_uri_ = uri != nullptr ? uri : "";
-  return FALSE;  // WebKit shows its error page
+  auto* browser = static_cast<CWebBrowser2*>(self);
+  const bool cancelled =
+      g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+      g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
+  browser->failure_ = cancelled ? Failure::kCancelled : Failure::kErrorPageFollows;
+  return FALSE;  // WebKit shows its error page, except for a cancelled load
 }
 
 GtkWidget* CWebBrowser2::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) {

@@ -63,7 +63,9 @@ class CWebBrowser2 final : public IWebBrowser {
   std::deque<Event> events_;
   guint drain_source_ = 0;
   bool in_handler_ = false;
-  std::string failed_uri_;  // the address of the load that failed last
+  // How the current load failed; its document completes accordingly.
+  enum class Failure { kNone, kCancelled, kErrorPageFollows, kErrorPage };
+  Failure failure_ = Failure::kNone;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 

@@ -3,7 +3,6 @@
 #include <gio/gio.h>
 #include <sys/stat.h>
 
-#include <functional>
 
 #include "setupdata/text.h"
 

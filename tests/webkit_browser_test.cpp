@@ -1,0 +1,196 @@
+// The WebKit view as the dialog sees it: events in order, one at a time,
+// with the right addresses, and the body read and written as text. Runs in
+// a display (Xvfb in the test suite).
+#include "browser/webkit_browser.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/temp_medium.h"
+
+namespace browser {
+namespace {
+
+class RecordingSink : public IBrowserEvents {
+ public:
+  void OnBeforeNavigate2(const std::string& url, bool& cancel) override {
+    Enter();
+    events.push_back("before " + url);
+    if (on_before) on_before(url, cancel);
+    Leave();
+  }
+  void OnDocumentComplete(const std::string& url) override {
+    Enter();
+    events.push_back("complete " + url);
+    if (on_complete) on_complete(url);
+    Leave();
+  }
+
+  std::vector<std::string> events;
+  std::function<void(const std::string&, bool&)> on_before;
+  std::function<void(const std::string&)> on_complete;
+  bool overlapped = false;
+
+ private:
+  void Enter() {
+    if (inside_) overlapped = true;
+    inside_ = true;
+  }
+  void Leave() { inside_ = false; }
+  bool inside_ = false;
+};
+
+class WebKitBrowserTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(SAMPLE_PAGE_LIBRARY, medium_.dir() + "SetupHmRes.dll");
+    window_ = gtk_offscreen_window_new();
+    fixed_ = GTK_FIXED(gtk_fixed_new());
+    gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(fixed_));
+    browser_ = std::make_unique<CWebBrowser2>(fixed_, medium_.dir());
+    browser_->SetEventSink(&sink_);
+    browser_->SetWidth(474);
+    browser_->SetHeight(416);
+    gtk_widget_show_all(window_);
+  }
+  void TearDown() override {
+    browser_.reset();
+    gtk_widget_destroy(window_);
+  }
+
+  // Runs the main loop until `done` holds or ten seconds have passed.
+  bool RunUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      g_main_context_iteration(nullptr, FALSE);
+    }
+    return true;
+  }
+  bool RunUntilComplete(std::size_t count) {
+    return RunUntil([&] {
+      std::size_t n = 0;
+      for (const auto& e : sink_.events) n += e.starts_with("complete ");
+      return n >= count;
+    });
+  }
+
+  testing_support::TempMedium medium_;
+  GtkWidget* window_ = nullptr;
+  GtkFixed* fixed_ = nullptr;
+  std::unique_ptr<CWebBrowser2> browser_;
+  RecordingSink sink_;
+};
+
+constexpr char kHome[] = "res://SetupHmRes.dll/HTML_HOMEPAGE";
+
+TEST_F(WebKitBrowserTest, ANavigationAsksFirstAndCompletesWithItsAddress) {
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  ASSERT_EQ(sink_.events.size(), 2u);
+  EXPECT_EQ(sink_.events[0], std::string("before ") + kHome);
+  EXPECT_EQ(sink_.events[1], std::string("complete ") + kHome);
+}
+
+TEST_F(WebKitBrowserTest, LibraryNamesMatchWithoutRegardToCase) {
+  browser_->Navigate2("res://setuphmres.DLL/html_homepage", false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  const std::optional<std::string> body = browser_->ReadBody();
+  ASSERT_TRUE(body);
+  EXPECT_NE(body->find("IDLANGUAGE0"), std::string::npos);
+}
+
+TEST_F(WebKitBrowserTest, AFailedLoadReportsTheAddressThatFailed) {
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  const std::string missing = "res://SetupHmRes.dll/HTML_MISSING";
+  browser_->Navigate2(missing, false);
+  ASSERT_TRUE(RunUntilComplete(2));
+  // Let an error page finish too, then look at everything reported.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+  EXPECT_EQ(sink_.events, (std::vector<std::string>{"before " + std::string(kHome), "complete " + std::string(kHome),
+                                                    "before " + missing, "complete " + missing}));
+}
+
+TEST_F(WebKitBrowserTest, ACancelledNavigationKeepsThePage) {
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  sink_.on_before = [](const std::string&, bool& cancel) { cancel = true; };
+  browser_->Navigate2("res://SetupHmRes.dll/HTML_SAP", false);
+  ASSERT_TRUE(RunUntil([&] { return sink_.events.size() >= 3; }));
+  // Give a load that should not happen the time to happen.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+  EXPECT_EQ(sink_.events.size(), 3u);
+  const std::optional<std::string> body = browser_->ReadBody();
+  ASSERT_TRUE(body);
+  EXPECT_NE(body->find("IDLANGUAGE0"), std::string::npos);
+}
+
+TEST_F(WebKitBrowserTest, TheBodyIsReadAndWrittenAsText) {
+  std::optional<std::string> first;
+  sink_.on_complete = [&](const std::string&) {
+    first = browser_->ReadBody();
+    if (!first) return;
+    std::string text = *first;
+    const std::size_t at = text.find("IDEXIT");
+    if (at != std::string::npos) text.replace(at, 6, "Beenden – 終了 \xF0\x9F\x98\x80");
+    browser_->WriteBody(text);
+  };
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(first->starts_with("<body"));
+  EXPECT_TRUE(first->ends_with("</body>"));
+  sink_.on_complete = nullptr;
+  const std::optional<std::string> second = browser_->ReadBody();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->find("IDEXIT"), std::string::npos);
+  EXPECT_NE(second->find("Beenden – 終了 \xF0\x9F\x98\x80"), std::string::npos);
+  EXPECT_FALSE(sink_.overlapped);
+}
+
+TEST_F(WebKitBrowserTest, TextThatIsNotUtf8IsWrittenSafely) {
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  browser_->WriteBody(std::string("<p>bad \xFF\xFE bytes and a NUL \0 here</p>", 40));
+  const std::optional<std::string> body = browser_->ReadBody();
+  ASSERT_TRUE(body);
+  EXPECT_NE(body->find("bad "), std::string::npos);
+  EXPECT_TRUE(g_utf8_validate(body->data(), static_cast<gssize>(body->size()), nullptr));
+}
+
+TEST_F(WebKitBrowserTest, EventsThatArriveDuringAHandlerWaitForIt) {
+  // The page's own script navigates while the handler reads the body; the
+  // navigation's event is delivered after the handler, never inside it.
+  sink_.on_complete = [&](const std::string& url) {
+    if (url != kHome) return;
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(browser_->widget()),
+                                        "location.href = 'res://SetupHmRes.dll/HTML_SAP'", -1,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr);
+    browser_->ReadBody();
+    browser_->ReadBody();
+  };
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(2));
+  EXPECT_FALSE(sink_.overlapped);
+  EXPECT_EQ(sink_.events[2], "before res://SetupHmRes.dll/HTML_SAP");
+}
+
+}  // namespace
+}  // namespace browser
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (!gtk_init_check(&argc, &argv)) {
+    std::fputs("webkit_browser_test: no display\n", stderr);
+    return 1;
+  }
+  return RUN_ALL_TESTS();
+}
