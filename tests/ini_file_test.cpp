@@ -40,9 +40,7 @@ TEST(IniFileDefaults, TrailingBlanksOfTheDefaultAreRemoved) {
   EXPECT_EQ(Get("", "s", "k", "  text  "), "  text");
 }
 
-TEST(IniFileDefaults, AnEmptyKeyNameFindsNothing) {
-  EXPECT_EQ(Get("[s]\n=value\n", "s", ""), "DEF");
-}
+TEST(IniFileDefaults, AnEmptyKeyNameFindsNothing) { EXPECT_EQ(Get("[s]\n=value\n", "s", ""), "DEF"); }
 
 TEST(IniFileValues, AreTrimmedOfSurroundingBlanks) {
   EXPECT_EQ(Get("[s]\nk= \t value with  inner  blanks \t\r\n", "s", "k"), "value with  inner  blanks");
@@ -161,7 +159,9 @@ TEST(IniFileEncodings, BrokenUtf16DoesNotStopTheReader) {
   bytes += std::string("\x00\xD8", 2);  // high surrogate without its low half
   bytes += Utf16Le(u"b\nm=v\n", false);
   bytes += "\x41";
-  EXPECT_EQ(Get(bytes, "s", "k"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(Get(bytes, "s", "k"),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(Get(bytes, "s", "m"), "v");
 }
 

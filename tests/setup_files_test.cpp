@@ -29,8 +29,7 @@ TEST(SetupFilesPaths, FormedFromTheProgramsDirectory) {
 }
 
 TEST_F(SetupFilesTest, ResStringGivesTheWholeValueAndResTextStopsAtTheFirstComma) {
-  medium_.Write("setupres.ini",
-                "[1033]\n9081=No setup, sorry\nSELECTLANG=Choose, please\nLEAD=,after\n");
+  medium_.Write("setupres.ini", "[1033]\n9081=No setup, sorry\nSELECTLANG=Choose, please\nLEAD=,after\n");
   EXPECT_EQ(Files().GetResString(9081), "No setup, sorry");
   EXPECT_EQ(Files().GetResText("9081"), "No setup");
   EXPECT_EQ(Files().GetResText("SELECTLANG"), "Choose");

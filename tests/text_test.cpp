@@ -33,7 +33,10 @@ TEST(DropFirstAndLastChar, RemovesCharactersNotBytes) {
   EXPECT_EQ(DropFirstAndLastChar("ä"), "");
   EXPECT_EQ(DropFirstAndLastChar(""), "");
   // Invalid bytes count as characters of one byte.
-  EXPECT_EQ(DropFirstAndLastChar("\xFF" "key" "\xC3"), "key");
+  EXPECT_EQ(DropFirstAndLastChar("\xFF"
+                                 "key"
+                                 "\xC3"),
+            "key");
 }
 
 TEST(CutUtf8, KeepsWholeCharactersOnly) {

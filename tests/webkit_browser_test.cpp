@@ -114,8 +114,9 @@ TEST_F(WebKitBrowserTest, AFailedLoadReportsTheAddressThatFailed) {
   // Let an error page finish too, then look at everything reported.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
   RunUntil([&] { return std::chrono::steady_clock::now() > until; });
-  EXPECT_EQ(sink_.events, (std::vector<std::string>{"before " + std::string(kHome), "complete " + std::string(kHome),
-                                                    "before " + missing, "complete " + missing}));
+  EXPECT_EQ(sink_.events,
+            (std::vector<std::string>{"before " + std::string(kHome), "complete " + std::string(kHome),
+                                      "before " + missing, "complete " + missing}));
 }
 
 TEST_F(WebKitBrowserTest, ACancelledNavigationKeepsThePage) {
@@ -172,8 +173,8 @@ TEST_F(WebKitBrowserTest, EventsThatArriveDuringAHandlerWaitForIt) {
   sink_.on_complete = [&](const std::string& url) {
     if (url != kHome) return;
     webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(browser_->widget()),
-                                        "location.href = 'res://SetupHmRes.dll/HTML_SAP'", -1,
-                                        nullptr, nullptr, nullptr, nullptr, nullptr);
+                                        "location.href = 'res://SetupHmRes.dll/HTML_SAP'", -1, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr);
     browser_->ReadBody();
     browser_->ReadBody();
   };

@@ -73,8 +73,7 @@ int Get(std::vector<std::string_view> args) {
 int Language(const std::vector<std::string_view>& args) {
   if (args.size() != 1) return Usage();
   const setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
-  const std::string lang =
-      setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
+  const std::string lang = setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
   return WriteAll(lang + "\n") ? 0 : 1;
 }
 

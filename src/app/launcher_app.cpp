@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include <clocale>
 #include <cstdio>
 
 #include "app/gtk_dialog_window.h"
@@ -17,6 +18,11 @@ int CLauncherApp::Run(int argc, char** argv) {
   int gtk_argc = 1;
   char* gtk_args[] = {argv[0], nullptr};
   char** gtk_argv = gtk_args;
+  // The locale of the user's messages also governs GTK's own words (the
+  // buttons of a message box). A locale this system lacks falls back to
+  // plain UTF-8 quietly, instead of GTK's warning on standard error.
+  if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "C.UTF-8");
+  gtk_disable_setlocale();
   if (!gtk_init_check(&gtk_argc, &gtk_argv)) {
     std::fputs("setup-launcher: cannot open the display\n", stderr);
     return 1;

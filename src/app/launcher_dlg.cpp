@@ -22,7 +22,8 @@ bool CLauncherDlg::OnInitDialog() {
   m_bHomePage = true;
   LayoutBrowser();
 
-  m_window.SetWindowText(FormatCaption(GetResString(kCaptionTextId), GetSetupValue(setupdata::kProductNameKey)));
+  m_window.SetWindowText(
+      FormatCaption(GetResString(kCaptionTextId), GetSetupValue(setupdata::kProductNameKey)));
 
   m_bSapMode = HasDatabaseChoice();
   m_browser.Navigate2(m_bSapMode ? pages::kDatabasePageAddress : pages::kHomePageAddress);

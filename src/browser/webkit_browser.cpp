@@ -68,9 +68,8 @@ std::string ValidUtf8(const std::string& text) {
 
 void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir) {
   auto* data = new SchemeData{library_dir};
-  webkit_web_context_register_uri_scheme(
-      context, pages::kResScheme, ServeResRequest, data,
-      [](gpointer p) { delete static_cast<SchemeData*>(p); });
+  webkit_web_context_register_uri_scheme(context, pages::kResScheme, ServeResRequest, data,
+                                         [](gpointer p) { delete static_cast<SchemeData*>(p); });
   WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
   webkit_security_manager_register_uri_scheme_as_local(security, pages::kResScheme);
   webkit_security_manager_register_uri_scheme_as_secure(security, pages::kResScheme);
@@ -151,12 +150,11 @@ void CWebBrowser2::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpo
   browser->Queue(Event{Event::Kind::kDocumentComplete, std::move(url), nullptr});
 }
 
-gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
-                                    gpointer self) {
+gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
-  const bool cancelled =
-      g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-      g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
+  const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+                         g_error_matches(error, WEBKIT_POLICY_ERROR,
+                                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
   browser->failure_ = cancelled ? Failure::kCancelled : Failure::kErrorPageFollows;
   return FALSE;  // WebKit shows its error page, except for a cancelled load
 }
@@ -245,9 +243,9 @@ void CWebBrowser2::WriteBody(const std::string& markup) {
   GVariantDict args;
   g_variant_dict_init(&args, nullptr);
   g_variant_dict_insert(&args, "html", "s", ValidUtf8(markup).c_str());
-  webkit_web_view_call_async_javascript_function(
-      view_, "if (document.body) document.body.innerHTML = html;", -1, g_variant_dict_end(&args),
-      nullptr, nullptr, nullptr, nullptr, nullptr);
+  webkit_web_view_call_async_javascript_function(view_, "if (document.body) document.body.innerHTML = html;",
+                                                 -1, g_variant_dict_end(&args), nullptr, nullptr, nullptr,
+                                                 nullptr, nullptr);
 }
 
 void CWebBrowser2::SetLeft(int left) {

@@ -48,8 +48,8 @@ class CWebBrowser2 final : public IWebBrowser {
   static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
                                  WebKitPolicyDecisionType type, gpointer self);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
-  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri,
-                               GError* error, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error,
+                               gpointer self);
   static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
   static gboolean DrainEvents(gpointer self);
 

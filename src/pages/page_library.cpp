@@ -3,7 +3,6 @@
 #include <gio/gio.h>
 #include <sys/stat.h>
 
-
 #include "setupdata/text.h"
 
 namespace pages {
@@ -40,9 +39,8 @@ std::string FindResourcePath(GResource* resource, std::string_view name) {
 
 std::string GuessContentType(std::string_view name, const std::string& bytes) {
   gboolean uncertain = FALSE;
-  gchar* type = g_content_type_guess(std::string(name).c_str(),
-                                     reinterpret_cast<const guchar*>(bytes.data()), bytes.size(),
-                                     &uncertain);
+  gchar* type = g_content_type_guess(std::string(name).c_str(), reinterpret_cast<const guchar*>(bytes.data()),
+                                     bytes.size(), &uncertain);
   gchar* mime = g_content_type_get_mime_type(type);
   std::string result = mime != nullptr ? mime : "application/octet-stream";
   g_free(mime);

@@ -5,12 +5,12 @@
 // match without regard to case.
 #pragma once
 
+#include <gio/gio.h>
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-
-struct _GResource;
 
 namespace pages {
 
@@ -43,8 +43,8 @@ class PageLibrary {
   std::optional<PageResource> Lookup(std::string_view name) const;
 
  private:
-  explicit PageLibrary(_GResource* resource);
-  _GResource* resource_;
+  explicit PageLibrary(GResource* resource);
+  GResource* resource_;
 };
 
 // Finds `name` in `dir` (ending with "/"): the exact name first, else the

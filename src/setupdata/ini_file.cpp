@@ -87,7 +87,8 @@ IniFile IniFile::Parse(std::string_view bytes) {
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
-      const std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+      const std::string_view name =
+          Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
       ini.sections_.push_back(Section{std::string(name), {}});
       current = &ini.sections_.back();
       continue;

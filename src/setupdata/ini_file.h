@@ -40,15 +40,13 @@ class IniFile {
 
   // What a lookup delivers: the value, else the default with its trailing
   // blanks removed, cut to kMaxValueBytes.
-  std::string GetString(std::string_view section, std::string_view key,
-                        std::string_view default_value) const;
+  std::string GetString(std::string_view section, std::string_view key, std::string_view default_value) const;
 
   // The leading decimal number of the value, read like the Windows profile
   // reader reads it: the default when the key is missing or its value
   // empty, 0 when the value does not start with a number; a sign is
   // allowed and the number wraps around in 32 bits.
-  std::uint32_t GetInt(std::string_view section, std::string_view key,
-                       std::int32_t default_value) const;
+  std::uint32_t GetInt(std::string_view section, std::string_view key, std::int32_t default_value) const;
 
  private:
   struct Entry {
@@ -68,9 +66,9 @@ std::string DecodeIniBytes(std::string_view bytes);
 
 // Lookups straight from a file, as the launcher makes them. An unreadable
 // file behaves as an empty one.
-std::string ReadIniString(const std::string& path, std::string_view section,
-                          std::string_view key, std::string_view default_value);
-std::uint32_t ReadIniInt(const std::string& path, std::string_view section,
-                         std::string_view key, std::int32_t default_value);
+std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
+                          std::string_view default_value);
+std::uint32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key,
+                         std::int32_t default_value);
 
 }  // namespace setupdata

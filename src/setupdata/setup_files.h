@@ -33,10 +33,10 @@ inline constexpr char kLanguageNumberKey[] = "LANGUAGENUMBER";
 
 // Where the files of one medium lie and which language section is used.
 struct SetupFiles {
-  std::string module_dir;     // ends with "/"
-  std::string res_ini_path;   // module_dir + "setupres.ini"
-  std::string setup_inf_path; // module_dir + "setup.inf"
-  std::string lang_id;        // the language section of setupres.ini
+  std::string module_dir;      // ends with "/"
+  std::string res_ini_path;    // module_dir + "setupres.ini"
+  std::string setup_inf_path;  // module_dir + "setup.inf"
+  std::string lang_id;         // the language section of setupres.ini
 
   // The paths of a medium whose launcher lies at `program_path`.
   static SetupFiles ForProgram(std::string_view program_path);

@@ -11,9 +11,7 @@ namespace {
 constexpr std::uint16_t kEnglishUs = 1033;
 constexpr std::uint16_t kInvariant = 127;  // what ICU gives for C/POSIX
 
-std::uint32_t LcidOf(const char* locale) {
-  return uloc_getLCID(locale);
-}
+std::uint32_t LcidOf(const char* locale) { return uloc_getLCID(locale); }
 
 std::uint16_t Finish(std::uint32_t lcid) {
   lcid &= 0xFFFF;
@@ -47,8 +45,8 @@ std::uint16_t LangIdForLocale(const std::string& posix_locale) {
     uloc_getLanguage(likely, language, sizeof language, &lang_status);
     UErrorCode country_status = U_ZERO_ERROR;
     uloc_getCountry(likely, country, sizeof country, &country_status);
-    if (U_SUCCESS(status) && U_SUCCESS(lang_status) && U_SUCCESS(country_status) &&
-        language[0] != '\0' && country[0] != '\0') {
+    if (U_SUCCESS(status) && U_SUCCESS(lang_status) && U_SUCCESS(country_status) && language[0] != '\0' &&
+        country[0] != '\0') {
       const std::string with_country = std::string(language) + "_" + country;
       const std::uint32_t likely_lcid = LcidOf(with_country.c_str());
       if (likely_lcid != 0) return Finish(likely_lcid);

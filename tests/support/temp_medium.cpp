@@ -1,10 +1,10 @@
 #include "support/temp_medium.h"
 
+#include <glib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-
-#include <glib.h>
 
 namespace testing_support {
 
