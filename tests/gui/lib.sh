@@ -30,7 +30,20 @@ start_launcher() {
   local dir=$1; shift
   env "$@" "$dir/setup-launcher" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null &
   LAUNCHER_PID=$!
-  WINDOW=$(timeout 20 xdotool search --sync --onlyvisible --pid "$LAUNCHER_PID" 2>/dev/null | head -n1 || true)
+  WINDOW=
+  local i
+  for i in $(seq 1 100); do
+    WINDOW=$(xdotool search --onlyvisible --pid "$LAUNCHER_PID" 2>/dev/null | head -n1 || true)
+    [[ -n "$WINDOW" ]] && break
+    if ! kill -0 "$LAUNCHER_PID" 2>/dev/null; then
+      wait "$LAUNCHER_PID"
+      fail "the launcher in $dir ended with status $? before showing its window"
+      cat "$WORK/stderr" >&2
+      LAUNCHER_PID=
+      return 1
+    fi
+    sleep 0.2
+  done
   if [[ -z "$WINDOW" ]]; then
     fail "no window from $dir/setup-launcher"
     cat "$WORK/stderr" >&2
