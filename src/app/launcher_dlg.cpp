@@ -41,6 +41,10 @@ void CLauncherDlg::ResolveLanguage() {
   m_strLangId = setupdata::ResolveLanguage(m_system.SystemDefaultLangId(), m_strResIniPath);
 }
 
+setupdata::LanguageSource CLauncherDlg::Languages() const {
+  return setupdata::LanguageSource{m_strModuleDir, m_strResIniPath, m_strLangId, m_nLanguageCount};
+}
+
 setupdata::SetupFiles CLauncherDlg::Files() const {
   return setupdata::SetupFiles{m_strModuleDir, m_strResIniPath, m_strSetupInfPath, m_strLangId};
 }
@@ -78,7 +82,31 @@ void CLauncherDlg::OnDocumentComplete(const std::string& url) {
     m_bHomePage = false;
     m_bSapPage = false;
   }
+  if (m_bSapPage) {
+    FillSapPage();
+  } else if (m_bHomePage) {
+    FillHomePage();
+  }
   LayoutBrowser();
+}
+
+bool CLauncherDlg::FillHomePage() {
+  if (!m_bHomePage) return true;
+  const std::optional<std::string> body = m_browser.ReadBody();
+  if (!body) return true;
+  const pages::HomePageState state{m_bSapMode, m_nLanguageCount, m_strDatabase};
+  pages::SlotKeys placed;
+  m_browser.WriteBody(pages::FillHomePageText(*body, state, *this, &placed));
+  m_strSlotKeys = placed;
+  return true;
+}
+
+bool CLauncherDlg::FillSapPage() {
+  if (!m_bSapPage) return true;
+  const std::optional<std::string> body = m_browser.ReadBody();
+  if (!body) return true;
+  m_browser.WriteBody(pages::FillSapPageText(*body, *this));
+  return true;
 }
 
 void CLauncherDlg::OnClose() { OnCancel(); }
@@ -90,5 +118,23 @@ std::string CLauncherDlg::GetResText(const std::string& key) const { return File
 std::string CLauncherDlg::GetSetupValue(const std::string& key) const { return Files().GetSetupValue(key); }
 
 bool CLauncherDlg::HasDatabaseChoice() const { return Files().HasDatabaseChoice(); }
+
+}  // namespace app
+
+namespace app {
+
+bool CLauncherDlg::IsSetupSubdir(const std::string& name) const {
+  return setupdata::IsSetupSubdir(m_strModuleDir, name);
+}
+
+void CLauncherDlg::BuildLanguageTable() const { setupdata::LanguageTable::Instance().Build(Languages()); }
+
+std::string CLauncherDlg::GetLanguageName(const std::string& key) const {
+  return setupdata::LanguageTable::Instance().GetLanguageName(Languages(), key);
+}
+
+std::string CLauncherDlg::GetLanguageDir(const std::string& key) const {
+  return setupdata::LanguageTable::Instance().GetLanguageDir(Languages(), key);
+}
 
 }  // namespace app

@@ -10,6 +10,8 @@
 #include "app/dialog_window.h"
 #include "app/system.h"
 #include "browser/web_browser.h"
+#include "pages/page_filling.h"
+#include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
 
 namespace app {
@@ -19,7 +21,7 @@ inline constexpr char kApplicationIcon[] = "130";
 // The caption's text in setupres.ini; a "%s" in it takes the product name.
 inline constexpr int kCaptionTextId = 9011;
 
-class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
+class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, public pages::PageLookups {
  public:
   CLauncherDlg(IDialogWindow& window, browser::IWebBrowser& browser, ISystem& system);
 
@@ -34,11 +36,21 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // The window's close request.
   void OnClose() override;
 
+  // Page filling, after a document has completed.
+  bool FillHomePage();
+  bool FillSapPage();
+
   // Text lookups in the medium's files, in the dialog's language section.
   std::string GetResString(int id) const;
-  std::string GetResText(const std::string& key) const;
-  std::string GetSetupValue(const std::string& key) const;
+  std::string GetResText(const std::string& key) const override;
+  std::string GetSetupValue(const std::string& key) const override;
   bool HasDatabaseChoice() const;
+
+  // The installable languages (built once per process, on first use).
+  bool IsSetupSubdir(const std::string& name) const override;
+  void BuildLanguageTable() const;
+  std::string GetLanguageName(const std::string& key) const override;
+  std::string GetLanguageDir(const std::string& key) const override;
 
   // The caption for a caption text and a product name: the text's "%s"
   // takes the name, and the caption is cut before a "%s" that remains; a
@@ -53,11 +65,15 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool IsSapPage() const { return m_bSapPage; }
   bool IsSapMode() const { return m_bSapMode; }
   const std::string& Database() const { return m_strDatabase; }
+  // Which table key the last filling of the home page placed in each
+  // language slot; a language link is resolved through it.
+  const pages::SlotKeys& SlotLanguageKeys() const { return m_strSlotKeys; }
 
  private:
   void FormPaths();
   void ResolveLanguage();
   setupdata::SetupFiles Files() const;
+  setupdata::LanguageSource Languages() const;
 
   IDialogWindow& m_window;
   ISystem& m_system;
@@ -76,6 +92,7 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   std::string m_strDatabase = "SQL";
   std::string m_hIcon = kApplicationIcon;
   bool m_bLaunchReady = false;
+  pages::SlotKeys m_strSlotKeys;
 };
 
 }  // namespace app

@@ -15,3 +15,30 @@ inline constexpr char kDatabasePageAddress[] = "res://SetupHmRes.dll/HTML_SAP";
 inline constexpr char kHomePageAddress[] = "res://SetupHmRes.dll/HTML_HOMEPAGE";
 
 }  // namespace pages
+
+namespace pages {
+
+// A placeholder is "ID" and its lookup key; a link command word begins with
+// "IDR", so no command word contains a placeholder.
+inline constexpr char kPlaceholderPrefix[] = "ID";
+
+// The home page fills nine language slots, "IDLANGUAGE0" to "IDLANGUAGE8".
+inline constexpr int kLanguageSlots = 9;
+inline constexpr char kLanguageSlotPrefix[] = "IDLANGUAGE";
+
+// The home page's other placeholders, in the order they are filled.
+inline constexpr char kSelectLangPlaceholder[] = "IDSELECTLANG";
+inline constexpr char kProductNamePlaceholder[] = "IDPRODUCTNAME";
+inline constexpr const char* kHomeTextPlaceholders[] = {"IDRELNOTES", "IDEXIT", "IDBACK"};
+
+// The database page's placeholders, in the order they are filled.
+inline constexpr const char* kDatabasePlaceholders[] = {"IDSELECTPRODUCT", "IDSAPSELECTSQL",
+                                                        "IDSAPSELECTORACLE", "IDNEXT", "IDEXIT"};
+
+// The attribute text on the element that leads back to the database page,
+// and what it becomes: the element shows only when there is a database choice.
+inline constexpr char kVisibilityMarker[] = "id=AAAAA";
+inline constexpr char kVisible[] = "style='visibility:visible'";
+inline constexpr char kHidden[] = "style='visibility:hidden'";
+
+}  // namespace pages

@@ -1,0 +1,58 @@
+// Filling the pages: pure transformations of a page body's markup, given
+// the lookups of the medium. The dialog reads the body, runs one of these,
+// and writes the result back.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "pages/page_contract.h"
+
+namespace pages {
+
+// The lookups a filling may make. Each is made only for a placeholder the
+// page carries.
+class PageLookups {
+ public:
+  virtual ~PageLookups() = default;
+  virtual std::string GetResText(const std::string& key) const = 0;
+  virtual std::string GetSetupValue(const std::string& key) const = 0;
+  virtual std::string GetLanguageName(const std::string& key) const = 0;
+  virtual std::string GetLanguageDir(const std::string& key) const = 0;
+  virtual bool IsSetupSubdir(const std::string& name) const = 0;
+};
+
+// What the home page's filling depends on besides the lookups.
+struct HomePageState {
+  bool sap_mode = false;             // the medium offers a database choice
+  std::uint16_t language_count = 0;  // declared language entries
+  std::string database = "SQL";      // shown in the product name in database mode
+};
+
+// For each language slot, the table key whose language the filling placed
+// there ("LANGUAGE2"), or empty when the slot shows none.
+using SlotKeys = std::array<std::string, kLanguageSlots>;
+
+// Replaces every non-overlapping occurrence of `from`, left to right, in
+// one pass; an empty `to` removes them.
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
+
+// The placeholder of language slot `slot` ("IDLANGUAGE3").
+std::string LanguageSlotPlaceholder(int slot);
+
+// Removes the placeholders of the slots from `first` to the last one.
+void ClearSpareLanguageSlots(int first, std::string& text);
+
+// Fills the home page: the installable languages into the slots from the
+// first one on without gaps, in table order, the texts, the product name
+// (with the database in database mode), the spare slots removed, and the
+// back element's visibility. `placed` receives which key fills each slot.
+std::string FillHomePageText(std::string text, const HomePageState& state, const PageLookups& lookups,
+                             SlotKeys* placed = nullptr);
+
+// Fills the database page's texts.
+std::string FillSapPageText(std::string text, const PageLookups& lookups);
+
+}  // namespace pages
