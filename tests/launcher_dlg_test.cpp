@@ -21,7 +21,10 @@ constexpr char kDatabase[] = "res://SetupHmRes.dll/HTML_SAP";
 
 class LauncherDlgTest : public ::testing::Test {
  protected:
-  LauncherDlgTest() { system_.module_file = medium_.dir() + "setup-launcher"; }
+  LauncherDlgTest() {
+    system_.module_file = medium_.dir() + "setup-launcher";
+    setupdata::LanguageTable::Instance().ResetForTesting();
+  }
 
   void WriteMedium(const std::string& setup_inf, const std::string& setupres) {
     medium_.Write("setup.inf", setup_inf);
@@ -139,6 +142,77 @@ TEST_F(LauncherDlgTest, DocumentCompleteRecordsThePageAndSizesTheView) {
   // The addresses are matched with their case.
   dialog_.OnDocumentComplete("res://setuphmres.dll/html_homepage");
   EXPECT_FALSE(dialog_.IsHomePage());
+}
+
+constexpr char kThreeLanguages[] =
+    "[LANGUAGE]\nLANGUAGENUMBER=3\n"
+    "[1033]\n32001=English\n9011=%s Setup\nProductName=Ledger for %s\nEXIT=Exit\n"
+    "SELECTPRODUCT=Pick a database\n"
+    "LANGUAGE0=English,ENU\nLANGUAGE1=Deutsch,DEU\nLANGUAGE2=Français,FRA\n";
+
+TEST_F(LauncherDlgTest, TheHomePageIsFilledAndWrittenBack) {
+  WriteMedium(kPlainInf, kThreeLanguages);
+  medium_.MakeDir("ENU");
+  medium_.MakeDir("DEU");
+  medium_.MakeDir("FRA");
+  dialog_.OnInitDialog();
+  browser_.calls.clear();
+  browser_.body = "<body>[IDLANGUAGE0][IDLANGUAGE1][IDLANGUAGE2][IDLANGUAGE3] IDPRODUCTNAME IDEXIT</body>";
+  dialog_.OnDocumentComplete(kHome);
+  ASSERT_EQ(browser_.written.size(), 1u);
+  EXPECT_EQ(browser_.written[0], "<body>[English][Deutsch][Français][] Ledger for %s Exit</body>");
+  // Read, write, then the view is sized again.
+  EXPECT_THAT(browser_.calls,
+              ElementsAre("read body", "write body", "top 0", "left 0", "width 474", "height 416"));
+
+  // A folder that goes away is noticed at the next filling; the table, built
+  // once, keeps its keys, and the dialog knows which key each slot shows.
+  medium_.Remove("DEU");
+  browser_.written.clear();
+  dialog_.OnDocumentComplete(kHome);
+  ASSERT_EQ(browser_.written.size(), 1u);
+  EXPECT_EQ(browser_.written[0], "<body>[English][Français][][] Ledger for %s Exit</body>");
+  EXPECT_EQ(dialog_.SlotLanguageKeys()[0], "LANGUAGE0");
+  EXPECT_EQ(dialog_.SlotLanguageKeys()[1], "LANGUAGE2");
+  EXPECT_EQ(dialog_.SlotLanguageKeys()[2], "");
+}
+
+TEST_F(LauncherDlgTest, TheDatabasePageIsFilledWithItsOwnTexts) {
+  WriteMedium(kDatabaseInf, kThreeLanguages);
+  dialog_.OnInitDialog();
+  browser_.body = "<body>IDSELECTPRODUCT IDNEXT IDEXIT IDPRODUCTNAME</body>";
+  dialog_.OnDocumentComplete(kDatabase);
+  ASSERT_EQ(browser_.written.size(), 1u);
+  EXPECT_EQ(browser_.written[0], "<body>Pick a database NULL Exit IDPRODUCTNAME</body>");
+  EXPECT_FALSE(setupdata::LanguageTable::Instance().built());
+}
+
+TEST_F(LauncherDlgTest, APageIsWrittenBackEvenWhenNothingChanged) {
+  WriteMedium(kPlainInf, kThreeLanguages);
+  dialog_.OnInitDialog();
+  browser_.body = "<body>nothing to fill</body>";
+  dialog_.OnDocumentComplete(kHome);
+  EXPECT_EQ(browser_.written, std::vector<std::string>{"<body>nothing to fill</body>"});
+}
+
+TEST_F(LauncherDlgTest, APageWithoutBodyIsLeftAsItIs) {
+  WriteMedium(kPlainInf, kThreeLanguages);
+  dialog_.OnInitDialog();
+  browser_.calls.clear();
+  browser_.body.reset();
+  dialog_.OnDocumentComplete(kHome);
+  EXPECT_TRUE(browser_.written.empty());
+  EXPECT_TRUE(dialog_.IsHomePage());
+  EXPECT_THAT(browser_.calls, ElementsAre("read body", "top 0", "left 0", "width 474", "height 416"));
+}
+
+TEST_F(LauncherDlgTest, AnotherDocumentIsNotFilled) {
+  WriteMedium(kPlainInf, kThreeLanguages);
+  dialog_.OnInitDialog();
+  browser_.calls.clear();
+  browser_.body = "<body>IDEXIT</body>";
+  dialog_.OnDocumentComplete("res://OtherLibrary.dll/PAGE");
+  EXPECT_THAT(browser_.calls, ElementsAre("top 0", "left 0", "width 474", "height 416"));
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ void LanguageTable::Build(const LanguageSource& source) {
   const IniFile empty;
   const IniFile& file = ini ? *ini : empty;
   for (std::uint32_t n = 0; n < source.count; ++n) {
-    const std::string value = file.GetString(source.lang_id, kLanguageKeyPrefix + std::to_string(n), kNullText);
+    const std::string value =
+        file.GetString(source.lang_id, kLanguageKeyPrefix + std::to_string(n), kNullText);
     const std::size_t comma = value.find(',');
     const std::string subdir = comma == std::string::npos ? std::string() : value.substr(comma + 1);
     if (IsSetupSubdir(source.module_dir, subdir)) {
