@@ -1,0 +1,90 @@
+// The launcher's own work when a page completes: filling the home page of
+// the sample library, with the lookups the launcher makes on the demo
+// medium (each text lookup reads setupres.ini), and the bare
+// transformation with lookups from memory, on pages of growing size.
+#include <benchmark/benchmark.h>
+
+#include <glib.h>
+
+#include <map>
+#include <string>
+
+#include "pages/page_filling.h"
+#include "pages/page_library.h"
+#include "setupdata/language_table.h"
+#include "setupdata/setup_files.h"
+
+namespace {
+
+std::string SampleHomeBody() {
+  std::string error;
+  auto library = pages::PageLibrary::Open(SAMPLE_PAGE_LIBRARY, &error);
+  if (!library) return {};
+  const std::string page = library->Lookup("HTML_HOMEPAGE")->bytes;
+  const std::size_t start = page.find("<body");
+  const std::size_t end = page.find("</body>");
+  return page.substr(start, end + 7 - start);
+}
+
+// The lookups of the demo medium, as the dialog makes them.
+class MediumLookups : public pages::PageLookups {
+ public:
+  explicit MediumLookups(const std::string& dir) : files_(setupdata::SetupFiles::ForDirectory(dir)) {
+    files_.lang_id = "1033";
+    source_ = {files_.module_dir, files_.res_ini_path, files_.lang_id, files_.LanguageCount()};
+  }
+  std::string GetResText(const std::string& key) const override { return files_.GetResText(key); }
+  std::string GetSetupValue(const std::string& key) const override { return files_.GetSetupValue(key); }
+  std::string GetLanguageName(const std::string& key) const override {
+    return setupdata::LanguageTable::Instance().GetLanguageName(source_, key);
+  }
+  std::string GetLanguageDir(const std::string& key) const override {
+    return setupdata::LanguageTable::Instance().GetLanguageDir(source_, key);
+  }
+  bool IsSetupSubdir(const std::string& name) const override {
+    return setupdata::IsSetupSubdir(files_.module_dir, name);
+  }
+  std::uint16_t count() const { return source_.count; }
+
+ private:
+  setupdata::SetupFiles files_;
+  setupdata::LanguageSource source_;
+};
+
+class MemoryLookups : public pages::PageLookups {
+ public:
+  std::string GetResText(const std::string& key) const override { return "Text of " + key; }
+  std::string GetSetupValue(const std::string&) const override { return "Aurora Ledger 7"; }
+  std::string GetLanguageName(const std::string& key) const override { return "Name of " + key; }
+  std::string GetLanguageDir(const std::string& key) const override { return key; }
+  bool IsSetupSubdir(const std::string&) const override { return true; }
+};
+
+void BM_FillSampleHomePageOnDemoMedium(benchmark::State& state) {
+  const std::string body = SampleHomeBody();
+  MediumLookups lookups(DEMO_MEDIUM_DIR);
+  const pages::HomePageState page_state{false, lookups.count(), "SQL"};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(pages::FillHomePageText(body, page_state, lookups));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+}
+BENCHMARK(BM_FillSampleHomePageOnDemoMedium)->Unit(benchmark::kMicrosecond);
+
+// A home page of `range(0)` bytes: the sample body repeated.
+void BM_FillHomePageOfSize(benchmark::State& state) {
+  const std::string sample = SampleHomeBody();
+  std::string body;
+  while (body.size() < static_cast<std::size_t>(state.range(0))) body += sample;
+  MemoryLookups lookups;
+  const pages::HomePageState page_state{true, 9, "Oracle"};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(pages::FillHomePageText(body, page_state, lookups));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
+}
+BENCHMARK(BM_FillHomePageOfSize)->Arg(10 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
