@@ -6,9 +6,17 @@
 
 namespace app {
 
-// Results with which the dialog ends.
+// Results with which the dialog ends, and answers of message boxes.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// The kinds of message box the launcher shows.
+enum class MessageBoxType {
+  kYesNoWarning,  // the close question: Yes and No, with a warning icon
+  kOkError,       // an error: OK, with an error icon
+};
 
 struct ClientSize {
   int width = 0;
@@ -25,14 +33,33 @@ class IDialogWindow {
   // Marks the dialog to end with `result`; it ends once the current
   // handler has returned (at once when it is not running yet).
   virtual void EndDialog(int result) = 0;
+  // Shows a message box modal to the window; returns IDYES, IDNO or IDOK.
+  virtual int MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) = 0;
+  // Queues a close request (as from the title bar); it is handled after
+  // the current handler has returned.
+  virtual void PostClose() = 0;
+  // Puts the window beneath the other windows, without moving or sizing it.
+  virtual void Lower() = 0;
+};
+
+// Input the window passes to the dialog before the page sees it.
+struct InputMessage {
+  enum class Kind { kRightButtonDown, kRightButtonUp, kKeyDown, kOther };
+  enum class Key { kReturn, kTab, kOther };
+  Kind kind = Kind::kOther;
+  Key key = Key::kOther;
+  bool system_key = false;  // a key with Alt held, or F10
 };
 
 // Receives the window's own messages.
 class IDialogEvents {
  public:
   virtual ~IDialogEvents() = default;
-  // The title bar's close button, the window menu or Alt+F4.
+  // The title bar's close button, the window menu, Alt+F4, or a posted
+  // close request.
   virtual void OnClose() = 0;
+  // Input before it reaches the page; true swallows it.
+  virtual bool PreTranslateMessage(const InputMessage& message) = 0;
 };
 
 }  // namespace app

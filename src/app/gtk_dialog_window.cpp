@@ -27,9 +27,17 @@ GtkDialogWindow::GtkDialogWindow() : loop_(g_main_loop_new(nullptr, FALSE)) {
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(client_));
   gtk_widget_show(GTK_WIDGET(client_));
   g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
+  // Keys reach the window before the focused page.
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(OnKeyEvent), this);
+}
+
+void GtkDialogWindow::FilterInputOf(GtkWidget* view) {
+  g_signal_connect(view, "button-press-event", G_CALLBACK(OnButtonEvent), this);
+  g_signal_connect(view, "button-release-event", G_CALLBACK(OnButtonEvent), this);
 }
 
 GtkDialogWindow::~GtkDialogWindow() {
+  if (posted_close_ != 0) g_source_remove(posted_close_);
   g_signal_handlers_disconnect_by_data(window_, this);
   gtk_widget_destroy(window_);
   g_object_unref(window_);
@@ -72,8 +80,74 @@ int GtkDialogWindow::RunModal() {
 
 gboolean GtkDialogWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
   auto* window = static_cast<GtkDialogWindow*>(self);
-  if (window->sink_ != nullptr) window->sink_->OnClose();
+  // While a message box shows, the window takes no close request.
+  if (window->sink_ != nullptr && window->modal_boxes_ == 0 && !window->ended_) window->sink_->OnClose();
   return TRUE;  // the dialog decides whether it ends
+}
+
+gboolean GtkDialogWindow::OnKeyEvent(GtkWidget*, GdkEventKey* event, gpointer self) {
+  auto* window = static_cast<GtkDialogWindow*>(self);
+  if (window->sink_ == nullptr) return FALSE;
+  InputMessage message;
+  message.kind = InputMessage::Kind::kKeyDown;
+  switch (event->keyval) {
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+      message.key = InputMessage::Key::kReturn;
+      break;
+    case GDK_KEY_Tab:
+    case GDK_KEY_KP_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+      message.key = InputMessage::Key::kTab;
+      break;
+    default:
+      message.key = InputMessage::Key::kOther;
+  }
+  // Alt combinations and F10 are the system's keys, not the page's.
+  message.system_key = (event->state & GDK_MOD1_MASK) != 0 || event->keyval == GDK_KEY_F10;
+  return window->sink_->PreTranslateMessage(message) ? TRUE : FALSE;
+}
+
+gboolean GtkDialogWindow::OnButtonEvent(GtkWidget*, GdkEventButton* event, gpointer self) {
+  auto* window = static_cast<GtkDialogWindow*>(self);
+  if (window->sink_ == nullptr || event->button != GDK_BUTTON_SECONDARY) return FALSE;
+  InputMessage message;
+  message.kind = event->type == GDK_BUTTON_RELEASE ? InputMessage::Kind::kRightButtonUp
+                                                   : InputMessage::Kind::kRightButtonDown;
+  return window->sink_->PreTranslateMessage(message) ? TRUE : FALSE;
+}
+
+int GtkDialogWindow::MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) {
+  const bool question = type == MessageBoxType::kYesNoWarning;
+  GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(window_), GTK_DIALOG_MODAL,
+                                          question ? GTK_MESSAGE_WARNING : GTK_MESSAGE_ERROR,
+                                          question ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", text.c_str());
+  const char* title = caption.empty() ? gtk_window_get_title(GTK_WINDOW(window_)) : caption.c_str();
+  gtk_window_set_title(GTK_WINDOW(box), title != nullptr ? title : "");
+  gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER_ON_PARENT);
+  ++modal_boxes_;
+  const gint response = gtk_dialog_run(GTK_DIALOG(box));
+  --modal_boxes_;
+  gtk_widget_destroy(box);
+  if (question) return response == GTK_RESPONSE_YES ? IDYES : IDNO;
+  return IDOK;
+}
+
+void GtkDialogWindow::PostClose() {
+  if (posted_close_ == 0) posted_close_ = g_idle_add(OnPostedClose, this);
+}
+
+gboolean GtkDialogWindow::OnPostedClose(gpointer self) {
+  auto* window = static_cast<GtkDialogWindow*>(self);
+  window->posted_close_ = 0;
+  if (window->sink_ != nullptr && !window->ended_) window->sink_->OnClose();
+  return G_SOURCE_REMOVE;
+}
+
+void GtkDialogWindow::Lower() {
+  GdkWindow* gdk_window = gtk_widget_get_window(window_);
+  if (gdk_window != nullptr) gdk_window_lower(gdk_window);
 }
 
 }  // namespace app

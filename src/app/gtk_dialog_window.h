@@ -21,11 +21,16 @@ class GtkDialogWindow final : public IDialogWindow {
 
   void SetEventSink(IDialogEvents* sink) { sink_ = sink; }
   GtkFixed* client() const { return client_; }
+  // Passes the mouse buttons pressed on `view` through the dialog's filter.
+  void FilterInputOf(GtkWidget* view);
 
   void SetIcon(const std::string& icon, bool big) override;
   void SetWindowText(const std::string& caption) override;
   ClientSize GetClientRect() const override;
   void EndDialog(int result) override;
+  int MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) override;
+  void PostClose() override;
+  void Lower() override;
 
   // Shows the window and runs the main loop until the dialog ends; returns
   // at once when it was ended during start-up.
@@ -33,6 +38,9 @@ class GtkDialogWindow final : public IDialogWindow {
 
  private:
   static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static gboolean OnKeyEvent(GtkWidget* widget, GdkEventKey* event, gpointer self);
+  static gboolean OnButtonEvent(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static gboolean OnPostedClose(gpointer self);
 
   GtkWidget* window_;
   GtkFixed* client_;
@@ -40,6 +48,8 @@ class GtkDialogWindow final : public IDialogWindow {
   GdkPixbuf* big_icon_ = nullptr;
   GdkPixbuf* small_icon_ = nullptr;
   GMainLoop* loop_;
+  guint posted_close_ = 0;
+  int modal_boxes_ = 0;  // message boxes showing; the window is disabled meanwhile
   bool ended_ = false;
   int result_ = 0;
 };

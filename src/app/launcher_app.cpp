@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 
 #include "app/gtk_dialog_window.h"
@@ -27,6 +28,9 @@ int CLauncherApp::Run(int argc, char** argv) {
     std::fputs("setup-launcher: cannot open the display\n", stderr);
     return 1;
   }
+  // A parent that goes away before the result is written must not take
+  // the launcher down with it.
+  std::signal(SIGPIPE, SIG_IGN);
   InitInstance();
   return 0;
 }
@@ -39,6 +43,7 @@ bool CLauncherApp::InitInstance() {
     browser::CWebBrowser2 view(window.client(), module_dir);
     CLauncherDlg dialog(window, view, system);
     window.SetEventSink(&dialog);
+    window.FilterInputOf(view.widget());
     view.SetEventSink(&dialog);
     if (dialog.OnInitDialog()) {
       // The framework would set the initial focus here.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/dialog_window.h"
@@ -18,8 +19,16 @@ namespace app {
 
 // The application icon's resource name.
 inline constexpr char kApplicationIcon[] = "130";
-// The caption's text in setupres.ini; a "%s" in it takes the product name.
-inline constexpr int kCaptionTextId = 9011;
+// Texts of setupres.ini by number.
+inline constexpr int kCaptionTextId = 9011;      // a "%s" in it takes the product name
+inline constexpr int kCloseCaptionId = 1;        // caption of the close question
+inline constexpr int kCloseQuestionId = 9085;    // the close question
+inline constexpr int kNoLanguageSetupId = 9081;  // the chosen language has no setup
+inline constexpr int kNoReleaseNotesId = 9082;   // put before the path of missing notes
+// The lock that keeps a second launcher from running.
+inline constexpr char kSecondInstanceLock[] = "PreventSecondInstance";
+// Release notes: the name that stands for the default file, and that file.
+inline constexpr char kDefaultReleaseNotes[] = "readme.html";
 
 class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, public pages::PageLookups {
  public:
@@ -29,12 +38,26 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   bool OnInitDialog();
   void LayoutBrowser();
   void OnCancel();
+  // Hands the chosen setup directory to the parent and ends the dialog,
+  // once a language has been chosen; does nothing before.
+  void OnOK();
+  // Writes `text` to standard output for the parent; false when standard
+  // input or output is missing, or the write failed.
+  bool WriteResult(const std::string& text);
 
   // Events of the view.
   void OnBeforeNavigate2(const std::string& url, bool& cancel) override;
   void OnDocumentComplete(const std::string& url) override;
-  // The window's close request.
+  // The window's close request: asks before the dialog ends.
   void OnClose() override;
+  // Keeps the user on the two pages: no context menu, and on a page only
+  // Return and Tab (and Alt combinations) get through.
+  bool PreTranslateMessage(const InputMessage& message) override;
+
+  // The database page's choice, read from its markup.
+  bool DetectDatabase();
+  std::string GetReleaseNotesName() const;
+  void ShowReleaseNotes(std::string path);
 
   // Page filling, after a document has completed.
   bool FillHomePage();
@@ -65,6 +88,9 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   bool IsSapPage() const { return m_bSapPage; }
   bool IsSapMode() const { return m_bSapMode; }
   const std::string& Database() const { return m_strDatabase; }
+  const std::string& SapOption() const { return m_strSapOption; }
+  const std::string& SetupDir() const { return m_strSetupDir; }
+  bool IsLaunchReady() const { return m_bLaunchReady; }
   // Which table key the last filling of the home page placed in each
   // language slot; a language link is resolved through it.
   const pages::SlotKeys& SlotLanguageKeys() const { return m_strSlotKeys; }
@@ -72,6 +98,10 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
  private:
   void FormPaths();
   void ResolveLanguage();
+  bool AnotherLauncherRuns();
+  bool ParentIsThere();
+  void ChooseLanguage(long long number, const std::string& key, int slot);
+  void OpenReleaseNotes();
   setupdata::SetupFiles Files() const;
   setupdata::LanguageSource Languages() const;
 
@@ -92,7 +122,12 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   std::string m_strDatabase = "SQL";
   std::string m_hIcon = kApplicationIcon;
   bool m_bLaunchReady = false;
+  std::unique_ptr<ILockHandle> m_hProductMutex;
+  // Held for the life of the process, like the product's lock.
+  std::unique_ptr<ILockHandle> m_hSecondInstanceMutex;
   pages::SlotKeys m_strSlotKeys;
+  bool m_bSlotsFilled = false;  // the home page has been filled at least once
+  bool m_bClosing = false;      // the close question is showing
 };
 
 }  // namespace app

@@ -1,9 +1,35 @@
-#include <glib.h>
+#include <fcntl.h>
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#include <unistd.h>
 
+#include <csignal>
+
+#include "app/named_lock.h"
+#include "app/result_channel.h"
 #include "app/system.h"
 #include "setupdata/system_language.h"
 
 namespace app {
+namespace {
+
+class PosixLockHandle final : public ILockHandle {
+ public:
+  explicit PosixLockHandle(std::unique_ptr<NamedLock> lock) : lock_(std::move(lock)) {}
+
+ private:
+  std::unique_ptr<NamedLock> lock_;
+};
+
+// Runs in the started program before it is executed: a session of its own,
+// so that it outlives the launcher, and the default action of SIGPIPE,
+// which the launcher ignores.
+void DetachChild(gpointer) {
+  setsid();
+  signal(SIGPIPE, SIG_DFL);
+}
+
+}  // namespace
 
 std::string PosixSystem::ModuleFileName() {
   gchar* path = g_file_read_link("/proc/self/exe", nullptr);
@@ -13,5 +39,44 @@ std::string PosixSystem::ModuleFileName() {
 }
 
 std::uint16_t PosixSystem::SystemDefaultLangId() { return setupdata::SystemDefaultLangId(); }
+
+std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& name, bool& already_existed) {
+  std::unique_ptr<NamedLock> lock = NamedLock::Create(name, already_existed);
+  if (!lock) return nullptr;
+  return std::make_unique<PosixLockHandle>(std::move(lock));
+}
+
+bool PosixSystem::WriteResult(std::string_view bytes) {
+  if (!IsDescriptorOpen(STDIN_FILENO) || !IsDescriptorOpen(STDOUT_FILENO)) return false;
+  return WriteAll(STDOUT_FILENO, bytes);
+}
+
+bool PosixSystem::FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+bool PosixSystem::OpenWithDefaultHtmlProgram(const std::string& path) {
+  GAppInfo* app = g_app_info_get_default_for_type("text/html", FALSE);
+  if (app == nullptr) return false;
+  if (!G_IS_DESKTOP_APP_INFO(app)) {
+    g_object_unref(app);
+    return false;
+  }
+  GFile* file = g_file_new_for_path(path.c_str());
+  gchar* uri = g_file_get_uri(file);
+  GList* uris = g_list_append(nullptr, uri);
+  // The program gets /dev/null for its standard descriptors: never the
+  // launcher's standard output, which the parent reads to its end, and
+  // GLib closes every other descriptor, the locks among them.
+  const int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+  g_desktop_app_info_launch_uris_as_manager_with_fds(G_DESKTOP_APP_INFO(app), uris, nullptr,
+                                                     G_SPAWN_SEARCH_PATH, DetachChild, nullptr, nullptr,
+                                                     nullptr, null_fd, null_fd, null_fd, nullptr);
+  if (null_fd >= 0) close(null_fd);
+  g_list_free(uris);
+  g_free(uri);
+  g_object_unref(file);
+  g_object_unref(app);
+  // A program was found: whether it started is not examined further.
+  return true;
+}
 
 }  // namespace app

@@ -3,9 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace app {
+
+// A held named lock; released when the object goes or the process ends.
+class ILockHandle {
+ public:
+  virtual ~ILockHandle() = default;
+};
 
 class ISystem {
  public:
@@ -14,12 +22,27 @@ class ISystem {
   virtual std::string ModuleFileName() = 0;
   // The system's default language as a Windows language identifier.
   virtual std::uint16_t SystemDefaultLangId() = 0;
+  // Creates and holds the named lock `name`; `already_existed` tells whether
+  // another process held it before. nullptr when it cannot be held.
+  virtual std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) = 0;
+  // Writes `bytes` to standard output in full; false without writing when
+  // standard input or output is not open, false when the write failed.
+  virtual bool WriteResult(std::string_view bytes) = 0;
+  // A file or folder of that name exists.
+  virtual bool FileExists(const std::string& path) = 0;
+  // Opens `path` with the desktop's default program for HTML, detached and
+  // with none of the launcher's descriptors; false when there is none.
+  virtual bool OpenWithDefaultHtmlProgram(const std::string& path) = 0;
 };
 
 class PosixSystem final : public ISystem {
  public:
   std::string ModuleFileName() override;
   std::uint16_t SystemDefaultLangId() override;
+  std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override;
+  bool WriteResult(std::string_view bytes) override;
+  bool FileExists(const std::string& path) override;
+  bool OpenWithDefaultHtmlProgram(const std::string& path) override;
 };
 
 }  // namespace app

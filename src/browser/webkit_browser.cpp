@@ -90,6 +90,11 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir)
   g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(OnLoadFailed), this);
   g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
+  // Pages have no context menu.
+  g_signal_connect(view_, "context-menu",
+                   G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
+                                  gpointer) { return TRUE; }),
+                   nullptr);
   gtk_fixed_put(parent_, GTK_WIDGET(view_), 0, 0);
   gtk_widget_show(GTK_WIDGET(view_));
 }
@@ -195,7 +200,14 @@ gboolean CWebBrowser2::DrainEvents(gpointer self) {
   return G_SOURCE_REMOVE;
 }
 
-void CWebBrowser2::Navigate2(const std::string& url, bool new_window) {
+void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
+  // A file path is loaded as the file's address.
+  std::string url = address;
+  if (!address.empty() && address.front() == '/') {
+    gchar* uri = g_filename_to_uri(address.c_str(), nullptr, nullptr);
+    if (uri != nullptr) url = uri;
+    g_free(uri);
+  }
   if (!new_window) {
     webkit_web_view_load_uri(view_, url.c_str());
     return;

@@ -42,3 +42,22 @@ inline constexpr char kVisible[] = "style='visibility:visible'";
 inline constexpr char kHidden[] = "style='visibility:hidden'";
 
 }  // namespace pages
+
+namespace pages {
+
+// Command words in link addresses, recognised in any letter case.
+inline constexpr char kLanguageCommand[] = "IDRLANGUAGE";  // then the slot number, ending the address
+inline constexpr char kReleaseNotesCommand[] = "IDRRELNOTES";
+inline constexpr char kExitCommand[] = "IDREXIT";
+
+// The database page's markers, matched with their case: the order of the
+// two options and of the two images in the markup tells the choice.
+inline constexpr char kSqlMarker[] = "IDSELECTSQL";
+inline constexpr char kOracleMarker[] = "IDSELECTORACLE";
+inline constexpr char kSelectedImage[] = "GIF/GIF_SELECTED";
+inline constexpr char kNotSelectedImage[] = "GIF/GIF_NOSELECTED";
+
+inline constexpr char kSqlDatabase[] = "SQL";
+inline constexpr char kOracleDatabase[] = "Oracle";
+
+}  // namespace pages

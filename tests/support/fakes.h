@@ -2,7 +2,11 @@
 // asks of them, so a test reads like the behaviour it checks.
 #pragma once
 
+#include <unistd.h>
+
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,8 +30,16 @@ class FakeWindow : public app::IDialogWindow {
     ended = result;
     calls.push_back("end " + std::to_string(result));
   }
+  int MessageBox(const std::string& text, const std::string& caption, app::MessageBoxType type) override {
+    calls.push_back((type == app::MessageBoxType::kYesNoWarning ? "ask " : "error ") + text +
+                    (caption.empty() ? "" : " | " + caption));
+    return type == app::MessageBoxType::kYesNoWarning ? answer : app::IDOK;
+  }
+  void PostClose() override { calls.push_back("post close"); }
+  void Lower() override { calls.push_back("lower"); }
 
   app::ClientSize client{474, 418};
+  int answer = app::IDNO;
   std::optional<std::string> caption;
   std::optional<int> ended;
   std::vector<std::string> calls;
@@ -60,9 +72,33 @@ class FakeSystem : public app::ISystem {
  public:
   std::string ModuleFileName() override { return module_file; }
   std::uint16_t SystemDefaultLangId() override { return lang_id; }
+  std::unique_ptr<app::ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
+    locks.push_back(name);
+    already_existed = held_by_others.count(name) > 0;
+    return std::make_unique<app::ILockHandle>();
+  }
+  bool WriteResult(std::string_view bytes) override {
+    if (!stdio_open) return false;
+    results.emplace_back(bytes);
+    return true;
+  }
+  // Files are looked for on the disk: tests lay them out in a medium.
+  bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
+  bool OpenWithDefaultHtmlProgram(const std::string& path) override {
+    if (!html_program) return false;
+    opened.push_back(path);
+    return true;
+  }
 
   std::string module_file = "/nonexistent/setup-launcher";
   std::uint16_t lang_id = 1033;
+  // Locks other processes hold: the parent's product lock by default.
+  std::set<std::string> held_by_others{"Aurora Ledger 7"};
+  std::vector<std::string> locks;
+  bool stdio_open = true;
+  std::vector<std::string> results;
+  bool html_program = true;
+  std::vector<std::string> opened;
 };
 
 }  // namespace testing_support
