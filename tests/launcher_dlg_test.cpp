@@ -215,5 +215,251 @@ TEST_F(LauncherDlgTest, AnotherDocumentIsNotFilled) {
   EXPECT_THAT(browser_.calls, ElementsAre("top 0", "left 0", "width 474", "height 416"));
 }
 
+// The guards and the result.
+
+TEST_F(LauncherDlgTest, WithItsParentTheLauncherRuns) {
+  WriteMedium(kPlainInf, kTwoLanguages);
+  dialog_.OnInitDialog();
+  EXPECT_THAT(system_.locks, ElementsAre("PreventSecondInstance", "Aurora Ledger 7"));
+  EXPECT_FALSE(window_.ended.has_value());
+}
+
+TEST_F(LauncherDlgTest, WithoutItsParentItEndsAfterStartingUp) {
+  WriteMedium(kPlainInf, kTwoLanguages);
+  system_.held_by_others.clear();
+  dialog_.OnInitDialog();
+  EXPECT_EQ(window_.ended, IDCANCEL);
+  // The start-up still ran to its end, and nothing was written.
+  EXPECT_EQ(window_.caption, "Aurora Ledger 7 Setup");
+  EXPECT_EQ(browser_.calls.back(), std::string("navigate ") + kHome);
+  EXPECT_TRUE(system_.results.empty());
+}
+
+TEST_F(LauncherDlgTest, ASecondLauncherEnds) {
+  WriteMedium(kPlainInf, kTwoLanguages);
+  system_.held_by_others.insert("PreventSecondInstance");
+  dialog_.OnInitDialog();
+  EXPECT_EQ(window_.ended, IDCANCEL);
+  // Both guards are taken.
+  EXPECT_THAT(system_.locks, ElementsAre("PreventSecondInstance", "Aurora Ledger 7"));
+}
+
+TEST_F(LauncherDlgTest, WithoutAProductNameThereIsNoParentToWaitFor) {
+  WriteMedium("[Setup]\n", kTwoLanguages);
+  dialog_.OnInitDialog();
+  EXPECT_EQ(window_.ended, IDCANCEL);
+  EXPECT_THAT(system_.locks, ElementsAre("PreventSecondInstance"));
+}
+
+class StartedDialogTest : public LauncherDlgTest {
+ protected:
+  void Start(const std::string& inf, const std::string& res) {
+    WriteMedium(inf, res);
+    dialog_.OnInitDialog();
+    window_.calls.clear();
+    browser_.calls.clear();
+  }
+  bool Navigate(const std::string& url) {
+    bool cancel = false;
+    dialog_.OnBeforeNavigate2(url, cancel);
+    return cancel;
+  }
+  void FillHome(const std::string& body) {
+    browser_.body = body;
+    dialog_.OnDocumentComplete(kHome);
+    browser_.calls.clear();
+  }
+};
+
+constexpr char kMediumTexts[] =
+    "[LANGUAGE]\nLANGUAGENUMBER=3\n"
+    "[1033]\n32001=English\n9011=%s Setup\nProductName=Aurora Ledger 7\n1=Setup\n"
+    "9085=Quit setup?\n9081=No setup for this language.\n9082=Notes missing: \n"
+    "LANGUAGE0=English,ENU\nLANGUAGE1=Deutsch,DEU\nLANGUAGE2=Français,FRA\n"
+    "[1031]\n32001=Deutsch\n9082=Fehlt: \n";
+constexpr char kSlots[] = "[IDLANGUAGE0][IDLANGUAGE1][IDLANGUAGE2]";
+
+TEST_F(StartedDialogTest, ChoosingALanguageHandsItsDirectoryOver) {
+  Start(kPlainInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  medium_.MakeDir("DEU");
+  medium_.MakeDir("FRA");
+  FillHome(kSlots);
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE1"));
+  EXPECT_EQ(dialog_.SetupDir(), "DEU");
+  EXPECT_TRUE(dialog_.IsLaunchReady());
+  EXPECT_THAT(system_.results, ElementsAre("DEU"));
+  EXPECT_EQ(window_.ended, IDOK);
+}
+
+TEST_F(StartedDialogTest, ASlotMeansTheLanguageItShows) {
+  Start(kPlainInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  medium_.MakeDir("DEU");
+  medium_.MakeDir("FRA");
+  // The table is built with all three; then Deutsch's folder goes, so the
+  // second slot shows Français, and its link hands over FRA, not DEU.
+  EXPECT_EQ(dialog_.GetLanguageDir("LANGUAGE1"), "DEU");
+  medium_.Remove("DEU");
+  FillHome(kSlots);
+  EXPECT_EQ(browser_.written.back(), "[English][Français][]");
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE1"));
+  EXPECT_THAT(system_.results, ElementsAre("FRA"));
+}
+
+TEST_F(StartedDialogTest, NumbersAtOrAboveTheCountAreSwallowed) {
+  Start(kPlainInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  FillHome(kSlots);
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE3"));
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE99999999999999999999999"));
+  EXPECT_TRUE(window_.calls.empty());
+  EXPECT_TRUE(system_.results.empty());
+  EXPECT_FALSE(dialog_.IsLaunchReady());
+}
+
+TEST_F(StartedDialogTest, ASlotWithoutSetupShowsTheMessage) {
+  Start(kPlainInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  FillHome(kSlots);
+  for (const char* url : {"res://SetupHmRes.dll/IDRLANGUAGE2", "res://SetupHmRes.dll/IDRLANGUAGE",
+                          "res://SetupHmRes.dll/IDRLANGUAGE0/"}) {
+    window_.calls.clear();
+    EXPECT_TRUE(Navigate(url));
+    EXPECT_THAT(window_.calls, ElementsAre("error No setup for this language.")) << url;
+  }
+  EXPECT_FALSE(dialog_.IsLaunchReady());
+  EXPECT_TRUE(system_.results.empty());
+}
+
+TEST_F(StartedDialogTest, InDatabaseModeTheResultCarriesTheChoice) {
+  Start(kDatabaseInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  browser_.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";
+  dialog_.OnDocumentComplete(kDatabase);
+  EXPECT_FALSE(Navigate("RES://SETUPHMRES.DLL/HTML_HOMEPAGE"));
+  EXPECT_EQ(dialog_.Database(), "Oracle");
+  EXPECT_EQ(dialog_.SapOption(), "-db=oracle");
+  FillHome(kSlots);
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE0"));
+  EXPECT_THAT(system_.results, ElementsAre("ENUO-db=oracle"));
+}
+
+TEST_F(StartedDialogTest, TheDatabaseIsReadOnlyWhenMovingOnToTheHomePage) {
+  Start(kDatabaseInf, kMediumTexts);
+  browser_.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";
+  dialog_.OnDocumentComplete(kDatabase);
+  browser_.calls.clear();
+  // An address that merely contains the home page's is no move.
+  EXPECT_FALSE(Navigate("res://SetupHmRes.dll/HTML_HOMEPAGE#top"));
+  // Command words are no commands on the database page.
+  EXPECT_FALSE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE0"));
+  EXPECT_FALSE(Navigate("res://SetupHmRes.dll/IDRRELNOTES"));
+  EXPECT_TRUE(browser_.calls.empty());
+  EXPECT_EQ(dialog_.Database(), "SQL");
+  EXPECT_EQ(dialog_.SapOption(), "");
+}
+
+TEST_F(StartedDialogTest, TheExitWordAsksAfterTheHandlerOnEitherPage) {
+  Start(kDatabaseInf, kMediumTexts);
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/idrexit"));
+  EXPECT_THAT(window_.calls, ElementsAre("post close"));
+  dialog_.OnDocumentComplete(kDatabase);
+  window_.calls.clear();
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDREXIT"));
+  EXPECT_THAT(window_.calls, ElementsAre("post close"));
+}
+
+TEST_F(StartedDialogTest, ClosingAsksAndAYesHandsOverNothing) {
+  Start(kPlainInf, kMediumTexts);
+  window_.answer = IDNO;
+  dialog_.OnClose();
+  EXPECT_THAT(window_.calls, ElementsAre("ask Quit setup? | Setup"));
+  EXPECT_TRUE(system_.results.empty());
+  EXPECT_FALSE(window_.ended.has_value());
+
+  window_.answer = IDYES;
+  dialog_.OnClose();
+  EXPECT_THAT(system_.results, ElementsAre(""));
+  EXPECT_EQ(window_.ended, IDCANCEL);
+}
+
+TEST_F(StartedDialogTest, OkBeforeALanguageIsChosenDoesNothing) {
+  Start(kPlainInf, kMediumTexts);
+  dialog_.OnOK();
+  EXPECT_TRUE(system_.results.empty());
+  EXPECT_FALSE(window_.ended.has_value());
+}
+
+TEST_F(StartedDialogTest, WithoutStandardHandlesTheDialogStillEnds) {
+  Start(kPlainInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  FillHome(kSlots);
+  system_.stdio_open = false;
+  Navigate("res://SetupHmRes.dll/IDRLANGUAGE0");
+  EXPECT_TRUE(system_.results.empty());
+  EXPECT_EQ(window_.ended, IDOK);
+}
+
+TEST_F(StartedDialogTest, ReleaseNotesOfTheLanguageOrOf1033) {
+  system_.lang_id = 1031;
+  Start("[Setup]\nProductName=%ProductName%\nReleaseNotes=null\n", kMediumTexts);
+  FillHome("IDRELNOTES");
+  // Neither folder has the file: the message names the 1033 place, right
+  // behind the text (whose trailing blank the reader trims).
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRRELNOTES"));
+  EXPECT_THAT(window_.calls, ElementsAre("error Fehlt:" + medium_.dir() + "1033/readme.html"));
+  EXPECT_TRUE(system_.opened.empty());
+
+  window_.calls.clear();
+  medium_.Write("1033/readme.html", "notes");
+  Navigate("res://SetupHmRes.dll/IDRRELNOTES");
+  EXPECT_THAT(system_.opened, ElementsAre(medium_.dir() + "1033/readme.html"));
+  EXPECT_THAT(window_.calls, ElementsAre("lower"));
+
+  medium_.Write("1031/readme.html", "Hinweise");
+  Navigate("res://SetupHmRes.dll/IDRRELNOTES");
+  EXPECT_EQ(system_.opened.back(), medium_.dir() + "1031/readme.html");
+}
+
+TEST_F(StartedDialogTest, WithoutAProgramForHtmlTheNotesOpenInANewWindow) {
+  Start("[Setup]\nProductName=%ProductName%\nReleaseNotes=readme.html\n", kMediumTexts);
+  medium_.Write("1033/readme.html", "notes");
+  system_.html_program = false;
+  Navigate("res://SetupHmRes.dll/IDRRELNOTES");
+  EXPECT_THAT(browser_.calls, ElementsAre("new window " + medium_.dir() + "1033/readme.html"));
+  EXPECT_THAT(window_.calls, ElementsAre("lower"));
+}
+
+TEST_F(StartedDialogTest, InDatabaseModeTheNotesLieInTheDatabasesFolder) {
+  Start("[Setup]\nProductName=%ProductName%\nReleaseNotes=notes.html\n[SAP]\nSQL=s\nOracle=o\n",
+        kMediumTexts);
+  medium_.Write("SQL/1033/notes.html", "sql");
+  medium_.Write("Oracle/1033/notes.html", "oracle");
+  browser_.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";
+  dialog_.OnDocumentComplete(kDatabase);
+  Navigate(kHome);
+  FillHome("IDRELNOTES");
+  Navigate("res://SetupHmRes.dll/IDRRELNOTES");
+  EXPECT_THAT(system_.opened, ElementsAre(medium_.dir() + "Oracle/1033/notes.html"));
+}
+
+TEST_F(StartedDialogTest, TheFilterKeepsTheUserOnThePages) {
+  Start(kPlainInf, kMediumTexts);
+  using Kind = InputMessage::Kind;
+  using Key = InputMessage::Key;
+  EXPECT_TRUE(dialog_.PreTranslateMessage({Kind::kRightButtonDown, Key::kOther, false}));
+  EXPECT_TRUE(dialog_.PreTranslateMessage({Kind::kRightButtonUp, Key::kOther, false}));
+  EXPECT_TRUE(dialog_.PreTranslateMessage({Kind::kKeyDown, Key::kOther, false}));  // Escape, arrows
+  EXPECT_FALSE(dialog_.PreTranslateMessage({Kind::kKeyDown, Key::kReturn, false}));
+  EXPECT_FALSE(dialog_.PreTranslateMessage({Kind::kKeyDown, Key::kTab, false}));
+  EXPECT_FALSE(dialog_.PreTranslateMessage({Kind::kKeyDown, Key::kOther, true}));  // Alt+F4
+  EXPECT_FALSE(dialog_.PreTranslateMessage({Kind::kOther, Key::kOther, false}));
+  // Off the two pages keys pass; right clicks never do.
+  dialog_.OnDocumentComplete("res://SetupHmRes.dll/OTHER");
+  EXPECT_FALSE(dialog_.PreTranslateMessage({Kind::kKeyDown, Key::kOther, false}));
+  EXPECT_TRUE(dialog_.PreTranslateMessage({Kind::kRightButtonDown, Key::kOther, false}));
+}
+
 }  // namespace
 }  // namespace app
