@@ -332,6 +332,18 @@ TEST_F(StartedDialogTest, ASlotWithoutSetupShowsTheMessage) {
   EXPECT_TRUE(system_.results.empty());
 }
 
+TEST_F(StartedDialogTest, AFolderThatWentAwayAfterTheFillingIsNoSetup) {
+  Start(kPlainInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  medium_.MakeDir("DEU");
+  FillHome(kSlots);
+  medium_.Remove("DEU");
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE1"));
+  EXPECT_THAT(window_.calls, ElementsAre("error No setup for this language."));
+  EXPECT_TRUE(system_.results.empty());
+  EXPECT_FALSE(dialog_.IsLaunchReady());
+}
+
 TEST_F(StartedDialogTest, InDatabaseModeTheResultCarriesTheChoice) {
   Start(kDatabaseInf, kMediumTexts);
   medium_.MakeDir("ENU");

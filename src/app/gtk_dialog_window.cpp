@@ -126,6 +126,8 @@ int GtkDialogWindow::MessageBox(const std::string& text, const std::string& capt
   const char* title = caption.empty() ? gtk_window_get_title(GTK_WINDOW(window_)) : caption.c_str();
   gtk_window_set_title(GTK_WINDOW(box), title != nullptr ? title : "");
   gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER_ON_PARENT);
+  // The first button is the default one: Return answers Yes, Escape No.
+  gtk_dialog_set_default_response(GTK_DIALOG(box), question ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
   ++modal_boxes_;
   const gint response = gtk_dialog_run(GTK_DIALOG(box));
   --modal_boxes_;

@@ -152,7 +152,9 @@ void CLauncherDlg::ChooseLanguage(long long number, const std::string& key, int 
   // own number, so the slot's key from the last filling is used.
   const std::string& table_key = (m_bSlotsFilled && slot >= 0) ? m_strSlotKeys[slot] : key;
   const std::string dir = GetLanguageDir(table_key);
-  if (dir.empty()) {
+  // A folder that went away after the page was filled is no setup either:
+  // the parent must never be handed a directory that is not there.
+  if (dir.empty() || !IsSetupSubdir(dir)) {
     m_window.MessageBox(GetResString(kNoLanguageSetupId), "", MessageBoxType::kOkError);
     return;
   }

@@ -1,0 +1,100 @@
+// setup-parent: the reference parent program. It does what a setup program
+// does around the launcher: holds the lock named after the product, starts
+// the launcher of the medium with its standard output on a pipe, reads the
+// pipe to its end, and waits for it.
+//
+//   setup-parent MEDIUM_DIR
+//
+// Exit status: 0 and the result on standard output (exactly the bytes the
+// launcher handed over) when there was one; 1 when the launcher ended
+// normally without a result (the user closed it, or a guard ended it);
+// 2 when the launcher failed (a signal, a non-zero exit status) or could
+// not be started.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/named_lock.h"
+#include "app/result_channel.h"
+#include "setupdata/setup_files.h"
+#include "setupdata/system_language.h"
+
+namespace {
+
+constexpr char kLauncherName[] = "setup-launcher";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "setup-parent: %s\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 || std::strcmp(argv[1], "--help") == 0) {
+    std::fputs("usage: setup-parent MEDIUM_DIR\n", argc == 2 ? stdout : stderr);
+    return argc == 2 ? 0 : 2;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+
+  // The product name as the launcher resolves it on this system.
+  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(argv[1]);
+  files.lang_id = setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
+  const std::string product = files.GetSetupValue(setupdata::kProductNameKey);
+  bool existed = false;
+  const std::unique_ptr<app::NamedLock> lock = app::NamedLock::Create(product, existed);
+  if (!lock) {
+    std::fprintf(stderr, "setup-parent: cannot hold the lock of the product \"%s\"; the launcher will end\n",
+                 product.c_str());
+  }
+
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return Fail(std::string("cannot make a pipe: ") + std::strerror(errno));
+  const std::string launcher = files.module_dir + kLauncherName;
+  const pid_t pid = fork();
+  if (pid < 0) return Fail(std::string("cannot start the launcher: ") + std::strerror(errno));
+  if (pid == 0) {
+    const int null_fd = open("/dev/null", O_RDONLY);
+    if (null_fd < 0 || dup2(null_fd, STDIN_FILENO) < 0 || dup2(pipe_fds[1], STDOUT_FILENO) < 0) _exit(127);
+    std::signal(SIGPIPE, SIG_DFL);
+    execl(launcher.c_str(), launcher.c_str(), static_cast<char*>(nullptr));
+    std::fprintf(stderr, "setup-parent: cannot run %s: %s\n", launcher.c_str(), std::strerror(errno));
+    _exit(127);
+  }
+  close(pipe_fds[1]);
+
+  std::string result;
+  char buffer[4096];
+  while (true) {
+    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+    if (n > 0) {
+      result.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  close(pipe_fds[0]);
+
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return Fail(std::string("cannot wait for the launcher: ") + std::strerror(errno));
+  }
+  if (WIFSIGNALED(status)) {
+    return Fail(std::string("the launcher was ended by signal ") + std::to_string(WTERMSIG(status)) + " (" +
+                strsignal(WTERMSIG(status)) + ")");
+  }
+  if (WEXITSTATUS(status) == 127) return Fail("the launcher could not be run: " + launcher);
+  if (WEXITSTATUS(status) != 0) {
+    return Fail("the launcher failed with exit status " + std::to_string(WEXITSTATUS(status)));
+  }
+  if (result.empty()) return 1;
+  return app::WriteAll(STDOUT_FILENO, result) ? 0 : 2;
+}
