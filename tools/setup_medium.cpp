@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/named_lock.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
@@ -22,12 +23,16 @@ namespace {
 constexpr char kUsage[] =
     "usage: setup-medium get [--int] FILE SECTION KEY [DEFAULT]\n"
     "       setup-medium language MEDIUM_DIR\n"
+    "       setup-medium lock MEDIUM_DIR\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
     "          (DEFAULT then is a number, 0 when left out)\n"
     "language  prints the language section of MEDIUM_DIR/setupres.ini that the\n"
-    "          launcher uses on this system, with a line end\n";
+    "          launcher uses on this system, with a line end\n"
+    "lock      prints the path of the lock file a parent holds for the launcher of\n"
+    "          MEDIUM_DIR, with a line end:\n"
+    "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -77,6 +82,23 @@ int Language(const std::vector<std::string_view>& args) {
   return WriteAll(lang + "\n") ? 0 : 1;
 }
 
+int Lock(const std::vector<std::string_view>& args) {
+  if (args.size() != 1) return Usage();
+  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
+  files.lang_id = setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
+  const std::string product = files.GetSetupValue(setupdata::kProductNameKey);
+  if (product.empty()) {
+    std::fputs("setup-medium: the medium names no product: the launcher will not run\n", stderr);
+    return 1;
+  }
+  const std::string dir = app::NamedLockDirectory();
+  if (dir.empty()) {
+    std::fputs("setup-medium: there is no directory for lock files\n", stderr);
+    return 1;
+  }
+  return WriteAll(dir + "/" + app::NamedLockFileName(product) + "\n") ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +107,7 @@ int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 2, argv + argc);
   if (command == "get") return Get(args);
   if (command == "language") return Language(args);
+  if (command == "lock") return Lock(args);
   if (command == "--help" || command == "-h") {
     std::fputs(kUsage, stdout);
     return 0;
