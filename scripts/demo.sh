@@ -1,20 +1,37 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and runs the launcher on the demo medium.
-# On a desktop the window opens; without a display the launcher runs in
-# Xvfb and a screenshot of its first page is saved under build/demo/.
+# Sets up the machine, builds, and runs the demo medium the way a setup
+# program does: through setup-parent, which holds the product's lock, starts
+# the launcher and prints what the user chose.
 #   scripts/demo.sh            the demo medium
 #   scripts/demo.sh --database the medium with the database choice
+# On a desktop the window opens and waits for you. Without a display the
+# launcher runs in Xvfb: a screenshot of its first page is saved under
+# build/demo/, then the demo presses Tab and Return as a user would, which
+# picks the first option of each page.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 medium=medium
 [[ "${1:-}" == "--database" ]] && medium=medium-db
 "$root/scripts/build.sh" >/dev/null
-launcher="$root/build/media/$medium/setup-launcher"
+parent="$root/build/bin/setup-parent"
+dir="$root/build/media/$medium"
+
+report() {  # STATUS OUTPUT_FILE
+  case $1 in
+    0) echo "The launcher handed over: $(cat "$2")" ;;
+    1) echo "The launcher ended without a result (closed by the user)." ;;
+    *) echo "The launcher failed (status $1)." ;;
+  esac
+}
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-  echo "Starting $launcher"
-  "$launcher"
-  exit $?
+  echo "Starting $dir/setup-launcher through setup-parent"
+  out=$(mktemp)
+  status=0
+  "$parent" "$dir" >"$out" || status=$?
+  report "$status" "$out"
+  rm -f "$out"
+  exit 0
 fi
 
 out="$root/build/demo"
@@ -22,12 +39,32 @@ mkdir -p "$out"
 shot="$out/$medium.png"
 echo "No display: running the launcher in Xvfb"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  "$1" >"$3/stdout" 2>"$3/stderr" &
+  parent=$1 dir=$2 shot=$3 out=$4 medium=$5
+  "$parent" "$dir" >"$out/result" 2>"$out/stderr" &
   pid=$!
-  wid=$(xdotool search --sync --onlyvisible --pid "$pid" 2>/dev/null | head -n1)
+  wid=
+  for i in $(seq 1 100); do
+    launcher=$(pgrep -P "$pid" -x setup-launcher || true)
+    [[ -n "$launcher" ]] && wid=$(xdotool search --onlyvisible --pid "$launcher" 2>/dev/null | head -n1 || true)
+    [[ -n "$wid" ]] && break
+    sleep 0.2
+  done
+  [[ -n "$wid" ]] || { echo "The launcher showed no window:"; cat "$out/stderr"; exit 1; }
   sleep 3   # let the page finish drawing
-  import -window "$wid" "$2"
+  import -window "$wid" "$shot"
   echo "Window caption: $(xdotool getwindowname "$wid")"
-  kill "$pid"; wait "$pid" 2>/dev/null || true
-' _ "$launcher" "$shot" "$out"
-echo "Screenshot of the first page: $shot"
+  echo "Screenshot of the first page: $shot"
+  xdotool windowfocus --sync "$wid"
+  if [[ $medium == medium-db ]]; then
+    echo "Pressing Tab, Tab, Tab, Return (Next with the first database), then Tab, Return (the first language)"
+    xdotool key --delay 300 Tab Tab Tab Return
+    sleep 2
+  else
+    echo "Pressing Tab, Return (the first language)"
+  fi
+  xdotool key --delay 300 Tab Return
+  status=0
+  wait "$pid" || status=$?
+  echo "$status" >"$out/status"
+' _ "$parent" "$dir" "$shot" "$out" "$medium"
+report "$(cat "$out/status")" "$out/result"
