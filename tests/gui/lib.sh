@@ -9,6 +9,9 @@ WORK=$(mktemp -d)
 LAUNCHER_PID=
 FAILURES=0
 trap 'stop_launcher; rm -rf "$WORK"' EXIT
+# Each test has its own named locks.
+export XDG_RUNTIME_DIR="$WORK/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
 pass() { echo "ok: $*"; }
@@ -24,20 +27,36 @@ make_medium() {
   echo "$dir"
 }
 
-# start_launcher MEDIUM_DIR [ENV=VALUE ...]: starts the launcher with its
-# standard output and error in files and waits for its window.
+# start_launcher MEDIUM_DIR [ENV=VALUE ...]: starts the launcher as its
+# parent would, holding the product's lock (unless NO_PARENT=1), with its
+# standard output and error in files, and waits for its window.
 start_launcher() {
   local dir=$1; shift
-  env "$@" "$dir/setup-launcher" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null &
+  if [[ "${NO_PARENT:-0}" == 1 ]]; then
+    env "$@" "$dir/setup-launcher" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null &
+  else
+    local lock
+    lock=$(env "$@" "$BUILD_DIR/bin/setup-medium" lock "$dir")
+    env "$@" flock --shared "$lock" "$dir/setup-launcher" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null &
+  fi
   LAUNCHER_PID=$!
+  wait_for_window "$dir"
+}
+
+# wait_for_window WHAT: waits for the window of the launcher started as (or
+# by) $LAUNCHER_PID; sets WINDOW.
+wait_for_window() {
   WINDOW=
-  local i
+  local i pids
   for i in $(seq 1 100); do
-    WINDOW=$(xdotool search --onlyvisible --pid "$LAUNCHER_PID" 2>/dev/null | head -n1 || true)
-    [[ -n "$WINDOW" ]] && break
+    pids="$LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)"
+    for pid in $pids; do
+      WINDOW=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
+      [[ -n "$WINDOW" ]] && break 2
+    done
     if ! kill -0 "$LAUNCHER_PID" 2>/dev/null; then
       wait "$LAUNCHER_PID"
-      fail "the launcher in $dir ended with status $? before showing its window"
+      fail "the launcher of $1 ended with status $? before showing its window"
       cat "$WORK/stderr" >&2
       LAUNCHER_PID=
       return 1
@@ -45,7 +64,7 @@ start_launcher() {
     sleep 0.2
   done
   if [[ -z "$WINDOW" ]]; then
-    fail "no window from $dir/setup-launcher"
+    fail "no window from the launcher of $1"
     cat "$WORK/stderr" >&2
     return 1
   fi
@@ -53,6 +72,17 @@ start_launcher() {
 
 stop_launcher() {
   if [[ -n "$LAUNCHER_PID" ]] && kill -0 "$LAUNCHER_PID" 2>/dev/null; then
+    # The launcher under its parent first, and until it is gone: its locks
+    # go with it.
+    local children i
+    children=$(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)
+    if [[ -n "$children" ]]; then
+      kill $children 2>/dev/null || true
+      for i in $(seq 1 50); do
+        kill -0 $children 2>/dev/null || break
+        sleep 0.1
+      done
+    fi
     kill "$LAUNCHER_PID" 2>/dev/null || true
     wait "$LAUNCHER_PID" 2>/dev/null || true
   fi
@@ -91,4 +121,61 @@ finish() {
     exit 1
   fi
   echo "all checks passed"
+}
+
+# start_parent MEDIUM_DIR [ENV=VALUE ...]: runs setup-parent on the medium,
+# its standard output in $WORK/stdout, and waits for the launcher's window.
+start_parent() {
+  local dir=$1; shift
+  env "$@" "$BUILD_DIR/bin/setup-parent" "$dir" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null &
+  LAUNCHER_PID=$!
+  wait_for_window "$dir"
+}
+
+# wait_parent: waits (at most 20 s) for the parent started last; sets
+# STATUS to its exit status, 124 when it did not end.
+wait_parent() {
+  local i
+  STATUS=124
+  for i in $(seq 1 100); do
+    if ! kill -0 "$LAUNCHER_PID" 2>/dev/null; then
+      STATUS=0
+      wait "$LAUNCHER_PID" || STATUS=$?
+      LAUNCHER_PID=
+      return 0
+    fi
+    sleep 0.2
+  done
+  stop_launcher
+}
+
+# settle: waits until the page has been drawn and stopped changing.
+settle() { screenshot "$WORK/settle.png"; }
+
+# press KEY...: real key presses into the launcher's window.
+press() {
+  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || true
+  xdotool key --delay 200 "$@"
+  sleep 0.5
+}
+
+# window_count: the launcher's visible top-level windows (message boxes and
+# release-notes windows included).
+window_count() {
+  local pids pid n=0
+  pids="$LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)"
+  for pid in $pids; do
+    n=$((n + $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)))
+  done
+  echo "$n"
+}
+
+# expect_output BYTES: the launcher handed over exactly BYTES.
+expect_output() {
+  local want=$1 what=$2
+  if [[ "$(cat "$WORK/stdout"; printf x)" == "${want}x" ]]; then
+    pass "$what: [$want]"
+  else
+    fail "$what: handed over [$(cat "$WORK/stdout")], wanted [$want]"
+  fi
 }
