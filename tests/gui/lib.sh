@@ -5,6 +5,14 @@
 set -euo pipefail
 
 : "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
+# The page's text is read through the accessibility bus, which a session bus
+# provides: each test runs under a private session bus of its own, so that
+# it sees its own launchers only and nothing of a desktop's session.
+if [[ -z "${GUI_TEST_SESSION_BUS:-}" ]]; then
+  export GUI_TEST_SESSION_BUS=$$
+  exec dbus-run-session -- bash "$0" "$@"
+fi
+unset NO_AT_BRIDGE  # the launcher shows its widgets and page on that bus
 WORK=$(mktemp -d)
 LAUNCHER_PID=
 FAILURES=0
@@ -14,6 +22,14 @@ export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
+
+# The display must answer before the first window opens.
+if [[ -n "${DISPLAY:-}" ]]; then
+  for _ in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+fi
 pass() { echo "ok: $*"; }
 
 # make_medium NAME SOURCE: a copy of a demo medium (or an empty one when
@@ -90,6 +106,13 @@ stop_launcher() {
 }
 
 caption() { xdotool getwindowname "$WINDOW"; }
+
+# page_text [--wait-for TEXT] [--links] [--timeout S]: the visible texts of
+# the page the launcher shows, one a line, as a screen reader reads them from
+# the accessibility tree (see page_text.py); status 1 when there is none.
+page_text() {
+  "$(dirname "${BASH_SOURCE[0]}")/page_text.py" --pid "$LAUNCHER_PID" "$@"
+}
 
 # screenshot FILE: waits until the window shows a drawn page (more than a
 # handful of colours) that has stopped changing, then keeps that picture.

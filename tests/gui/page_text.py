@@ -11,6 +11,7 @@ are left out, and so is anything not in the SHOWING and VISIBLE states.
   page_text.py --pid N                  all visible texts
   page_text.py --pid N --links          link names, a tab, and the target
   page_text.py --pid N --wait-for TEXT  waits until a line is exactly TEXT
+                                        (given again: until each is there)
 
 Exit status 0 with the lines on standard output; 1 with one line on
 standard error when the page or the text cannot be found in time.
@@ -24,7 +25,7 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi, GLib  # noqa: E402
+from gi.repository import Atspi, Gio, GLib  # noqa: E402
 
 R = Atspi.Role
 S = Atspi.StateType
@@ -40,17 +41,13 @@ NAMED_TEXTS = {R.HEADING, R.PARAGRAPH, R.LABEL, R.STATIC, R.CAPTION}
 DOCUMENTS = {R.DOCUMENT_WEB, R.DOCUMENT_FRAME}
 EMBEDDED_OBJECT = "\ufffc"
 POLL_SECONDS = 0.1
+# Without --wait-for, the page counts as shown once it has read the same for
+# this long: the launcher fills in its texts just after the page has loaded.
+SETTLE_SECONDS = 0.4
 
 
 class NotFound(Exception):
     """The tree, the document or the text is not there (yet)."""
-
-
-def fresh(accessible):
-    """Makes libatspi ask the application every time instead of answering
-    from a cache that may predate the page's last change."""
-    accessible.set_cache_mask(Atspi.Cache.NONE)
-    return accessible
 
 
 def children(accessible):
@@ -58,7 +55,7 @@ def children(accessible):
     for i in range(accessible.get_child_count()):
         child = accessible.get_child_at_index(i)
         if child is not None:
-            result.append(fresh(child))
+            result.append(child)
     return result
 
 
@@ -88,6 +85,19 @@ def target_of(accessible):
     return None
 
 
+def labelled_by_shown(accessible):
+    """Whether a label that is itself on the page names |accessible| (a
+    check box inside its <label>): the label's text is read already."""
+    for relation in accessible.get_relation_set():
+        if relation.get_relation_type() != Atspi.RelationType.LABELLED_BY:
+            continue
+        for i in range(relation.get_n_targets()):
+            target = relation.get_target(i)
+            if target is not None and is_shown(target):
+                return True
+    return False
+
+
 def collect(accessible, out):
     """Appends (kind, text, target) entries for the visible content under
     |accessible|, in document order."""
@@ -95,6 +105,8 @@ def collect(accessible, out):
         return
     role = accessible.get_role()
     if role in NAMED_CONTROLS:
+        if role != R.LINK and labelled_by_shown(accessible):
+            return
         name = (accessible.get_name() or "").strip()
         if not name:
             name = " ".join(lines_of((text_of(accessible) or "").replace(EMBEDDED_OBJECT, " ")))
@@ -104,25 +116,33 @@ def collect(accessible, out):
         return
     kids = children(accessible)
     text = text_of(accessible) if role not in DOCUMENTS else None
-    if text is not None and text.count(EMBEDDED_OBJECT) == len(kids):
+    if text is None:
+        if not kids and role in NAMED_TEXTS:
+            out.extend(("text", line, None) for line in lines_of(accessible.get_name() or ""))
+        for kid in kids:
+            collect(kid, out)
+    elif text.count(EMBEDDED_OBJECT) == len(kids):
         # The text holds one object replacement character where each child
         # sits: read the pieces between them and the children in turn.
-        pieces = text.split(EMBEDDED_OBJECT)
-        for i, piece in enumerate(pieces):
+        for i, piece in enumerate(text.split(EMBEDDED_OBJECT)):
             out.extend(("text", line, None) for line in lines_of(piece))
             if i < len(kids):
                 collect(kids[i], out)
-        return
-    if text is not None:
-        out.extend(("text", line, None) for line in lines_of(text.replace(EMBEDDED_OBJECT, "\n")))
-    elif not kids and role in NAMED_TEXTS:
-        out.extend(("text", line, None) for line in lines_of(accessible.get_name() or ""))
-    for kid in kids:
-        collect(kid, out)
+    else:
+        # WebKit writes the text of inline children (a <label>) into this
+        # text as well, and keeps a replacement character for children that
+        # are hidden: read the children, then what only this text holds.
+        inner = []
+        for kid in kids:
+            collect(kid, inner)
+        read = {entry[1] for entry in inner}
+        out.extend(inner)
+        out.extend(("text", line, None)
+                   for line in lines_of(text.replace(EMBEDDED_OBJECT, "\n")) if line not in read)
 
 
 def descendants_of(pid):
-    """The process ids started by |pid|, at any depth (the web process)."""
+    """The processes started by |pid|, at any depth, each with its depth."""
     parents = {}
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -133,26 +153,41 @@ def descendants_of(pid):
             parents[int(entry)] = int(fields[1])
         except (OSError, IndexError, ValueError):
             continue
-    found, frontier = set(), {pid}
+    found, frontier, depth = {}, {pid}, 0
     while frontier:
+        depth += 1
         frontier = {p for p, parent in parents.items() if parent in frontier and p not in found}
-        found |= frontier
+        found.update((p, depth) for p in frontier)
     return found
 
 
+def running(pid):
+    """Whether |pid| runs (a process that ended but is not yet waited for
+    does not)."""
+    try:
+        with open(f"/proc/{pid}/stat", encoding="utf-8", errors="replace") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
 def find_application(pid):
-    desktop = fresh(Atspi.get_desktop(0))
+    desktop = Atspi.get_desktop(0)
+    # What libatspi keeps of earlier reads may predate the page's last
+    # change. (Turning its cache off with set_cache_mask makes GTK
+    # applications stop answering.)
+    desktop.clear_cache()
     apps = children(desktop)
     for app in apps:
         if app.get_process_id() == pid:
             return app
-    # Should the page's process register as an application of its own, it
-    # is a process the launcher started.
+    # |pid| may be the launcher's parent (flock, setup-parent): the nearest
+    # application that |pid| started is the launcher.
     family = descendants_of(pid)
-    for app in apps:
-        if app.get_process_id() in family:
-            return app
-    raise NotFound(f"no accessible application for process {pid} "
+    started = [app for app in apps if app.get_process_id() in family]
+    if started:
+        return min(started, key=lambda app: family[app.get_process_id()])
+    raise NotFound(f"no accessible application for process {pid} or a process it started "
                    f"({len(apps)} on the accessibility bus)")
 
 
@@ -185,39 +220,60 @@ def read_page(pid):
     return entries
 
 
+def bus_problem():
+    """Why libatspi would find no accessibility bus (it aborts then), or
+    None. It asks the session bus for it unless AT_SPI_BUS_ADDRESS is set."""
+    if os.environ.get("AT_SPI_BUS_ADDRESS"):
+        return None
+    try:
+        session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    except GLib.Error as error:
+        return f"no session bus to find the accessibility bus through ({error.message})"
+    try:
+        session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress",
+                          None, GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, 10000, None)
+    except GLib.Error as error:
+        return f"the session bus offers no accessibility bus ({error.message})"
+    return None
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--pid", type=int, required=True, help="the launcher's process id")
     parser.add_argument("--links", action="store_true", help="print link names and targets only")
-    parser.add_argument("--wait-for", metavar="TEXT", help="wait until a line is exactly TEXT")
+    parser.add_argument("--wait-for", metavar="TEXT", action="append", default=[],
+                        help="wait until a line is exactly TEXT (repeatable: each TEXT)")
     parser.add_argument("--timeout", type=float, default=20.0, metavar="S",
                         help="give up after S seconds (default 20)")
     args = parser.parse_args()
 
+    problem = bus_problem()
+    if problem is not None:
+        print(f"page_text: {problem}", file=sys.stderr)
+        return 1
     Atspi.init()
     # A web process that hangs must not hold a read up for the default 25 s.
     Atspi.set_timeout(3000, 3000)
     deadline = time.monotonic() + args.timeout
-    previous = None
+    previous, since = None, 0.0
     problem = "nothing read"
     while True:
-        try:
-            os.kill(args.pid, 0)
-        except ProcessLookupError:
+        if not running(args.pid):
             print(f"page_text: process {args.pid} is not running", file=sys.stderr)
             return 1
         try:
             entries = read_page(args.pid)
             texts = [text for _, text, _ in entries]
-            if args.wait_for is not None:
-                if args.wait_for in texts:
+            if args.wait_for:
+                missing = [text for text in args.wait_for if text not in texts]
+                if not missing:
                     break
-                problem = f"'{args.wait_for}' did not appear; the page shows: {' | '.join(texts)}"
-            elif entries == previous:
-                break  # the same twice in a row: the page has settled
-            else:
+                problem = f"'{missing[0]}' did not appear; the page shows: {' | '.join(texts)}"
+            elif entries != previous:
+                previous, since = entries, time.monotonic()
                 problem = "the page kept changing"
-            previous = entries
+            elif time.monotonic() - since >= SETTLE_SECONDS:
+                break
         except NotFound as missing:
             problem = str(missing)
             previous = None

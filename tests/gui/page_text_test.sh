@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The pages as a screen reader reads them: every visible word comes from the
+# medium in the system's language, in the order on the page; language slots
+# the medium leaves empty, unfilled words and the Back button of a medium
+# without a database choice are not read at all.
+source "$(dirname "$0")/lib.sh"
+
+plain=$(make_medium plain medium)
+db=$(make_medium database medium-db)
+
+# expect_page WHAT LINE...: once the page shows the first and the last LINE,
+# it reads exactly the LINEs, in this order.
+expect_page() {
+  local what=$1; shift
+  local want got
+  want=$(printf '%s\n' "$@")
+  if ! page_text --wait-for "$1" --wait-for "${!#}" >/dev/null; then
+    fail "$what: not shown"
+    return
+  fi
+  got=$(page_text) || { fail "$what: the page could not be read"; return; }
+  if [[ "$got" == "$want" ]]; then
+    pass "$what"
+  else
+    fail "$what reads differently (- wanted, + read):"
+    diff --old-line-format='  - %L' --new-line-format='  + %L' --unchanged-line-format='    %L' \
+      <(echo "$want") <(echo "$got") >&2 || true
+  fi
+}
+
+# The plain medium's home page: five languages of nine slots, no Back. Each
+# language's name sits on the link of its own slot.
+start_launcher "$plain" LANG=en_US.UTF-8 && {
+  expect_page "home page of the plain medium, English" \
+    "Aurora Ledger 7" "Choose the language of the setup" \
+    English Deutsch Español Français 日本語 "Release notes" Exit
+  links=$(page_text --links) || links=
+  want=$(printf '%s\tres://SetupHmRes.dll/%s\n' English IDRLANGUAGE0 Deutsch IDRLANGUAGE1 \
+    Español IDRLANGUAGE2 Français IDRLANGUAGE3 日本語 IDRLANGUAGE4 \
+    "Release notes" IDRRELNOTES Exit IDREXIT)
+  if [[ "$links" == "$want" ]]; then pass "each link's name goes with its command"; else
+    fail "links and their commands:"; echo "$links" >&2
+  fi
+  stop_launcher
+}
+
+# A database medium in German: the database page, then, with Oracle chosen,
+# the home page with the chosen database in the product name and Back.
+start_launcher "$db" LANG=de_DE.UTF-8 && {
+  expect_page "database page, German" \
+    "Wählen Sie die Datenbank für Ihre Installation" SQL-Server-Datenbank Oracle-Datenbank \
+    Weiter Beenden
+  press Tab Tab Return  # the Oracle option
+  press Tab Return      # Weiter
+  expect_page "home page after the database page, German" \
+    "Aurora Ledger 7 Server für Oracle" "Wählen Sie die Sprache der Installation" \
+    English Deutsch Español Français 日本語 Versionshinweise Zurück Beenden
+  stop_launcher
+}
+
+finish
