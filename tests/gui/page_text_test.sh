@@ -58,4 +58,48 @@ start_launcher "$db" LANG=de_DE.UTF-8 && {
   stop_launcher
 }
 
+# A medium of three languages whose second folder is missing, and whose
+# language section lacks the release-notes text: the two others fill the
+# first two slots, and the missing text reads NULL.
+three=$(make_medium three empty)
+cat >"$three/setup.inf" <<'INF'
+[Setup]
+ProductName=%Product%
+INF
+cat >"$three/setupres.ini" <<'INI'
+[LANGUAGE]
+LANGUAGENUMBER=3
+[1036]
+32001=Français
+9011=Installation de %s
+Product=Registre Aurore
+SELECTLANG=Choisissez la langue
+EXIT=Quitter
+BACK=Retour
+LANGUAGE0=Français,FRA
+LANGUAGE1=Deutsch,DEU
+LANGUAGE2=Italiano,ITA
+INI
+mkdir "$three/FRA" "$three/ITA"
+start_launcher "$three" LANG=fr_FR.UTF-8 && {
+  expect_page "two of three languages, a missing text" \
+    "Registre Aurore" "Choisissez la langue" Français Italiano NULL Quitter
+  links=$(page_text --links | cut -f2 | head -n2 | tr '\n' ' ')
+  [[ "$links" == "res://SetupHmRes.dll/IDRLANGUAGE0 res://SetupHmRes.dll/IDRLANGUAGE1 " ]] \
+    && pass "the two languages take the first two slots" || fail "slots: $links"
+  stop_launcher
+}
+
+# Without its page library the view shows its own error page: nothing is
+# filled, the launcher stays up and writes nothing.
+rm "$three/SetupHmRes.dll"
+start_launcher "$three" LANG=fr_FR.UTF-8 && {
+  settle
+  text=$(page_text 2>/dev/null || true)
+  if grep -q "IDEXIT\|Quitter" <<<"$text"; then fail "a page was filled without the library"; else pass "no library: nothing filled"; fi
+  kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "no library: the launcher runs on" || fail "no library: the launcher ended"
+  stop_launcher
+  [[ -s "$WORK/stdout" ]] && fail "no library: standard output written"
+}
+
 finish
