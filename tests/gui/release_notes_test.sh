@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The release-notes link: the notes of the current language open in the
+# desktop's program for HTML, which gets none of the launcher's descriptors,
+# or, without such a program, in a window of the launcher's own view.
+source "$(dirname "$0")/lib.sh"
+
+plain=$(make_medium plain medium)
+db=$(make_medium database medium-db)
+
+# A desktop of the test's own, whose program for HTML records what it was
+# given and which descriptors it holds, and then lives on for a while.
+xdg="$WORK/xdg"
+mkdir -p "$xdg/data/applications" "$xdg/config" "$xdg/none"
+cat >"$xdg/viewer.sh" <<VIEWER
+#!/bin/sh
+printf '%s\n' "\$@" >"$WORK/viewer-args"
+ls -l /proc/\$\$/fd >"$WORK/viewer-fds"
+exec sleep 29.75
+VIEWER
+chmod +x "$xdg/viewer.sh"
+cat >"$xdg/data/applications/notes-viewer.desktop" <<DESKTOP
+[Desktop Entry]
+Type=Application
+Name=Notes viewer
+Exec=$xdg/viewer.sh %f
+MimeType=text/html;
+DESKTOP
+printf '[Default Applications]\ntext/html=notes-viewer.desktop\n' >"$xdg/config/mimeapps.list"
+with_viewer=(XDG_DATA_HOME="$xdg/data" XDG_DATA_DIRS="$xdg/none" XDG_CONFIG_HOME="$xdg/config"
+  XDG_CONFIG_DIRS="$xdg/none")
+without_viewer=(XDG_DATA_HOME="$xdg/none" XDG_DATA_DIRS="$xdg/none" XDG_CONFIG_HOME="$xdg/none"
+  XDG_CONFIG_DIRS="$xdg/none")
+
+wait_for_file() {
+  local i
+  for i in $(seq 1 50); do
+    [[ -s "$1" ]] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# German: the notes in folder 1031 open in the viewer. Then a language is
+# chosen: the parent reads the end of the pipe while the viewer lives on.
+start_parent "$plain" LANG=de_DE.UTF-8 "${with_viewer[@]}" && {
+  settle
+  press Tab Tab Tab Tab Tab Tab Return  # five languages, then the notes
+  if wait_for_file "$WORK/viewer-args"; then
+    [[ "$(cat "$WORK/viewer-args")" == "$plain/1031/readme.html" ]] && pass "the German notes open in the viewer" \
+      || fail "the viewer was given: $(cat "$WORK/viewer-args")"
+    if grep -q -e pipe -e '\.lock' "$WORK/viewer-fds"; then
+      fail "the viewer holds the launcher's descriptors:"; cat "$WORK/viewer-fds" >&2
+    else
+      pass "the viewer holds no pipe and no lock of the launcher"
+    fi
+  else
+    fail "the viewer did not start"
+  fi
+  xdotool mousemove --window "$WINDOW" 200 145 click 1  # the first language
+  wait_parent
+  [[ $STATUS == 0 ]] || fail "setup-parent: status $STATUS while the viewer lives"
+  expect_output "ENU" "a choice while the viewer lives"
+}
+pkill -f "$xdg/viewer.sh" 2>/dev/null || true
+pkill -f "sleep 29.75" 2>/dev/null || true
+rm -f "$WORK/viewer-args"
+
+# A language without notes of its own reads the 1033 ones; in database mode
+# they lie in the chosen database's folder.
+rm -r "$db/SQL/1041" "$db/Oracle/1041"
+start_parent "$db" LANG=ja_JP.UTF-8 "${with_viewer[@]}" && {
+  settle
+  press Tab Tab Return  # Oracle
+  press Tab Return      # Next
+  settle
+  press Tab Tab Tab Tab Tab Tab Return
+  if wait_for_file "$WORK/viewer-args" && [[ "$(cat "$WORK/viewer-args")" == "$db/Oracle/1033/readme.html" ]]; then
+    pass "Japanese in database mode: the Oracle folder's 1033 notes"
+  else
+    fail "Japanese in database mode: the viewer was given [$(cat "$WORK/viewer-args" 2>/dev/null)]"
+  fi
+  stop_launcher
+}
+pkill -f "sleep 29.75" 2>/dev/null || true
+rm -f "$WORK/viewer-args"
+
+# No program for HTML: the notes open in a window of the launcher's own.
+start_parent "$plain" LANG=en_US.UTF-8 "${without_viewer[@]}" && {
+  settle
+  press Tab Tab Tab Tab Tab Tab Return
+  sleep 2
+  [[ $(window_count) == 2 ]] && pass "without a viewer the notes open in a new window" \
+    || fail "without a viewer: $(window_count) window(s)"
+  kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "the launcher stays" || fail "the launcher ended"
+  stop_launcher
+  [[ -s "$WORK/stdout" ]] && fail "standard output written"
+}
+
+# Notes missing in both places: message 9082 with the 1033 path, and the
+# launcher stays.
+rm -r "$plain/1033" "$plain/1031"
+start_parent "$plain" LANG=de_DE.UTF-8 "${with_viewer[@]}" && {
+  settle
+  press Tab Tab Tab Tab Tab Tab Return
+  sleep 1
+  [[ $(window_count) == 2 ]] && pass "missing notes show the message" || fail "no message for missing notes"
+  [[ -s "$WORK/viewer-args" ]] && fail "the viewer started for missing notes"
+  press Return
+  sleep 0.5
+  [[ $(window_count) == 1 ]] && kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "the message closes, the launcher stays" \
+    || fail "after the message"
+  stop_launcher
+}
+
+finish

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The launcher under a window manager: the title bar's close and Alt+F4 ask
+# before closing, the window keeps its size, and a confirmed close hands
+# over nothing.
+source "$(dirname "$0")/lib.sh"
+
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+trap 'kill $wm 2>/dev/null; stop_launcher; rm -rf "$WORK"' EXIT
+sleep 1
+
+plain=$(make_medium plain medium)
+
+start_parent "$plain" LANG=en_US.UTF-8 && {
+  settle
+  geometry=$(xdotool getwindowgeometry "$WINDOW" | grep Geometry | awk '{print $2}')
+  [[ "$geometry" == 474x418 ]] && pass "the client area is 474x418" || fail "the client area is $geometry"
+  press alt+F4
+  sleep 1
+  [[ $(window_count) == 2 ]] && pass "Alt+F4 asks" || fail "Alt+F4 did not ask"
+  press Escape  # No
+  sleep 1
+  kill -0 "$LAUNCHER_PID" 2>/dev/null && [[ $(window_count) == 1 ]] && pass "No keeps the launcher" \
+    || fail "No did not keep the launcher"
+  press alt+F4
+  sleep 1
+  press Return  # Yes
+  wait_parent
+  [[ $STATUS == 1 ]] && pass "setup-parent exits 1 after Alt+F4 and Yes" || fail "setup-parent exited $STATUS"
+  expect_output "" "Alt+F4 and Yes"
+}
+
+finish
