@@ -1,7 +1,10 @@
 #include "setupdata/ini_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 
 #include "support/temp_medium.h"
@@ -185,12 +188,29 @@ TEST(IniFileIntegers, TheLeadingDecimalNumberOfTheValue) {
   EXPECT_EQ(ini.GetInt("LANGUAGE", "huge", 1), static_cast<std::uint32_t>(99999999999ULL));
 }
 
-TEST(IniFileFromDisk, ReadsTheFileAgainOnEveryLookup) {
+TEST(IniFileFromDisk, AChangedFileIsReadAgainAnUnchangedOneIsNot) {
   testing_support::TempMedium medium;
   const std::string path = medium.Write("setup.inf", "[Setup]\nProductName=%A%\n");
   EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%A%");
-  medium.Write("setup.inf", "[Setup]\nProductName=%B%\n");
-  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%B%");
+  const auto first = IniFile::LoadShared(path);
+  EXPECT_EQ(IniFile::LoadShared(path), first);  // the same parsed copy
+
+  // Another size.
+  medium.Write("setup.inf", "[Setup]\nProductName=%BB%\n");
+  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%BB%");
+  // The same size, another modification time.
+  medium.Write("setup.inf", "[Setup]\nProductName=%CC%\n");
+  const timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%CC%");
+  // Another file in its place, same size and time.
+  const std::string other = medium.Write("other.inf", "[Setup]\nProductName=%DD%\n");
+  ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
+  ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
+  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%DD%");
+  // A file that went away reads as none.
+  medium.Remove("setup.inf");
+  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", "gone"), "gone");
   EXPECT_EQ(ReadIniInt(path, "Setup", "Missing", 9), 9u);
 }
 

@@ -1,6 +1,9 @@
 #include "setupdata/ini_file.h"
 
 #include <glib.h>
+#include <sys/stat.h>
+
+#include <mutex>
 
 #include "setupdata/text.h"
 
@@ -18,6 +21,12 @@ std::string_view Trim(std::string_view s) {
 std::string_view TrimRight(std::string_view s) {
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
+}
+
+std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = g_ascii_tolower(c);
+  return out;
 }
 
 std::string_view Unquote(std::string_view s) {
@@ -77,7 +86,7 @@ std::string DecodeIniBytes(std::string_view bytes) {
 IniFile IniFile::Parse(std::string_view bytes) {
   const std::string text = DecodeIniBytes(bytes);
   IniFile ini;
-  Section* current = nullptr;
+  Section* current = nullptr;  // null before the first section and in a repeated one
   std::string_view rest(text);
   while (!rest.empty()) {
     const std::size_t eol = rest.find('\n');
@@ -89,23 +98,25 @@ IniFile IniFile::Parse(std::string_view bytes) {
       const std::size_t close = line.find(']');
       const std::string_view name =
           Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
-      ini.sections_.push_back(Section{std::string(name), {}});
-      current = &ini.sections_.back();
+      const auto [it, inserted] = ini.sections_.try_emplace(AsciiLower(name));
+      current = inserted ? &it->second : nullptr;
       continue;
     }
-    if (current == nullptr) continue;  // lines before the first section belong to none
+    if (current == nullptr) continue;
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
-      current->entries.push_back(Entry{std::string(line), std::nullopt});
+      current->try_emplace(AsciiLower(line), std::nullopt);
     } else {
-      current->entries.push_back(
-          Entry{std::string(Trim(line.substr(0, eq))), std::string(Unquote(Trim(line.substr(eq + 1))))});
+      current->try_emplace(AsciiLower(Trim(line.substr(0, eq))),
+                           std::string(Unquote(Trim(line.substr(eq + 1)))));
     }
   }
   return ini;
 }
 
 std::optional<IniFile> IniFile::Load(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   gchar* contents = nullptr;
   gsize length = 0;
   if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return std::nullopt;
@@ -114,16 +125,43 @@ std::optional<IniFile> IniFile::Load(const std::string& path) {
   return ini;
 }
 
+std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
+  struct Cached {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    timespec modified;
+    std::shared_ptr<const IniFile> ini;
+  };
+  static std::mutex mutex;
+  static std::unordered_map<std::string, Cached> cache;
+
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  const std::lock_guard<std::mutex> lock(mutex);
+  const auto it = cache.find(path);
+  if (it != cache.end() && it->second.device == st.st_dev && it->second.inode == st.st_ino &&
+      it->second.size == st.st_size && it->second.modified.tv_sec == st.st_mtim.tv_sec &&
+      it->second.modified.tv_nsec == st.st_mtim.tv_nsec) {
+    return it->second.ini;
+  }
+  std::optional<IniFile> loaded = Load(path);
+  if (!loaded) {
+    cache.erase(path);
+    return nullptr;
+  }
+  auto ini = std::make_shared<const IniFile>(std::move(*loaded));
+  cache[path] = Cached{st.st_dev, st.st_ino, st.st_size, st.st_mtim, ini};
+  return ini;
+}
+
 const std::string* IniFile::Find(std::string_view section, std::string_view key) const {
   if (key.empty()) return nullptr;
-  for (const Section& s : sections_) {
-    if (!EqualsNoCase(s.name, section)) continue;
-    for (const Entry& e : s.entries) {
-      if (EqualsNoCase(e.key, key)) return e.value ? &*e.value : nullptr;
-    }
-    return nullptr;  // only the first section of a name counts
-  }
-  return nullptr;
+  const auto s = sections_.find(AsciiLower(section));
+  if (s == sections_.end()) return nullptr;
+  const auto e = s->second.find(AsciiLower(key));
+  if (e == s->second.end() || !e->second) return nullptr;
+  return &*e->second;
 }
 
 std::string IniFile::GetString(std::string_view section, std::string_view key,
@@ -153,13 +191,13 @@ std::uint32_t IniFile::GetInt(std::string_view section, std::string_view key,
 
 std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view default_value) {
-  const std::optional<IniFile> ini = IniFile::Load(path);
+  const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(path);
   return (ini ? *ini : IniFile()).GetString(section, key, default_value);
 }
 
 std::uint32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key,
                          std::int32_t default_value) {
-  const std::optional<IniFile> ini = IniFile::Load(path);
+  const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(path);
   return (ini ? *ini : IniFile()).GetInt(section, key, default_value);
 }
 

@@ -15,10 +15,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 namespace setupdata {
 
@@ -32,6 +33,11 @@ class IniFile {
 
   // Reads and parses a file; nullopt when it cannot be read as a file.
   static std::optional<IniFile> Load(const std::string& path);
+
+  // The parsed file, shared: a file that is still the same file (device,
+  // inode, size and modification time) is not read again. nullptr when it
+  // cannot be read as a file.
+  static std::shared_ptr<const IniFile> LoadShared(const std::string& path);
 
   // The trimmed, unquoted value of the first `key` in the first section
   // named `section`, uncut; nullptr when there is none. A key line without
@@ -49,15 +55,11 @@ class IniFile {
   std::uint32_t GetInt(std::string_view section, std::string_view key, std::int32_t default_value) const;
 
  private:
-  struct Entry {
-    std::string key;
-    std::optional<std::string> value;
-  };
-  struct Section {
-    std::string name;
-    std::vector<Entry> entries;
-  };
-  std::vector<Section> sections_;
+  // Names are kept folded to lower case; only the first section of a name
+  // and the first key of a name in it are kept. A key line without "="
+  // holds no value.
+  using Section = std::unordered_map<std::string, std::optional<std::string>>;
+  std::unordered_map<std::string, Section> sections_;
 };
 
 // Converts the raw bytes of a setup file to UTF-8 text: a UTF-8 byte-order

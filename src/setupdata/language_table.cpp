@@ -25,7 +25,7 @@ void LanguageTable::Build(const LanguageSource& source) {
   if (!build_flag_) return;
   // The whole file is read once for all entries; the entries are those a
   // lookup of each key would give.
-  const std::optional<IniFile> ini = IniFile::Load(source.res_ini_path);
+  const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(source.res_ini_path);
   const IniFile empty;
   const IniFile& file = ini ? *ini : empty;
   for (std::uint32_t n = 0; n < source.count; ++n) {
