@@ -3,8 +3,10 @@
 // medium (each text lookup reads setupres.ini), and the bare
 // transformation with lookups from memory, on pages of growing size.
 #include <benchmark/benchmark.h>
-
+#include <fcntl.h>
 #include <glib.h>
+#include <glib/gstdio.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -84,6 +86,65 @@ void BM_FillHomePageOfSize(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
 }
 BENCHMARK(BM_FillHomePageOfSize)->Arg(10 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+
+// A medium whose language section declares `count` entries, every second
+// one with an existing folder.
+class LargeMedium {
+ public:
+  explicit LargeMedium(int count) {
+    gchar* dir = g_dir_make_tmp("bench-medium-XXXXXX", nullptr);
+    dir_ = std::string(dir) + "/";
+    g_free(dir);
+    std::string ini = "[LANGUAGE]\nLANGUAGENUMBER=" + std::to_string(count) + "\n[1033]\n32001=English\n";
+    for (int n = 0; n < count; ++n) {
+      ini += "LANGUAGE" + std::to_string(n) + "=Language " + std::to_string(n) + ",L" +
+             std::to_string(n % 200) + "\n";
+    }
+    g_file_set_contents((dir_ + "setupres.ini").c_str(), ini.data(), static_cast<gssize>(ini.size()),
+                        nullptr);
+    for (int n = 0; n < 200; n += 2) g_mkdir((dir_ + "L" + std::to_string(n)).c_str(), 0700);
+  }
+  ~LargeMedium() {
+    for (int n = 0; n < 200; n += 2) g_rmdir((dir_ + "L" + std::to_string(n)).c_str());
+    g_unlink((dir_ + "setupres.ini").c_str());
+    g_rmdir(dir_.c_str());
+  }
+  setupdata::LanguageSource Source(int count) const {
+    return {dir_, dir_ + "setupres.ini", "1033", static_cast<std::uint16_t>(count)};
+  }
+  const std::string& dir() const { return dir_; }
+
+ private:
+  std::string dir_;
+};
+
+// Building the language table, the file read and parsed anew each time
+// (its cached copy is dropped by touching the file).
+void BM_BuildLanguageTable(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  LargeMedium medium(count);
+  const setupdata::LanguageSource source = medium.Source(count);
+  setupdata::LanguageTable table;
+  for (auto _ : state) {
+    state.PauseTiming();
+    table.ResetForTesting();
+    const std::string path = source.res_ini_path;
+    const timespec now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
+    utimensat(AT_FDCWD, path.c_str(), now, 0);
+    state.ResumeTiming();
+    table.Build(source);
+    benchmark::DoNotOptimize(table.size());
+  }
+}
+BENCHMARK(BM_BuildLanguageTable)->Arg(1000)->Arg(65535)->Unit(benchmark::kMillisecond);
+
+// One text lookup as the pages make it, the file unchanged since the last.
+void BM_TextLookup(benchmark::State& state) {
+  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(DEMO_MEDIUM_DIR);
+  files.lang_id = "1031";
+  for (auto _ : state) benchmark::DoNotOptimize(files.GetResText("SELECTLANG"));
+}
+BENCHMARK(BM_TextLookup)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

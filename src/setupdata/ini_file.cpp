@@ -23,12 +23,6 @@ std::string_view TrimRight(std::string_view s) {
   return s;
 }
 
-std::string AsciiLower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = g_ascii_tolower(c);
-  return out;
-}
-
 std::string_view Unquote(std::string_view s) {
   if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front()) {
     return s.substr(1, s.size() - 2);
@@ -98,16 +92,16 @@ IniFile IniFile::Parse(std::string_view bytes) {
       const std::size_t close = line.find(']');
       const std::string_view name =
           Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
-      const auto [it, inserted] = ini.sections_.try_emplace(AsciiLower(name));
+      const auto [it, inserted] = ini.sections_.try_emplace(std::string(name));
       current = inserted ? &it->second : nullptr;
       continue;
     }
     if (current == nullptr) continue;
     const std::size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
-      current->try_emplace(AsciiLower(line), std::nullopt);
+      current->try_emplace(std::string(line), std::nullopt);
     } else {
-      current->try_emplace(AsciiLower(Trim(line.substr(0, eq))),
+      current->try_emplace(std::string(Trim(line.substr(0, eq))),
                            std::string(Unquote(Trim(line.substr(eq + 1)))));
     }
   }
@@ -155,11 +149,24 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
   return ini;
 }
 
+std::size_t IniFile::NameHash::operator()(std::string_view name) const {
+  std::size_t hash = 1469598103934665603ULL;  // FNV-1a over the folded bytes
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(g_ascii_tolower(c));
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
+bool IniFile::NameEqual::operator()(std::string_view a, std::string_view b) const {
+  return EqualsNoCase(a, b);
+}
+
 const std::string* IniFile::Find(std::string_view section, std::string_view key) const {
   if (key.empty()) return nullptr;
-  const auto s = sections_.find(AsciiLower(section));
+  const auto s = sections_.find(section);
   if (s == sections_.end()) return nullptr;
-  const auto e = s->second.find(AsciiLower(key));
+  const auto e = s->second.find(key);
   if (e == s->second.end() || !e->second) return nullptr;
   return &*e->second;
 }

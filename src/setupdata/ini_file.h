@@ -55,11 +55,20 @@ class IniFile {
   std::uint32_t GetInt(std::string_view section, std::string_view key, std::int32_t default_value) const;
 
  private:
-  // Names are kept folded to lower case; only the first section of a name
-  // and the first key of a name in it are kept. A key line without "="
-  // holds no value.
-  using Section = std::unordered_map<std::string, std::optional<std::string>>;
-  std::unordered_map<std::string, Section> sections_;
+  // Hashing and comparing names without regard to ASCII case, usable with
+  // a string_view without making a string.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const;
+  };
+  struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  // Only the first section of a name and the first key of a name in it are
+  // kept. A key line without "=" holds no value.
+  using Section = std::unordered_map<std::string, std::optional<std::string>, NameHash, NameEqual>;
+  std::unordered_map<std::string, Section, NameHash, NameEqual> sections_;
 };
 
 // Converts the raw bytes of a setup file to UTF-8 text: a UTF-8 byte-order

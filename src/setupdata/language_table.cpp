@@ -1,6 +1,9 @@
 #include "setupdata/language_table.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <unordered_set>
 
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
@@ -16,6 +19,29 @@ bool IsSetupSubdir(const std::string& module_dir, const std::string& name) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+namespace {
+
+// The names in `module_dir` that are directories (links to directories
+// included), read in one pass; a table of many entries then tests each
+// plain name without a file-system call of its own.
+std::unordered_set<std::string> DirectoriesIn(const std::string& module_dir) {
+  std::unordered_set<std::string> names;
+  DIR* dir = opendir(module_dir.empty() ? "." : module_dir.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = readdir(dir)) {
+    bool is_dir = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      is_dir = fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (is_dir) names.insert(entry->d_name);
+  }
+  closedir(dir);
+  return names;
+}
+
+}  // namespace
+
 LanguageTable& LanguageTable::Instance() {
   static LanguageTable table;
   return table;
@@ -28,12 +54,15 @@ void LanguageTable::Build(const LanguageSource& source) {
   const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(source.res_ini_path);
   const IniFile empty;
   const IniFile& file = ini ? *ini : empty;
+  const std::unordered_set<std::string> directories = DirectoriesIn(source.module_dir);
   for (std::uint32_t n = 0; n < source.count; ++n) {
     const std::string value =
         file.GetString(source.lang_id, kLanguageKeyPrefix + std::to_string(n), kNullText);
     const std::size_t comma = value.find(',');
     const std::string subdir = comma == std::string::npos ? std::string() : value.substr(comma + 1);
-    if (IsSetupSubdir(source.module_dir, subdir)) {
+    // A plain name is looked up in the listing; a path goes to the file system.
+    const bool plain_name = !subdir.empty() && subdir.find('/') == std::string::npos;
+    if (plain_name ? directories.count(subdir) > 0 : IsSetupSubdir(source.module_dir, subdir)) {
       entries_[kLanguageKeyPrefix + std::to_string(entry_counter_)] = value;
       ++entry_counter_;
     }

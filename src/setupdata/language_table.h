@@ -6,8 +6,8 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <unordered_map>
 
 namespace setupdata {
 
@@ -48,8 +48,8 @@ class LanguageTable {
   void ResetForTesting();
 
  private:
-  std::map<std::string, std::string> entries_;  // keys compare exactly, with case
-  bool build_flag_ = true;                      // filled only while set
+  std::unordered_map<std::string, std::string> entries_;  // keys compare exactly, with case
+  bool build_flag_ = true;                                // filled only while set
   int entry_counter_ = 0;
 };
 
