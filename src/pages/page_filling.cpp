@@ -24,7 +24,10 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
   if (from.empty()) return;
   std::size_t pos = text.find(from);
   if (pos == std::string::npos) return;
-  std::string out;
+  // The passes of one filling take turns between two buffers, so a large
+  // page is not copied into fresh memory at every pass.
+  static thread_local std::string out;
+  out.clear();
   out.reserve(text.size());
   std::size_t start = 0;
   while (pos != std::string::npos) {
