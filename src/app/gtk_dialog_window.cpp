@@ -9,6 +9,14 @@ constexpr char kIconResourcePrefix[] = "/org/setuplauncher/icons/";
 constexpr int kBigIconSize = 64;
 constexpr int kSmallIconSize = 16;
 
+// GTK shows UTF-8 only; bytes of a setup file that are not become U+FFFD.
+std::string ValidUtf8(const std::string& text) {
+  gchar* valid = g_utf8_make_valid(text.c_str(), -1);
+  std::string result(valid);
+  g_free(valid);
+  return result;
+}
+
 GdkPixbuf* LoadIcon(const std::string& icon, int size) {
   const std::string path = kIconResourcePrefix + icon + ".png";
   return gdk_pixbuf_new_from_resource_at_scale(path.c_str(), size, size, TRUE, nullptr);
@@ -58,7 +66,7 @@ void GtkDialogWindow::SetIcon(const std::string& icon, bool big) {
 }
 
 void GtkDialogWindow::SetWindowText(const std::string& caption) {
-  gtk_window_set_title(GTK_WINDOW(window_), caption.c_str());
+  gtk_window_set_title(GTK_WINDOW(window_), ValidUtf8(caption).c_str());
 }
 
 ClientSize GtkDialogWindow::GetClientRect() const { return ClientSize{kClientWidth, kClientHeight}; }
@@ -120,11 +128,12 @@ gboolean GtkDialogWindow::OnButtonEvent(GtkWidget*, GdkEventButton* event, gpoin
 
 int GtkDialogWindow::MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) {
   const bool question = type == MessageBoxType::kYesNoWarning;
-  GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(window_), GTK_DIALOG_MODAL,
-                                          question ? GTK_MESSAGE_WARNING : GTK_MESSAGE_ERROR,
-                                          question ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", text.c_str());
-  const char* title = caption.empty() ? gtk_window_get_title(GTK_WINDOW(window_)) : caption.c_str();
-  gtk_window_set_title(GTK_WINDOW(box), title != nullptr ? title : "");
+  GtkWidget* box = gtk_message_dialog_new(
+      GTK_WINDOW(window_), GTK_DIALOG_MODAL, question ? GTK_MESSAGE_WARNING : GTK_MESSAGE_ERROR,
+      question ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", ValidUtf8(text).c_str());
+  const char* title = gtk_window_get_title(GTK_WINDOW(window_));
+  gtk_window_set_title(GTK_WINDOW(box),
+                       caption.empty() ? (title != nullptr ? title : "") : ValidUtf8(caption).c_str());
   gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER_ON_PARENT);
   // The first button is the default one: Return answers Yes, Escape No.
   gtk_dialog_set_default_response(GTK_DIALOG(box), question ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);

@@ -32,7 +32,7 @@ int CLauncherApp::Run(int argc, char** argv) {
   // the launcher down with it.
   std::signal(SIGPIPE, SIG_IGN);
   InitInstance();
-  return 0;
+  return view_failed_ ? 1 : 0;
 }
 
 bool CLauncherApp::InitInstance() {
@@ -50,6 +50,7 @@ bool CLauncherApp::InitInstance() {
     }
     gtk_widget_grab_focus(view.widget());
     window.RunModal();
+    view_failed_ = dialog.ViewFailed();
     view.SetEventSink(nullptr);
     window.SetEventSink(nullptr);
   }

@@ -7,11 +7,12 @@ namespace app {
 class CLauncherApp {
  public:
   // Returns the process's exit status: 0 once the dialog has ended, non-zero
-  // when the launcher cannot run at all (no display).
+  // when the launcher cannot run at all (no display) or its view failed.
   int Run(int argc, char** argv);
 
  private:
   bool InitInstance();
+  bool view_failed_ = false;
 };
 
 }  // namespace app

@@ -214,6 +214,11 @@ void CLauncherDlg::OnDocumentComplete(const std::string& url) {
   LayoutBrowser();
 }
 
+void CLauncherDlg::OnViewFailed() {
+  m_bViewFailed = true;
+  OnCancel();
+}
+
 bool CLauncherDlg::FillHomePage() {
   if (!m_bHomePage) return true;
   const std::optional<std::string> body = m_browser.ReadBody();

@@ -48,6 +48,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   // Events of the view.
   void OnBeforeNavigate2(const std::string& url, bool& cancel) override;
   void OnDocumentComplete(const std::string& url) override;
+  // The view cannot show the pages: the dialog ends without a result.
+  void OnViewFailed() override;
   // The window's close request: asks before the dialog ends.
   void OnClose() override;
   // Keeps the user on the two pages: no context menu, and on a page only
@@ -91,6 +93,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   const std::string& SapOption() const { return m_strSapOption; }
   const std::string& SetupDir() const { return m_strSetupDir; }
   bool IsLaunchReady() const { return m_bLaunchReady; }
+  // The dialog ended because the view could not show the pages.
+  bool ViewFailed() const { return m_bViewFailed; }
   // Which table key the last filling of the home page placed in each
   // language slot; a language link is resolved through it.
   const pages::SlotKeys& SlotLanguageKeys() const { return m_strSlotKeys; }
@@ -128,6 +132,7 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   pages::SlotKeys m_strSlotKeys;
   bool m_bSlotsFilled = false;  // the home page has been filled at least once
   bool m_bClosing = false;      // the close question is showing
+  bool m_bViewFailed = false;
 };
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #include "app/named_lock.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,6 +47,11 @@ std::string NamedLockDirectory() {
 
 std::string NamedLockFileName(const std::string& name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  // Escaped names up to this length are used whole; a longer one keeps its
+  // beginning and takes a digest of the whole name, so that it fits a file
+  // name (255 bytes) and stays unique. "~" is never part of an escaped name.
+  constexpr std::size_t kWholeNameLimit = 200;
+  constexpr std::size_t kKeptPrefix = 128;
   std::string out;
   for (std::size_t i = 0; i < name.size(); ++i) {
     const auto c = static_cast<unsigned char>(name[i]);
@@ -58,6 +64,18 @@ std::string NamedLockFileName(const std::string& name) {
       out += kHex[c >> 4];
       out += kHex[c & 0xF];
     }
+  }
+  if (out.size() > kWholeNameLimit) {
+    std::size_t keep = kKeptPrefix;
+    // Never cut an escape in half.
+    if (out[keep - 1] == '%')
+      keep -= 1;
+    else if (out[keep - 2] == '%')
+      keep -= 2;
+    gchar* digest = g_compute_checksum_for_data(G_CHECKSUM_SHA256,
+                                                reinterpret_cast<const guchar*>(name.data()), name.size());
+    out = out.substr(0, keep) + "~" + digest;
+    g_free(digest);
   }
   return out + ".lock";
 }

@@ -18,6 +18,8 @@ std::string NamedLockDirectory();
 
 // The lock file's name: bytes A-Z a-z 0-9 . _ - stay, every other byte and
 // a leading "." become "%" and two upper-case hex digits; ".lock" follows.
+// An escaped name longer than 200 bytes keeps its first 128 bytes (never
+// half an escape) and takes "~" and the SHA-256 of the name in hex.
 std::string NamedLockFileName(const std::string& name);
 
 // A held lock; it is released when the object goes (or the process ends).

@@ -47,7 +47,7 @@ std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& nam
 }
 
 bool PosixSystem::WriteResult(std::string_view bytes) {
-  if (!IsDescriptorOpen(STDIN_FILENO) || !IsDescriptorOpen(STDOUT_FILENO)) return false;
+  if (!StandardHandlesWereOpen()) return false;
   return WriteAll(STDOUT_FILENO, bytes);
 }
 

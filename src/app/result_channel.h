@@ -8,6 +8,17 @@ namespace app {
 // True when descriptor `fd` is open.
 bool IsDescriptorOpen(int fd);
 
+// Run first thing at start: notes whether standard input and output were
+// open, and puts /dev/null in place of any of the three standard
+// descriptors that is closed, so that no file the launcher opens later
+// (the display's connection, a lock) can take the place of standard output
+// and receive the result.
+void SecureStandardDescriptors();
+
+// Standard input and output were both open at start, so a result can go to
+// the parent.
+bool StandardHandlesWereOpen();
+
 // Writes every byte of `bytes` to `fd`, going on after interruptions and
 // partial writes; true when all were written (also for no bytes).
 bool WriteAll(int fd, std::string_view bytes);

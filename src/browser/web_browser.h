@@ -18,6 +18,8 @@ class IBrowserEvents {
   // A document has finished loading; `url` is its address, and after a
   // failed load the address that failed.
   virtual void OnDocumentComplete(const std::string& url) = 0;
+  // The view cannot show pages any more (its web process keeps failing).
+  virtual void OnViewFailed() {}
 };
 
 class IWebBrowser {

@@ -1,5 +1,12 @@
 #include "browser/webkit_browser.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <utility>
 
@@ -64,6 +71,41 @@ std::string ValidUtf8(const std::string& text) {
   return result;
 }
 
+#ifndef SETUP_LAUNCHER_NO_BENCH_TRACE
+// Benchmark trace (bench/startup_bench.sh, bench/reaction_bench.sh). Only
+// when SETUP_LAUNCHER_TRACE_FD names an open descriptor above standard
+// error: once the first body write has run in the page, one line
+// "filled <CLOCK_MONOTONIC nanoseconds>" goes to that descriptor. Nothing
+// else changes, and nothing is written anywhere without the variable.
+// Builds defining SETUP_LAUNCHER_NO_BENCH_TRACE leave it out.
+int BenchTraceFd() {
+  static const int fd = [] {
+    const char* value = std::getenv("SETUP_LAUNCHER_TRACE_FD");
+    if (value == nullptr || *value == '\0') return -1;
+    char* end = nullptr;
+    const long number = std::strtol(value, &end, 10);
+    if (*end != '\0' || number <= STDERR_FILENO || number > INT_MAX) return -1;
+    const int trace_fd = static_cast<int>(number);
+    // Started programs (the release notes viewer) do not inherit it.
+    if (fcntl(trace_fd, F_SETFD, FD_CLOEXEC) != 0) return -1;
+    return trace_fd;
+  }();
+  return fd;
+}
+
+void TraceBodyWritten(GObject* source, GAsyncResult* result, gpointer) {
+  JSCValue* value =
+      webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+  if (value != nullptr) g_object_unref(value);
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  char line[64];
+  const int size = std::snprintf(line, sizeof line, "filled %lld\n",
+                                 static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+  if (size > 0) (void)!write(BenchTraceFd(), line, static_cast<std::size_t>(size));
+}
+#endif
+
 }  // namespace
 
 void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir) {
@@ -90,6 +132,7 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir)
   g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(OnLoadFailed), this);
   g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
+  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   // Pages have no context menu.
   g_signal_connect(view_, "context-menu",
                    G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
@@ -166,6 +209,22 @@ gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GEr
 
 GtkWidget* CWebBrowser2::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) {
   return nullptr;  // pages do not open windows of their own
+}
+
+void CWebBrowser2::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                                          gpointer self) {
+  auto* browser = static_cast<CWebBrowser2*>(self);
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
+  // The page comes back in a new web process, filled anew when it
+  // completes; a process that keeps failing ends the launcher.
+  constexpr int kMaxRestarts = 3;
+  if (++browser->restarts_ <= kMaxRestarts) {
+    std::fprintf(stderr, "setup-launcher: the web process ended unexpectedly; reloading the page\n");
+    webkit_web_view_reload(view);
+    return;
+  }
+  std::fprintf(stderr, "setup-launcher: the web process keeps failing; giving up\n");
+  if (browser->sink_ != nullptr) browser->sink_->OnViewFailed();
 }
 
 void CWebBrowser2::Queue(Event event) {
@@ -255,9 +314,15 @@ void CWebBrowser2::WriteBody(const std::string& markup) {
   GVariantDict args;
   g_variant_dict_init(&args, nullptr);
   g_variant_dict_insert(&args, "html", "s", ValidUtf8(markup).c_str());
+  GAsyncReadyCallback written = nullptr;
+#ifndef SETUP_LAUNCHER_NO_BENCH_TRACE
+  static bool traced = false;  // benchmark trace: the first write only
+  if (!traced && BenchTraceFd() >= 0) written = TraceBodyWritten;
+  traced = true;
+#endif
   webkit_web_view_call_async_javascript_function(view_, "if (document.body) document.body.innerHTML = html;",
                                                  -1, g_variant_dict_end(&args), nullptr, nullptr, nullptr,
-                                                 nullptr, nullptr);
+                                                 written, nullptr);
 }
 
 void CWebBrowser2::SetLeft(int left) {

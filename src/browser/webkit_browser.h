@@ -51,6 +51,8 @@ class CWebBrowser2 final : public IWebBrowser {
   static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error,
                                gpointer self);
   static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
+  static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                                     gpointer self);
   static gboolean DrainEvents(gpointer self);
 
   void Queue(Event event);
@@ -67,6 +69,7 @@ class CWebBrowser2 final : public IWebBrowser {
   enum class Failure { kNone, kCancelled, kErrorPageFollows, kErrorPage };
   Failure failure_ = Failure::kNone;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  int restarts_ = 0;  // web processes started again after a crash
 };
 
 // Registers the res: scheme on `context`, serving page libraries found in

@@ -54,6 +54,73 @@ std::string GuessContentType(std::string_view name, const std::string& bytes) {
   return result;
 }
 
+// The largest resource a bundle may declare: GIO allocates the declared
+// size of a compressed resource before it inflates it.
+constexpr guint32 kMaxResourceBytes = 64u << 20;
+
+guint32 ReadLe32(const guint8* p) {
+  return static_cast<guint32>(p[0]) | static_cast<guint32>(p[1]) << 8 | static_cast<guint32>(p[2]) << 16 |
+         static_cast<guint32>(p[3]) << 24;
+}
+
+// GIO trusts a bundle's entries: an entry whose value is not a resource
+// (size, flags, bytes) makes a lookup read through an unset pointer, and a
+// compressed one allocates whatever size it declares. This walks the
+// bundle's table the way GIO reads it (little-endian offsets; a header of
+// 24 bytes whose last 8 bytes locate the root table; the table's bloom and
+// bucket counts, its bloom words and buckets, then items of 24 bytes) and
+// checks every value entry. What GIO would not reach (a bad offset) is left
+// alone.
+bool EntriesAreResources(GBytes* bytes) {
+  gsize size = 0;
+  const auto* data = static_cast<const guint8*>(g_bytes_get_data(bytes, &size));
+  auto dereference = [&](const guint8* pointer, guint32 alignment, gsize* length) -> const guint8* {
+    const guint32 start = ReadLe32(pointer);
+    const guint32 end = ReadLe32(pointer + 4);
+    if (start > end || end > size || (start & (alignment - 1)) != 0) return nullptr;
+    *length = end - start;
+    return data + start;
+  };
+  constexpr gsize kHeaderBytes = 24;
+  constexpr gsize kItemBytes = 24;
+  if (data == nullptr || size < kHeaderBytes) return true;
+  gsize table_size = 0;
+  const guint8* table = dereference(data + 16, 4, &table_size);
+  if (table == nullptr || table_size < 8) return true;
+  const gsize bloom_words = ReadLe32(table) & ((1u << 27) - 1);
+  const gsize buckets = ReadLe32(table + 4);
+  gsize rest = table_size - 8;
+  if (bloom_words * 4 > rest) return true;
+  rest -= bloom_words * 4;
+  if (buckets * 4 > rest) return true;
+  rest -= buckets * 4;
+  const guint8* items = table + 8 + (bloom_words + buckets) * 4;
+  const GVariantType* resource_type = G_VARIANT_TYPE("(uuay)");
+  for (gsize i = 0; i < rest / kItemBytes; ++i) {
+    const guint8* item = items + i * kItemBytes;
+    if (item[14] != 'v') continue;
+    gsize value_size = 0;
+    const guint8* value = dereference(item + 16, 8, &value_size);
+    if (value == nullptr) continue;
+    GBytes* value_bytes = g_bytes_new_from_bytes(bytes, static_cast<gsize>(value - data), value_size);
+    GVariant* boxed = g_variant_ref_sink(g_variant_new_from_bytes(G_VARIANT_TYPE_VARIANT, value_bytes, TRUE));
+    g_bytes_unref(value_bytes);
+    GVariant* resource = g_variant_get_variant(boxed);
+    g_variant_unref(boxed);
+    bool sound = g_variant_is_of_type(resource, resource_type);
+    if (sound) {
+      guint32 resource_size = 0;
+      guint32 flags = 0;
+      g_variant_get_child(resource, 0, "u", &resource_size);
+      g_variant_get_child(resource, 1, "u", &flags);
+      sound = (flags & G_RESOURCE_FLAGS_COMPRESSED) == 0 || resource_size <= kMaxResourceBytes;
+    }
+    g_variant_unref(resource);
+    if (!sound) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<ResAddress> ParseResAddress(std::string_view uri) {
@@ -86,7 +153,19 @@ PageLibrary::~PageLibrary() { g_resource_unref(resource_); }
 
 std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::string* error) {
   GError* gerror = nullptr;
-  GResource* resource = g_resource_load(path.c_str(), &gerror);
+  GMappedFile* file = g_mapped_file_new(path.c_str(), FALSE, &gerror);
+  GResource* resource = nullptr;
+  if (file != nullptr) {
+    GBytes* bytes = g_mapped_file_get_bytes(file);
+    g_mapped_file_unref(file);
+    resource = g_resource_new_from_data(bytes, &gerror);
+    if (resource != nullptr && !EntriesAreResources(bytes)) {
+      g_resource_unref(resource);
+      resource = nullptr;
+      g_set_error_literal(&gerror, G_RESOURCE_ERROR, G_RESOURCE_ERROR_INTERNAL, "damaged resource entries");
+    }
+    g_bytes_unref(bytes);
+  }
   if (resource == nullptr) {
     if (error != nullptr) *error = gerror != nullptr ? gerror->message : "cannot load";
     g_clear_error(&gerror);

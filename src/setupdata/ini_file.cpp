@@ -3,7 +3,10 @@
 #include <glib.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <mutex>
+#include <set>
 
 #include "setupdata/text.h"
 
@@ -68,13 +71,51 @@ std::string DecodeUtf16(std::string_view bytes, bool little_endian) {
   return out;
 }
 
+// Says once per file, in one line on standard error, that a setup file that
+// is there cannot be read; lookups then give their defaults.
+void ReportUnreadable(const std::string& path, const char* reason) {
+  static std::mutex mutex;
+  static std::set<std::string> reported;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (!reported.insert(path).second) return;
+  std::fprintf(stderr, "%s: cannot read %s: %s\n",
+               g_get_prgname() != nullptr ? g_get_prgname() : "setup-launcher", path.c_str(), reason);
+}
+
+// Whether `path` is a file that may be read; `st` receives its status. A
+// missing file is no error: lookups just give their defaults.
+bool StatReadable(const std::string& path, struct stat& st) {
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) ReportUnreadable(path, g_strerror(errno));
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ReportUnreadable(path, S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a file");
+    return false;
+  }
+  if (st.st_size > static_cast<off_t>(kMaxFileBytes)) {
+    ReportUnreadable(path, "it is larger than 16 MiB");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string DecodeIniBytes(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
-  if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), true);
-  if (bytes.starts_with("\xFE\xFF")) return DecodeUtf16(bytes.substr(2), false);
-  return std::string(bytes);
+  std::string text;
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    text = bytes.substr(3);
+  } else if (bytes.starts_with("\xFF\xFE")) {
+    text = DecodeUtf16(bytes.substr(2), true);
+  } else if (bytes.starts_with("\xFE\xFF")) {
+    text = DecodeUtf16(bytes.substr(2), false);
+  } else {
+    text = bytes;
+  }
+  // A NUL character would end a text wherever it goes; it is no part of one.
+  std::erase(text, '\0');
+  return text;
 }
 
 IniFile IniFile::Parse(std::string_view bytes) {
@@ -110,10 +151,15 @@ IniFile IniFile::Parse(std::string_view bytes) {
 
 std::optional<IniFile> IniFile::Load(const std::string& path) {
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (!StatReadable(path, st)) return std::nullopt;
   gchar* contents = nullptr;
   gsize length = 0;
-  if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return std::nullopt;
+  GError* error = nullptr;
+  if (!g_file_get_contents(path.c_str(), &contents, &length, &error)) {
+    ReportUnreadable(path, error != nullptr ? error->message : "read error");
+    g_clear_error(&error);
+    return std::nullopt;
+  }
   IniFile ini = Parse(std::string_view(contents, length));
   g_free(contents);
   return ini;
@@ -131,7 +177,7 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
   static std::unordered_map<std::string, Cached> cache;
 
   struct stat st {};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (!StatReadable(path, st)) return nullptr;
   const std::lock_guard<std::mutex> lock(mutex);
   const auto it = cache.find(path);
   if (it != cache.end() && it->second.device == st.st_dev && it->second.inode == st.st_ino &&

@@ -25,13 +25,18 @@ namespace setupdata {
 
 // A value buffer holds 260 bytes including its terminator.
 inline constexpr std::size_t kMaxValueBytes = 259;
+// Larger setup files are not read: a medium's files are a few kilobytes,
+// and a runaway file must not hold up or exhaust the launcher.
+inline constexpr std::size_t kMaxFileBytes = 16u << 20;
 
 class IniFile {
  public:
   // Parses the bytes of a whole file; never fails.
   static IniFile Parse(std::string_view bytes);
 
-  // Reads and parses a file; nullopt when it cannot be read as a file.
+  // Reads and parses a file; nullopt when it cannot be read as a file. A
+  // file that is there but cannot be read (a directory, no permission, too
+  // large) is reported once in one line on standard error.
   static std::optional<IniFile> Load(const std::string& path);
 
   // The parsed file, shared: a file that is still the same file (device,

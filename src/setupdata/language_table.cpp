@@ -10,7 +10,21 @@
 
 namespace setupdata {
 
+bool LeavesTheMedium(std::string_view name) {
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t slash = name.find('/', start);
+    const std::string_view part =
+        name.substr(start, slash == std::string_view::npos ? name.npos : slash - start);
+    if (part == "..") return true;
+    if (slash == std::string_view::npos) break;
+    start = slash + 1;
+  }
+  return false;
+}
+
 bool IsSetupSubdir(const std::string& module_dir, const std::string& name) {
+  if (LeavesTheMedium(name)) return false;
   std::string path = module_dir;
   if (path.empty() || path.back() != '/') path += '/';
   path += name;
@@ -61,7 +75,7 @@ void LanguageTable::Build(const LanguageSource& source) {
     const std::size_t comma = value.find(',');
     const std::string subdir = comma == std::string::npos ? std::string() : value.substr(comma + 1);
     // A plain name is looked up in the listing; a path goes to the file system.
-    const bool plain_name = !subdir.empty() && subdir.find('/') == std::string::npos;
+    const bool plain_name = !subdir.empty() && subdir.find('/') == std::string::npos && subdir != "..";
     if (plain_name ? directories.count(subdir) > 0 : IsSetupSubdir(source.module_dir, subdir)) {
       entries_[kLanguageKeyPrefix + std::to_string(entry_counter_)] = value;
       ++entry_counter_;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace setupdata {
@@ -24,8 +25,12 @@ struct LanguageSource {
 
 // TRUE when `name` is an existing directory in `module_dir`. The name is
 // taken as it stands; a joined path ending with "/" (an empty name) never
-// counts, nor does a plain file.
+// counts, nor does a plain file, nor a name that leads out of the medium.
 bool IsSetupSubdir(const std::string& module_dir, const std::string& name);
+
+// A ".." among the parts of `name`: the folder would lie outside the medium,
+// and such a folder is never handed to the parent as a setup directory.
+bool LeavesTheMedium(std::string_view name);
 
 class LanguageTable {
  public:
