@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/named_lock.h"
+#include "medium_check.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
@@ -24,12 +25,16 @@ constexpr char kUsage[] =
     "usage: setup-medium get [--int] FILE SECTION KEY [DEFAULT]\n"
     "       setup-medium language MEDIUM_DIR\n"
     "       setup-medium lock MEDIUM_DIR\n"
+    "       setup-medium check [--format=json] MEDIUM_DIR\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
     "          (DEFAULT then is a number, 0 when left out)\n"
     "language  prints the language section of MEDIUM_DIR/setupres.ini that the\n"
     "          launcher uses on this system, with a line end\n"
+    "check     reports what the launcher will miss on MEDIUM_DIR, one finding a\n"
+    "          line (FILE [SECTION] KEY: error|warning: MESSAGE); exit status 0\n"
+    "          when there is no error, 1 with errors, 2 when the medium cannot be read\n"
     "lock      prints the path of the lock file a parent holds for the launcher of\n"
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
@@ -99,6 +104,21 @@ int Lock(const std::vector<std::string_view>& args) {
   return WriteAll(dir + "/" + app::NamedLockFileName(product) + "\n") ? 0 : 1;
 }
 
+int Check(std::vector<std::string_view> args) {
+  bool json = false;
+  if (!args.empty() && args.front() == "--format=json") {
+    json = true;
+    args.erase(args.begin());
+  } else if (!args.empty() && args.front() == "--format=text") {
+    args.erase(args.begin());
+  }
+  if (args.size() != 1) return Usage();
+  const tools::CheckResult result = tools::CheckMedium(std::string(args[0]));
+  WriteAll(json ? tools::FormatJson(result) : tools::FormatText(result));
+  if (!result.readable) return 2;
+  return result.HasErrors() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,6 +128,7 @@ int main(int argc, char** argv) {
   if (command == "get") return Get(args);
   if (command == "language") return Language(args);
   if (command == "lock") return Lock(args);
+  if (command == "check") return Check(args);
   if (command == "--help" || command == "-h") {
     std::fputs(kUsage, stdout);
     return 0;

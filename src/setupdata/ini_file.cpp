@@ -217,6 +217,20 @@ const std::string* IniFile::Find(std::string_view section, std::string_view key)
   return &*e->second;
 }
 
+std::vector<std::string> IniFile::SectionNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, section] : sections_) names.push_back(name);
+  return names;
+}
+
+std::vector<std::string> IniFile::KeysIn(std::string_view section) const {
+  std::vector<std::string> keys;
+  const auto s = sections_.find(section);
+  if (s == sections_.end()) return keys;
+  for (const auto& [key, value] : s->second) keys.push_back(key);
+  return keys;
+}
+
 std::string IniFile::GetString(std::string_view section, std::string_view key,
                                std::string_view default_value) const {
   const std::string* value = Find(section, key);

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace setupdata {
 
@@ -48,6 +49,11 @@ class IniFile {
   // named `section`, uncut; nullptr when there is none. A key line without
   // "=" has no value.
   const std::string* Find(std::string_view section, std::string_view key) const;
+
+  // The names of the sections, and of the keys of one section, as first
+  // written, in no particular order (for checking a file, not for lookups).
+  std::vector<std::string> SectionNames() const;
+  std::vector<std::string> KeysIn(std::string_view section) const;
 
   // What a lookup delivers: the value, else the default with its trailing
   // blanks removed, cut to kMaxValueBytes.
