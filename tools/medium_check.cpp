@@ -176,8 +176,7 @@ class Checker {
         const bool is_file = !folder.empty() && Exists(files_.module_dir + folder);
         Error(file, section, key,
               "the folder \"" + folder + "\" " +
-                  (folder.empty() ? "is empty"
-                                  : (is_file ? "is a file, not a folder" : "is missing")) +
+                  (folder.empty() ? "is empty" : (is_file ? "is a file, not a folder" : "is missing")) +
                   ": the language is not offered");
       }
     }
@@ -209,7 +208,8 @@ class Checker {
     for (const std::string& base : bases) {
       const std::string fallback = base + setupdata::kFallbackLangId + "/" + name;
       const bool has_fallback = Exists(files_.module_dir + fallback);
-      if (!has_fallback) Error(fallback, "", "", "missing: languages without notes of their own show message 9082");
+      if (!has_fallback)
+        Error(fallback, "", "", "missing: languages without notes of their own show message 9082");
       for (const std::string& section : sections) {
         if (!IsLanguageSection(section) || section == setupdata::kFallbackLangId) continue;
         const std::string own = base + section + "/" + name;
@@ -224,9 +224,11 @@ class Checker {
     const std::string file = pages::kPageLibraryName;
     const std::string path = pages::FindFileNoCase(files_.module_dir, file);
     std::string error;
-    std::unique_ptr<pages::PageLibrary> library = path.empty() ? nullptr : pages::PageLibrary::Open(path, &error);
+    std::unique_ptr<pages::PageLibrary> library =
+        path.empty() ? nullptr : pages::PageLibrary::Open(path, &error);
     if (!library) {
-      Error(file, "", "", path.empty() ? "missing: the view shows an error page" : "not a page library: " + error);
+      Error(file, "", "",
+            path.empty() ? "missing: the view shows an error page" : "not a page library: " + error);
       return;
     }
     const std::optional<pages::PageResource> home = library->Lookup("HTML_HOMEPAGE");
@@ -271,7 +273,8 @@ class Checker {
 
   void CheckDatabasePage(const std::string& body, const pages::PageLibrary& library) {
     const std::string page = "HTML_SAP";
-    for (const char* marker : {pages::kSqlMarker, pages::kOracleMarker, pages::kSelectedImage, pages::kNotSelectedImage}) {
+    for (const char* marker :
+         {pages::kSqlMarker, pages::kOracleMarker, pages::kSelectedImage, pages::kNotSelectedImage}) {
       Require(page, body, marker, "database marker missing: the choice cannot be read");
     }
     Require(page, body, pages::kHomePageAddress, "no link to the home page");
@@ -282,7 +285,8 @@ class Checker {
       if (!library.Lookup(image)) Error(pages::kPageLibraryName, image, "", "image missing");
     }
     // Its texts are needed only where the database page shows.
-    if (sap_mode_) NoteKeys(body, {"IDSELECTPRODUCT", "IDSAPSELECTSQL", "IDSAPSELECTORACLE", "IDNEXT", "IDEXIT"});
+    if (sap_mode_)
+      NoteKeys(body, {"IDSELECTPRODUCT", "IDSAPSELECTSQL", "IDSAPSELECTORACLE", "IDNEXT", "IDEXIT"});
     CheckUnknownWords(page, body);
   }
 
@@ -290,17 +294,19 @@ class Checker {
   // they are written: most likely a misspelling.
   void CheckUnknownWords(const std::string& page, const std::string& body) {
     static const std::set<std::string> known = {
-        "IDLANGUAGE0", "IDLANGUAGE1", "IDLANGUAGE2", "IDLANGUAGE3", "IDLANGUAGE4", "IDLANGUAGE5",
-        "IDLANGUAGE6", "IDLANGUAGE7", "IDLANGUAGE8", "IDSELECTLANG", "IDPRODUCTNAME", "IDRELNOTES",
-        "IDEXIT", "IDBACK", "IDSELECTPRODUCT", "IDSAPSELECTSQL", "IDSAPSELECTORACLE", "IDNEXT",
-        "IDSELECTSQL", "IDSELECTORACLE", "IDREXIT", "IDRRELNOTES"};
+        "IDLANGUAGE0",    "IDLANGUAGE1",       "IDLANGUAGE2", "IDLANGUAGE3", "IDLANGUAGE4",
+        "IDLANGUAGE5",    "IDLANGUAGE6",       "IDLANGUAGE7", "IDLANGUAGE8", "IDSELECTLANG",
+        "IDPRODUCTNAME",  "IDRELNOTES",        "IDEXIT",      "IDBACK",      "IDSELECTPRODUCT",
+        "IDSAPSELECTSQL", "IDSAPSELECTORACLE", "IDNEXT",      "IDSELECTSQL", "IDSELECTORACLE",
+        "IDREXIT",        "IDRRELNOTES"};
     static const std::regex word("\\bID[A-Z][A-Z0-9_]+\\b");
     std::set<std::string> reported;
     for (auto it = std::sregex_iterator(body.begin(), body.end(), word); it != std::sregex_iterator(); ++it) {
       const std::string found = it->str();
       if (known.count(found) > 0 || found.starts_with(pages::kLanguageCommand)) continue;
       if (reported.insert(found).second) {
-        Warning(pages::kPageLibraryName, page, found, "not a placeholder the launcher knows: it stays on the page");
+        Warning(pages::kPageLibraryName, page, found,
+                "not a placeholder the launcher knows: it stays on the page");
       }
     }
   }
@@ -319,11 +325,21 @@ std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (const char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           char buffer[8];
@@ -342,7 +358,8 @@ const char* SeverityName(Severity severity) { return severity == Severity::kErro
 }  // namespace
 
 bool CheckResult::HasErrors() const {
-  return std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::kError; });
+  return std::any_of(findings.begin(), findings.end(),
+                     [](const Finding& f) { return f.severity == Severity::kError; });
 }
 
 CheckResult CheckMedium(const std::string& dir) { return Checker(dir).Run(); }

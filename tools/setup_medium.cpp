@@ -4,6 +4,9 @@
 //   setup-medium get [--int] FILE SECTION KEY [DEFAULT]
 //   setup-medium language MEDIUM_DIR
 
+#include <glib.h>
+#include <glib/gstdio.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,7 @@
 
 #include "app/named_lock.h"
 #include "medium_check.h"
+#include "pages/page_library.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
@@ -26,6 +30,8 @@ constexpr char kUsage[] =
     "       setup-medium language MEDIUM_DIR\n"
     "       setup-medium lock MEDIUM_DIR\n"
     "       setup-medium check [--format=json] MEDIUM_DIR\n"
+    "       setup-medium pack PAGES_DIR OUT\n"
+    "       setup-medium unpack LIBRARY OUT_DIR\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
@@ -35,6 +41,9 @@ constexpr char kUsage[] =
     "check     reports what the launcher will miss on MEDIUM_DIR, one finding a\n"
     "          line (FILE [SECTION] KEY: error|warning: MESSAGE); exit status 0\n"
     "          when there is no error, 1 with errors, 2 when the medium cannot be read\n"
+    "pack      builds a page library OUT from the files under PAGES_DIR; a file's\n"
+    "          path below the folder is its name (HTML_HOMEPAGE, GIF/GIF_SELECTED)\n"
+    "unpack    writes every resource of the page library LIBRARY under OUT_DIR\n"
     "lock      prints the path of the lock file a parent holds for the launcher of\n"
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
@@ -119,6 +128,41 @@ int Check(std::vector<std::string_view> args) {
   return result.HasErrors() ? 1 : 0;
 }
 
+int Pack(const std::vector<std::string_view>& args) {
+  if (args.size() != 2) return Usage();
+  std::string error;
+  if (!pages::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error)) {
+    std::fprintf(stderr, "setup-medium: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int Unpack(const std::vector<std::string_view>& args) {
+  if (args.size() != 2) return Usage();
+  std::string error;
+  const auto library = pages::PageLibrary::Open(std::string(args[0]), &error);
+  if (!library) {
+    std::fprintf(stderr, "setup-medium: cannot open %s: %s\n", std::string(args[0]).c_str(), error.c_str());
+    return 2;
+  }
+  const std::string out = std::string(args[1]) + "/";
+  for (const std::string& name : library->Names()) {
+    const std::string path = out + name;
+    gchar* folder = g_path_get_dirname(path.c_str());
+    g_mkdir_with_parents(folder, 0755);
+    g_free(folder);
+    const auto resource = library->Lookup(name);
+    if (!resource || !g_file_set_contents(path.c_str(), resource->bytes.data(),
+                                          static_cast<gssize>(resource->bytes.size()), nullptr)) {
+      std::fprintf(stderr, "setup-medium: cannot write %s\n", path.c_str());
+      return 1;
+    }
+    WriteAll(name + "\n");
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,6 +173,8 @@ int main(int argc, char** argv) {
   if (command == "language") return Language(args);
   if (command == "lock") return Lock(args);
   if (command == "check") return Check(args);
+  if (command == "pack") return Pack(args);
+  if (command == "unpack") return Unpack(args);
   if (command == "--help" || command == "-h") {
     std::fputs(kUsage, stdout);
     return 0;

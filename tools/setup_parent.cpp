@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
   }
 
   int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return Fail(std::string("cannot make a pipe: ") + std::strerror(errno));
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0)
+    return Fail(std::string("cannot make a pipe: ") + std::strerror(errno));
   const std::string launcher = files.module_dir + kLauncherName;
   const pid_t pid = fork();
   if (pid < 0) return Fail(std::string("cannot start the launcher: ") + std::strerror(errno));

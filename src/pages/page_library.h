@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pages {
 
@@ -42,10 +43,18 @@ class PageLibrary {
   // The resource of that name (case does not matter); nullopt when absent.
   std::optional<PageResource> Lookup(std::string_view name) const;
 
+  // The names of every resource, as stored ("HTML_SAP", "GIF/GIF_SELECTED").
+  std::vector<std::string> Names() const;
+
  private:
   explicit PageLibrary(GResource* resource);
   GResource* resource_;
 };
+
+// Builds a page library at `out` from the files under `pages_dir`: each
+// file's path below the folder is its resource name ("GIF/GIF_SELECTED").
+// Uses GLib's resource compiler; false with `error` set on failure.
+bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error);
 
 // Finds `name` in `dir` (ending with "/"): the exact name first, else the
 // first entry whose name matches without regard to case. Empty when none.
