@@ -87,6 +87,43 @@ TEST(PageLibrary, AFileThatIsNotABundleDoesNotOpen) {
   EXPECT_FALSE(error.empty());
 }
 
+// A damaged copy of the sample library: what a bad medium may carry. Its
+// entries are (size, flags, bytes) values followed by their type string.
+TEST(PageLibrary, ABundleWithDamagedEntriesDoesNotOpen) {
+  gchar* contents = nullptr;
+  gsize length = 0;
+  ASSERT_TRUE(g_file_get_contents(SAMPLE_PAGE_LIBRARY, &contents, &length, nullptr));
+  const std::string sample(contents, length);
+  g_free(contents);
+  testing_support::TempMedium medium;
+  std::string error;
+
+  // An entry whose value is no resource at all.
+  std::string wrong_type = sample;
+  const std::size_t type_at = wrong_type.find("(uuay)");
+  ASSERT_NE(type_at, std::string::npos);
+  wrong_type.replace(type_at, 6, "(uuuu)");
+  EXPECT_FALSE(PageLibrary::Open(medium.Write("wrong-type.dll", wrong_type), &error));
+  EXPECT_FALSE(error.empty());
+
+  // A compressed entry that declares a size of 4 GB.
+  std::unique_ptr<PageLibrary> library = PageLibrary::Open(SAMPLE_PAGE_LIBRARY, &error);
+  ASSERT_TRUE(library);
+  const std::optional<PageResource> page = library->Lookup("HTML_SAP");
+  ASSERT_TRUE(page);
+  std::string huge = sample;
+  const std::size_t data_at = huge.find(page->bytes);
+  ASSERT_NE(data_at, std::string::npos);
+  ASSERT_GE(data_at, 8u);
+  huge.replace(data_at - 8, 8, std::string("\xF0\xFF\xFF\xFF\x01\x00\x00\x00", 8));
+  error.clear();
+  EXPECT_FALSE(PageLibrary::Open(medium.Write("huge.dll", huge), &error));
+  EXPECT_FALSE(error.empty());
+
+  // The bundle itself is still read as before.
+  EXPECT_TRUE(PageLibrary::Open(medium.Write("copy.dll", sample), &error));
+}
+
 TEST(FindFileNoCase, TheExactNameFirstThenAnyCase) {
   testing_support::TempMedium medium;
   medium.Write("SetupHmRes.dll", "x");

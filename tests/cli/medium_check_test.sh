@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# setup-medium check finds each defect of a set of broken media (one
+# defect each) and nothing on the demo media; pack and unpack round-trip.
+set -uo pipefail
+: "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
+tool="$BUILD_DIR/bin/setup-medium"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fails=0
+fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+
+for medium in medium medium-db; do
+  out=$("$tool" check "$BUILD_DIR/media/$medium")
+  status=$?
+  [[ $status == 0 && -z "$out" ]] && echo "ok: the demo $medium is clean" || fail "demo $medium: status $status: $out"
+done
+
+# broken NAME SOURCE_MEDIUM: a copy to break.
+broken() {
+  rm -rf "$work/$1"
+  cp -r "$BUILD_DIR/media/$2" "$work/$1"
+  echo "$work/$1"
+}
+# expect NAME STATUS PATTERN: check reports a line matching PATTERN.
+expect() {
+  local dir=$work/$1 want_status=$2 pattern=$3 out status
+  out=$("$tool" check "$dir")
+  status=$?
+  if [[ $status == "$want_status" ]] && grep -qE "$pattern" <<<"$out"; then
+    echo "ok: $1"
+  else
+    fail "$1: status $status, wanted $want_status and /$pattern/; said:"; echo "$out"
+  fi
+}
+
+d=$(broken no-marker medium); sed -i '0,/^32001=Deutsch/{/^32001=Deutsch/d}' "$d/setupres.ini"
+expect no-marker 1 '^setupres.ini \[1031\] 32001: error: no presence marker'
+
+d=$(broken missing-key medium); sed -i '/^\[1036\]/,/^\[/{/^RELNOTES=/d}' "$d/setupres.ini"
+expect missing-key 1 '^setupres.ini \[1036\] RELNOTES: error: missing: shows NULL'
+
+d=$(broken missing-dialog-text medium); sed -i '/^\[1041\]/,/^\[/{/^9085=/d}' "$d/setupres.ini"
+expect missing-dialog-text 1 '^setupres.ini \[1041\] 9085: error: missing'
+
+d=$(broken missing-folder medium); rm -r "$d/ESN"
+expect missing-folder 1 '\[1033\] LANGUAGE2: error: the folder "ESN" is missing'
+
+d=$(broken folder-is-file medium); rm -r "$d/JPN"; echo x >"$d/JPN"
+expect folder-is-file 1 '\[1033\] LANGUAGE4: error: the folder "JPN" is a file'
+
+d=$(broken no-comma medium); sed -i 's/^LANGUAGE1=Deutsch,DEU$/LANGUAGE1=Deutsch DEU/' "$d/setupres.ini"
+expect no-comma 1 'LANGUAGE1: error: no comma'
+
+d=$(broken more-entries medium); sed -i 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=4/' "$d/setupres.ini"
+expect more-entries 0 'LANGUAGE4: warning: beyond LANGUAGENUMBER'
+
+d=$(broken fewer-entries medium); sed -i 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=6/' "$d/setupres.ini"
+expect fewer-entries 1 'LANGUAGE5: error: declared by LANGUAGENUMBER but missing'
+
+d=$(broken product medium); sed -i 's/^ProductName=%ProductName%/ProductName=%Produkt%/' "$d/setup.inf"
+expect product 1 '\[1033\] Produkt: error: the product name reference of setup.inf does not resolve'
+
+d=$(broken half-database medium-db); sed -i '/^Oracle=/d' "$d/setup.inf"
+expect half-database 1 '^setup.inf \[SAP\] Oracle: error: only one database option'
+
+d=$(broken notes-language medium); rm "$d/1034/readme.html"
+expect notes-language 0 '^1034/readme.html: warning: missing: the 1033 notes are shown'
+
+d=$(broken notes-1033 medium-db); rm "$d/Oracle/1033/readme.html"
+expect notes-1033 1 '^Oracle/1033/readme.html: error: missing'
+
+d=$(broken long-value medium); sed -i "s/^EXIT=Exit$/EXIT=$(printf 'x%.0s' $(seq 1 300))/" "$d/setupres.ini"
+expect long-value 0 '\[1033\] EXIT: warning: the value has 300 bytes'
+
+d=$(broken bad-utf8 medium); sed -i 's/^BACK=Zurück$/BACK=Zur\xfcck/' "$d/setupres.ini"
+expect bad-utf8 1 '\[1031\] BACK: error: the value is not valid UTF-8'
+
+# Page libraries with one defect each, built with pack.
+library() {  # NAME SED_ON_HOME [SED_ON_DATABASE]
+  local d pages
+  d=$(broken "$1" medium-db)
+  pages="$work/$1-pages"
+  rm -rf "$pages"
+  "$tool" unpack "$BUILD_DIR/pages/SetupHmRes.dll" "$pages" >/dev/null
+  [[ -n "$2" ]] && sed -i "$2" "$pages/HTML_HOMEPAGE"
+  [[ -n "${3:-}" ]] && sed -i "$3" "$pages/HTML_SAP"
+  "$tool" pack "$pages" "$d/SetupHmRes.dll" || fail "pack $1"
+}
+library lib-placeholder 's/IDSELECTLANG/IDSELECTLNAG/'
+expect lib-placeholder 0 'HTML_HOMEPAGE\] IDSELECTLNAG: warning: not a placeholder the launcher knows'
+library lib-slot0 's/>IDLANGUAGE0</></'
+expect lib-slot0 1 'HTML_HOMEPAGE\] IDLANGUAGE0: error: language slot missing'
+library lib-links 's/IDRLANGUAGE/IDRLANGAUGE/g'
+expect lib-links 1 'HTML_HOMEPAGE\] IDRLANGUAGE: error: no language link'
+library lib-marker 's/id=AAAAA/id=BBBBB/'
+expect lib-marker 1 'HTML_HOMEPAGE\] id=AAAAA: error: no visibility marker'
+library lib-database '' 's/IDSELECTORACLE/IDSELECT_ORACLE/g'
+expect lib-database 1 'HTML_SAP\] IDSELECTORACLE: error: database marker missing'
+d=$(broken lib-missing medium); rm "$d/SetupHmRes.dll"
+expect lib-missing 1 '^SetupHmRes.dll: error: missing'
+d=$(broken lib-page medium); pages="$work/lib-page-pages"; "$tool" unpack "$d/SetupHmRes.dll" "$pages" >/dev/null
+rm "$pages/HTML_SAP"; "$tool" pack "$pages" "$d/SetupHmRes.dll"
+expect lib-page 1 'SetupHmRes.dll \[HTML_SAP\]: error: the database page is missing'
+
+# JSON for tools, and a medium that cannot be read.
+json=$("$tool" check --format=json "$work/no-marker")
+[[ $? == 1 ]] && python3 -c 'import json,sys; d=json.load(sys.stdin); assert d["errors"]==1 and d["findings"][0]["key"]=="32001"' <<<"$json" \
+  && echo "ok: JSON" || fail "JSON: $json"
+"$tool" check "$work/does-not-exist" >/dev/null
+[[ $? == 2 ]] && echo "ok: an unreadable medium gives 2" || fail "an unreadable medium"
+
+# pack and unpack round-trip, names with their folders.
+"$tool" unpack "$BUILD_DIR/pages/SetupHmRes.dll" "$work/a" >"$work/names"
+[[ "$(cat "$work/names")" == $'GIF/GIF_NOSELECTED\nGIF/GIF_SELECTED\nHTML_HOMEPAGE\nHTML_SAP' ]] || fail "unpack names: $(cat "$work/names")"
+"$tool" pack "$work/a" "$work/re.dll" && "$tool" unpack "$work/re.dll" "$work/b" >/dev/null && diff -r "$work/a" "$work/b" \
+  && echo "ok: pack and unpack round-trip" || fail "round trip"
+"$tool" pack "$work/empty-folder" "$work/x.dll" 2>/dev/null && fail "pack of nothing succeeded"
+
+echo "$fails failed"
+exit $((fails > 0))
