@@ -19,6 +19,7 @@
 #include "app/named_lock.h"
 #include "medium_check.h"
 #include "pages/page_library.h"
+#include "preview.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
@@ -32,6 +33,7 @@ constexpr char kUsage[] =
     "       setup-medium check [--format=json] MEDIUM_DIR\n"
     "       setup-medium pack PAGES_DIR OUT\n"
     "       setup-medium unpack LIBRARY OUT_DIR\n"
+    "       setup-medium preview MEDIUM_DIR [--language ID] [--database] --out DIR\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
@@ -44,6 +46,10 @@ constexpr char kUsage[] =
     "pack      builds a page library OUT from the files under PAGES_DIR; a file's\n"
     "          path below the folder is its name (HTML_HOMEPAGE, GIF/GIF_SELECTED)\n"
     "unpack    writes every resource of the page library LIBRARY under OUT_DIR\n"
+    "preview   renders both pages of MEDIUM_DIR, filled as the launcher fills them,\n"
+    "          to DIR/<language>-home.png (and -database.png with a database\n"
+    "          choice or --database), for every language section or the one\n"
+    "          given; starts Xvfb when there is no display\n"
     "lock      prints the path of the lock file a parent holds for the launcher of\n"
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
@@ -163,6 +169,25 @@ int Unpack(const std::vector<std::string_view>& args) {
   return 0;
 }
 
+int Preview(const std::vector<std::string_view>& args) {
+  tools::PreviewOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--language" && i + 1 < args.size()) {
+      options.language = std::string(args[++i]);
+    } else if (args[i] == "--database") {
+      options.database = true;
+    } else if (args[i] == "--out" && i + 1 < args.size()) {
+      options.out_dir = std::string(args[++i]);
+    } else if (options.medium_dir.empty() && !args[i].starts_with("--")) {
+      options.medium_dir = std::string(args[i]);
+    } else {
+      return Usage();
+    }
+  }
+  if (options.medium_dir.empty() || options.out_dir.empty()) return Usage();
+  return tools::RunPreview(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,6 +200,7 @@ int main(int argc, char** argv) {
   if (command == "check") return Check(args);
   if (command == "pack") return Pack(args);
   if (command == "unpack") return Unpack(args);
+  if (command == "preview") return Preview(args);
   if (command == "--help" || command == "-h") {
     std::fputs(kUsage, stdout);
     return 0;
