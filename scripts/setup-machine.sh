@@ -15,6 +15,10 @@ packages=(
   dbus-daemon at-spi2-core python3-gi gir1.2-atspi-2.0
   # fonts that show every demo language, Japanese included
   fonts-dejavu-core fonts-noto-cjk
+  # fuzz targets (scripts/fuzz.sh): clang with libFuzzer and the sanitizers
+  clang libclang-rt-14-dev
+  # the Debian package (tests/package): cpack's dependency scan, and man
+  dpkg-dev man-db
 )
 
 missing=()
