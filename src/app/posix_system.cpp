@@ -47,8 +47,7 @@ std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& nam
 }
 
 bool PosixSystem::WriteResult(std::string_view bytes) {
-  if (!StandardHandlesWereOpen()) return false;
-  return WriteAll(STDOUT_FILENO, bytes);
+  return WriteResultOnce(bytes);
 }
 
 bool PosixSystem::FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
