@@ -119,7 +119,11 @@ void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir
 
 CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir)
     : parent_(parent), library_dir_(std::move(library_dir)) {
-  WebKitWebContext* context = webkit_web_context_new();
+  // The pages are local and nothing of them is kept: no website data on
+  // disk (nothing is written under the user's home), and no caches beyond
+  // the page on show (bench/README.md has the figures).
+  WebKitWebContext* context = webkit_web_context_new_ephemeral();
+  webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   RegisterResScheme(context, library_dir_);
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
   g_object_unref(context);
@@ -127,6 +131,9 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir)
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+  // A small static page draws at once without the GPU; a GL compositor in
+  // the web process only costs start-up time and memory.
+  webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
   g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
