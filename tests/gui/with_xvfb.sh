@@ -11,4 +11,9 @@ trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -f "$fifo"' EXIT
 read -r -t 20 number <"$fifo" || { echo "with_xvfb: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$number"
 unset WAYLAND_DISPLAY XAUTHORITY
+# The server answers before the command's first window.
+for _ in $(seq 1 100); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.1
+done
 "$@"
