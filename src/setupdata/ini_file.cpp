@@ -198,7 +198,8 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
 std::size_t IniFile::NameHash::operator()(std::string_view name) const {
   std::size_t hash = 1469598103934665603ULL;  // FNV-1a over the folded bytes
   for (char c : name) {
-    hash ^= static_cast<unsigned char>(g_ascii_tolower(c));
+    const auto byte = static_cast<unsigned char>(c);
+    hash ^= (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
     hash *= 1099511628211ULL;
   }
   return hash;

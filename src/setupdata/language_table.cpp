@@ -69,6 +69,7 @@ void LanguageTable::Build(const LanguageSource& source) {
   const IniFile empty;
   const IniFile& file = ini ? *ini : empty;
   const std::unordered_set<std::string> directories = DirectoriesIn(source.module_dir);
+  entries_.reserve(source.count);
   for (std::uint32_t n = 0; n < source.count; ++n) {
     const std::string value =
         file.GetString(source.lang_id, kLanguageKeyPrefix + std::to_string(n), kNullText);

@@ -8,8 +8,9 @@ namespace setupdata {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; };
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (g_ascii_tolower(a[i]) != g_ascii_tolower(b[i])) return false;
+    if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
 }
