@@ -171,6 +171,41 @@ TEST(FillHomePage, FillingAgainPlacesTheLanguagesAsTheFirstTime) {
   EXPECT_EQ(FillHomePageText(AllSlots(), {true, 2, "Oracle"}, lookups), first);
 }
 
+// A medium whose texts hold later placeholders, twenty times each: every
+// pass would multiply the page by twenty. The page stays within its limit,
+// texts that fit still go in, and no placeholder is left.
+TEST(FillHomePage, TextsHoldingPlaceholdersCannotMultiplyThePage) {
+  MapLookups lookups;
+  auto repeated = [](const std::string& word) {
+    std::string text;
+    for (int i = 0; i < 20; ++i) text += word + " ";
+    return text;
+  };
+  for (int slot = 0; slot < kLanguageSlots; ++slot) {
+    const std::string next = slot + 1 < kLanguageSlots ? LanguageSlotPlaceholder(slot + 1) : "IDSELECTLANG";
+    lookups.table["LANGUAGE" + std::to_string(slot)] = {repeated(next), "DIR" + std::to_string(slot)};
+    lookups.dirs.insert("DIR" + std::to_string(slot));
+  }
+  lookups.texts["SELECTLANG"] = repeated("IDEXIT");
+  const std::string out = FillHomePageText("<p>IDLANGUAGE0</p>", {false, 9, "SQL"}, lookups);
+  EXPECT_LE(out.size(), kMaxFilledPageBytes);
+  EXPECT_GT(out.size(), 20u * 20 * 20 * 20);  // the four passes that fit went in
+  EXPECT_EQ(out.find("IDLANGUAGE8"), std::string::npos);
+  EXPECT_EQ(out.find("IDEXIT"), std::string::npos);
+
+  // The database page the same way.
+  lookups.texts = {{"SELECTPRODUCT", repeated("IDSAPSELECTSQL")},
+                   {"SAPSELECTSQL", repeated("IDSAPSELECTORACLE")},
+                   {"SAPSELECTORACLE", repeated("IDNEXT")},
+                   {"NEXT", repeated("IDEXIT")},
+                   {"EXIT", repeated("IDSELECTPRODUCT")}};
+  std::string body;
+  for (int i = 0; i < 2000; ++i) body += "<h1>IDSELECTPRODUCT</h1>";
+  const std::string sap = FillSapPageText(body, lookups);
+  EXPECT_LE(sap.size(), kMaxFilledPageBytes);
+  EXPECT_GT(sap.size(), body.size());
+}
+
 TEST(FillSapPage, EveryTextComesFromTheLanguageSection) {
   MapLookups lookups;
   const std::string body =

@@ -1,5 +1,7 @@
 #include "pages/page_filling.h"
 
+#include <algorithm>
+
 #include "setupdata/text.h"
 
 namespace pages {
@@ -14,8 +16,25 @@ std::string KeyOf(std::string_view placeholder) {
 
 bool Contains(const std::string& text, std::string_view word) { return text.find(word) != std::string::npos; }
 
+// Puts a text from the medium in place of a placeholder. A text that holds
+// placeholders again multiplies the page at every later pass; when the
+// page would grow beyond kMaxFilledPageBytes the placeholder is taken out
+// instead.
+void FillIn(std::string& text, std::string_view placeholder, std::string_view value) {
+  if (value.size() > placeholder.size()) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + placeholder.size())) {
+      ++count;
+    }
+    const std::size_t room = kMaxFilledPageBytes - std::min(text.size(), kMaxFilledPageBytes);
+    if (count > room / (value.size() - placeholder.size())) value = {};
+  }
+  ReplaceAll(text, placeholder, value);
+}
+
 void ReplaceWithResText(std::string& text, std::string_view placeholder, const PageLookups& lookups) {
-  if (Contains(text, placeholder)) ReplaceAll(text, placeholder, lookups.GetResText(KeyOf(placeholder)));
+  if (Contains(text, placeholder)) FillIn(text, placeholder, lookups.GetResText(KeyOf(placeholder)));
 }
 
 }  // namespace
@@ -68,20 +87,20 @@ std::string FillHomePageText(std::string text, const HomePageState& state, const
     // when it was built.
     if (!lookups.IsSetupSubdir(dir)) name.clear();
     if (name.empty()) continue;
-    ReplaceAll(text, LanguageSlotPlaceholder(placed_count), name);
+    FillIn(text, LanguageSlotPlaceholder(placed_count), name);
     slots[placed_count] = key;
     ++placed_count;
   }
 
   if (Contains(text, kSelectLangPlaceholder)) {
-    ReplaceAll(text, kSelectLangPlaceholder, lookups.GetResText(KeyOf(kSelectLangPlaceholder)));
+    FillIn(text, kSelectLangPlaceholder, lookups.GetResText(KeyOf(kSelectLangPlaceholder)));
   }
   if (Contains(text, kProductNamePlaceholder)) {
     std::string product = lookups.GetSetupValue(KeyOf(kProductNamePlaceholder));
     if (state.sap_mode && Contains(product, "%s")) {
       product = setupdata::FormatWithOneString(product, state.database);
     }
-    ReplaceAll(text, kProductNamePlaceholder, product);
+    FillIn(text, kProductNamePlaceholder, product);
   }
   for (const char* placeholder : kHomeTextPlaceholders) ReplaceWithResText(text, placeholder, lookups);
 

@@ -35,6 +35,10 @@ struct HomePageState {
 // there ("LANGUAGE2"), or empty when the slot shows none.
 using SlotKeys = std::array<std::string, kLanguageSlots>;
 
+// A filled page grows no larger than this: a text from the medium that
+// would take it further (one holding placeholders again) is left out.
+inline constexpr std::size_t kMaxFilledPageBytes = 16u << 20;
+
 // Replaces every non-overlapping occurrence of `from`, left to right, in
 // one pass; an empty `to` removes them.
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
