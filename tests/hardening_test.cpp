@@ -53,7 +53,8 @@ TEST(BadSetupFiles, InvalidUtf8IsKeptAsItsBytes) {
 
 TEST(BadSetupFiles, Utf16WithAnOddLengthOrOnlyItsMark) {
   EXPECT_EQ(IniFile::Parse("\xFF\xFE").GetString("s", "k", "def"), "def");
-  std::string odd("\xFF\xFE[\0s\0]\0\n\0k\0=\0v\0\n", 20);
+  constexpr char kOdd[] = "\xFF\xFE[\0s\0]\0\n\0k\0=\0v\0\n\0";
+  std::string odd(kOdd, sizeof kOdd - 1);
   odd += 'X';
   EXPECT_EQ(IniFile::Parse(odd).GetString("s", "k", "def"), "v");
 }
