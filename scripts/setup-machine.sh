@@ -6,11 +6,11 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config
-  libwebkit2gtk-4.1-dev libicu-dev libgtest-dev libgmock-dev
+  libwebkit2gtk-4.1-dev libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
   # run
   libwebkit2gtk-4.1-0 libicu72
   # headless window tests and screenshots
-  xvfb xauth xdotool x11-utils imagemagick openbox
+  xvfb xauth xdotool x11-utils imagemagick openbox procps
   # the pages' text as a screen reader reads it (tests/gui/page_text.py)
   dbus-daemon at-spi2-core python3-gi gir1.2-atspi-2.0
   # fonts that show every demo language, Japanese included
