@@ -40,7 +40,7 @@ std::string BodyOf(const std::string& page) {
 
 class Checker {
  public:
-  explicit Checker(std::string dir) : files_(setupdata::SetupFiles::ForDirectory(dir)) {}
+  explicit Checker(const std::string& dir) : files_(setupdata::SetupFiles::ForDirectory(dir)) {}
 
   CheckResult Run() {
     struct stat st {};

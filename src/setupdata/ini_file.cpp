@@ -167,10 +167,10 @@ std::optional<IniFile> IniFile::Load(const std::string& path) {
 
 std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
   struct Cached {
-    dev_t device;
-    ino_t inode;
-    off_t size;
-    timespec modified;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
     std::shared_ptr<const IniFile> ini;
   };
   static std::mutex mutex;
