@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "pages/medium_lookups.h"
 #include "pages/page_filling.h"
 #include "pages/page_library.h"
 #include "setupdata/ini_file.h"
@@ -29,31 +30,6 @@ std::string SampleHomeBody() {
   return page.substr(start, end + 7 - start);
 }
 
-// The lookups of the demo medium, as the dialog makes them.
-class MediumLookups : public pages::PageLookups {
- public:
-  explicit MediumLookups(const std::string& dir) : files_(setupdata::SetupFiles::ForDirectory(dir)) {
-    files_.lang_id = "1033";
-    source_ = {files_.module_dir, files_.res_ini_path, files_.lang_id, files_.LanguageCount()};
-  }
-  std::string GetResText(const std::string& key) const override { return files_.GetResText(key); }
-  std::string GetSetupValue(const std::string& key) const override { return files_.GetSetupValue(key); }
-  std::string GetLanguageName(const std::string& key) const override {
-    return setupdata::LanguageTable::Instance().GetLanguageName(source_, key);
-  }
-  std::string GetLanguageDir(const std::string& key) const override {
-    return setupdata::LanguageTable::Instance().GetLanguageDir(source_, key);
-  }
-  bool IsSetupSubdir(const std::string& name) const override {
-    return setupdata::IsSetupSubdir(files_.module_dir, name);
-  }
-  std::uint16_t count() const { return source_.count; }
-
- private:
-  setupdata::SetupFiles files_;
-  setupdata::LanguageSource source_;
-};
-
 class MemoryLookups : public pages::PageLookups {
  public:
   std::string GetResText(const std::string& key) const override { return "Text of " + key; }
@@ -65,7 +41,7 @@ class MemoryLookups : public pages::PageLookups {
 
 void BM_FillSampleHomePageOnDemoMedium(benchmark::State& state) {
   const std::string body = SampleHomeBody();
-  MediumLookups lookups(DEMO_MEDIUM_DIR);
+  const pages::MediumLookups lookups(DEMO_MEDIUM_DIR, "1033");
   const pages::HomePageState page_state{false, lookups.count(), "SQL"};
   for (auto _ : state) {
     benchmark::DoNotOptimize(pages::FillHomePageText(body, page_state, lookups));

@@ -29,6 +29,8 @@ for target in "${targets[@]}"; do
   rm -rf "$scratch"
   mkdir -p "$scratch" "$findings"
   cp "$root/fuzz/corpus/$target/." "$scratch/" -R
+  # The sample pages seed the page filling as they stand in res/pages.
+  if [[ $target == page_filling_fuzzer ]]; then cp "$root"/res/pages/*.html "$scratch/"; fi
   dict=()
   if [[ -f "$root/fuzz/$target.dict" ]]; then dict=(-dict="$root/fuzz/$target.dict"); fi
   echo "== $target, $seconds s" >&2

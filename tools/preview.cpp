@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "browser/webkit_browser.h"
+#include "pages/medium_lookups.h"
 #include "pages/page_contract.h"
 #include "pages/page_filling.h"
 #include "setupdata/ini_file.h"
@@ -26,37 +27,10 @@ namespace {
 constexpr int kViewWidth = 474;
 constexpr int kViewHeight = 416;
 
-// The lookups of one language section, with a language table of its own.
-class SectionLookups : public pages::PageLookups {
- public:
-  SectionLookups(const std::string& dir, const std::string& lang_id)
-      : files_(setupdata::SetupFiles::ForDirectory(dir)) {
-    files_.lang_id = lang_id;
-    source_ = {files_.module_dir, files_.res_ini_path, lang_id, files_.LanguageCount()};
-  }
-  std::string GetResText(const std::string& key) const override { return files_.GetResText(key); }
-  std::string GetSetupValue(const std::string& key) const override { return files_.GetSetupValue(key); }
-  std::string GetLanguageName(const std::string& key) const override {
-    return table_.GetLanguageName(source_, key);
-  }
-  std::string GetLanguageDir(const std::string& key) const override {
-    return table_.GetLanguageDir(source_, key);
-  }
-  bool IsSetupSubdir(const std::string& name) const override {
-    return setupdata::IsSetupSubdir(files_.module_dir, name);
-  }
-  std::uint16_t count() const { return source_.count; }
-
- private:
-  setupdata::SetupFiles files_;
-  setupdata::LanguageSource source_;
-  mutable setupdata::LanguageTable table_;
-};
-
 // Loads one page, fills it, waits until it is drawn, and keeps a picture.
 class PageRenderer : public browser::IBrowserEvents {
  public:
-  PageRenderer(const std::string& medium_dir, const SectionLookups& lookups, bool sap_mode)
+  PageRenderer(const std::string& medium_dir, const pages::MediumLookups& lookups, bool sap_mode)
       : lookups_(lookups), sap_mode_(sap_mode) {
     window_ = gtk_offscreen_window_new();
     fixed_ = GTK_FIXED(gtk_fixed_new());
@@ -135,7 +109,7 @@ class PageRenderer : public browser::IBrowserEvents {
     return ok;
   }
 
-  const SectionLookups& lookups_;
+  const pages::MediumLookups& lookups_;
   bool sap_mode_;
   GtkWidget* window_;
   GtkFixed* fixed_;
@@ -211,7 +185,7 @@ int RunPreview(const PreviewOptions& options) {
   const bool sap_mode = options.database || files.HasDatabaseChoice();
   int status = 0;
   for (const std::string& lang : languages) {
-    const SectionLookups lookups(options.medium_dir, lang);
+    const pages::MediumLookups lookups(options.medium_dir, lang);
     std::vector<std::pair<std::string, std::string>> pages = {{pages::kHomePageAddress, "home"}};
     if (sap_mode) pages.insert(pages.begin(), {pages::kDatabasePageAddress, "database"});
     for (const auto& [address, name] : pages) {
