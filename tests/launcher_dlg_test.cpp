@@ -226,7 +226,7 @@ TEST_F(LauncherDlgTest, WithItsParentTheLauncherRuns) {
 
 TEST_F(LauncherDlgTest, WithoutItsParentItEndsAfterStartingUp) {
   WriteMedium(kPlainInf, kTwoLanguages);
-  system_.held_by_others.clear();
+  system_.parent_present = false;
   dialog_.OnInitDialog();
   EXPECT_EQ(window_.ended, IDCANCEL);
   // The start-up still ran to its end, and nothing was written.
@@ -394,6 +394,26 @@ TEST_F(StartedDialogTest, ClosingAsksAndAYesHandsOverNothing) {
   dialog_.OnClose();
   EXPECT_THAT(system_.results, ElementsAre(""));
   EXPECT_EQ(window_.ended, IDCANCEL);
+}
+
+TEST_F(StartedDialogTest, TheCloseQuestionShowsOnceAndAYesEndsEverything) {
+  Start(kPlainInf, kMediumTexts);
+  medium_.MakeDir("ENU");
+  FillHome(kSlots);
+  // A second close request while the question shows asks nothing more.
+  window_.answer = IDYES;
+  window_.while_box_shows = [&] { dialog_.OnClose(); };
+  dialog_.OnClose();
+  EXPECT_THAT(window_.calls, ElementsAre("ask Quit setup? | Setup", "end 2"));
+  // What the page asked for meanwhile is dropped after the Yes: no
+  // language is handed over, no page is read, the result stays written once.
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE0"));
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/HTML_SAP"));
+  dialog_.OnDocumentComplete(kHome);
+  dialog_.OnClose();
+  EXPECT_THAT(system_.results, ElementsAre(""));
+  EXPECT_THAT(window_.calls, ElementsAre("ask Quit setup? | Setup", "end 2"));
+  EXPECT_TRUE(browser_.calls.empty());
 }
 
 TEST_F(StartedDialogTest, OkBeforeALanguageIsChosenDoesNothing) {

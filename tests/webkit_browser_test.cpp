@@ -52,7 +52,7 @@ class WebKitBrowserTest : public ::testing::Test {
     window_ = gtk_offscreen_window_new();
     fixed_ = GTK_FIXED(gtk_fixed_new());
     gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(fixed_));
-    browser_ = std::make_unique<CWebBrowser2>(fixed_, medium_.dir());
+    browser_ = std::make_unique<CWebBrowser2>(fixed_, medium_.dir(), handlers_);
     browser_->SetEventSink(&sink_);
     browser_->SetWidth(474);
     browser_->SetHeight(416);
@@ -83,6 +83,7 @@ class WebKitBrowserTest : public ::testing::Test {
   testing_support::TempMedium medium_;
   GtkWidget* window_ = nullptr;
   GtkFixed* fixed_ = nullptr;
+  HandlerQueue handlers_;
   std::unique_ptr<CWebBrowser2> browser_;
   RecordingSink sink_;
 };

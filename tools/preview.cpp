@@ -37,7 +37,7 @@ class PageRenderer : public browser::IBrowserEvents {
     gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(fixed_));
     std::string dir = medium_dir;
     if (dir.back() != '/') dir += '/';
-    view_ = std::make_unique<browser::CWebBrowser2>(fixed_, dir);
+    view_ = std::make_unique<browser::CWebBrowser2>(fixed_, dir, handlers_);
     view_->SetEventSink(this);
     view_->SetWidth(kViewWidth);
     view_->SetHeight(kViewHeight);
@@ -113,6 +113,7 @@ class PageRenderer : public browser::IBrowserEvents {
   bool sap_mode_;
   GtkWidget* window_;
   GtkFixed* fixed_;
+  browser::HandlerQueue handlers_;
   std::unique_ptr<browser::CWebBrowser2> view_;
   std::string address_;
   bool done_ = false;

@@ -24,7 +24,8 @@ GdkPixbuf* LoadIcon(const std::string& icon, int size) {
 
 }  // namespace
 
-GtkDialogWindow::GtkDialogWindow() : loop_(g_main_loop_new(nullptr, FALSE)) {
+GtkDialogWindow::GtkDialogWindow(browser::HandlerQueue& handlers)
+    : handlers_(handlers), loop_(g_main_loop_new(nullptr, FALSE)) {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(window_);
   gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
@@ -45,7 +46,7 @@ void GtkDialogWindow::FilterInputOf(GtkWidget* view) {
 }
 
 GtkDialogWindow::~GtkDialogWindow() {
-  if (posted_close_ != 0) g_source_remove(posted_close_);
+  handlers_.Forget(this);
   g_signal_handlers_disconnect_by_data(window_, this);
   gtk_widget_destroy(window_);
   g_object_unref(window_);
@@ -77,6 +78,7 @@ void GtkDialogWindow::EndDialog(int result) {
   result_ = result;
   gtk_widget_hide(window_);
   if (g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
+  if (on_end_) on_end_();
 }
 
 int GtkDialogWindow::RunModal() {
@@ -89,7 +91,7 @@ int GtkDialogWindow::RunModal() {
 gboolean GtkDialogWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer self) {
   auto* window = static_cast<GtkDialogWindow*>(self);
   // While a message box shows, the window takes no close request.
-  if (window->sink_ != nullptr && window->modal_boxes_ == 0 && !window->ended_) window->sink_->OnClose();
+  if (window->modal_boxes_ == 0) window->QueueClose();
   return TRUE;  // the dialog decides whether it ends
 }
 
@@ -145,15 +147,18 @@ int GtkDialogWindow::MessageBox(const std::string& text, const std::string& capt
   return IDOK;
 }
 
-void GtkDialogWindow::PostClose() {
-  if (posted_close_ == 0) posted_close_ = g_idle_add(OnPostedClose, this);
-}
+void GtkDialogWindow::PostClose() { QueueClose(); }
 
-gboolean GtkDialogWindow::OnPostedClose(gpointer self) {
-  auto* window = static_cast<GtkDialogWindow*>(self);
-  window->posted_close_ = 0;
-  if (window->sink_ != nullptr && !window->ended_) window->sink_->OnClose();
-  return G_SOURCE_REMOVE;
+void GtkDialogWindow::QueueClose() {
+  if (close_queued_ || ended_) return;
+  close_queued_ = true;
+  handlers_.Post(
+      this,
+      [this] {
+        close_queued_ = false;
+        if (sink_ != nullptr && !ended_) sink_->OnClose();
+      },
+      true);
 }
 
 void GtkDialogWindow::Lower() {

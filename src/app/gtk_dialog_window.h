@@ -4,7 +4,10 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+
 #include "app/dialog_window.h"
+#include "browser/handler_queue.h"
 
 namespace app {
 
@@ -14,12 +17,16 @@ inline constexpr int kClientHeight = 418;
 
 class GtkDialogWindow final : public IDialogWindow {
  public:
-  GtkDialogWindow();
+  // The window's close requests run through `handlers`, which must outlive
+  // the window.
+  explicit GtkDialogWindow(browser::HandlerQueue& handlers);
   ~GtkDialogWindow() override;
   GtkDialogWindow(const GtkDialogWindow&) = delete;
   GtkDialogWindow& operator=(const GtkDialogWindow&) = delete;
 
   void SetEventSink(IDialogEvents* sink) { sink_ = sink; }
+  // Called once when the dialog ends.
+  void SetOnEnd(std::function<void()> on_end) { on_end_ = std::move(on_end); }
   GtkFixed* client() const { return client_; }
   // Passes the mouse buttons pressed on `view` through the dialog's filter.
   void FilterInputOf(GtkWidget* view);
@@ -40,15 +47,19 @@ class GtkDialogWindow final : public IDialogWindow {
   static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnKeyEvent(GtkWidget* widget, GdkEventKey* event, gpointer self);
   static gboolean OnButtonEvent(GtkWidget* widget, GdkEventButton* event, gpointer self);
-  static gboolean OnPostedClose(gpointer self);
+  // Queues one close request for the dialog; a second one while the first
+  // waits adds nothing.
+  void QueueClose();
 
   GtkWidget* window_;
   GtkFixed* client_;
   IDialogEvents* sink_ = nullptr;
   GdkPixbuf* big_icon_ = nullptr;
   GdkPixbuf* small_icon_ = nullptr;
+  browser::HandlerQueue& handlers_;
+  std::function<void()> on_end_;
   GMainLoop* loop_;
-  guint posted_close_ = 0;
+  bool close_queued_ = false;
   int modal_boxes_ = 0;  // message boxes showing; the window is disabled meanwhile
   bool ended_ = false;
   int result_ = 0;

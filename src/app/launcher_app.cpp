@@ -1,10 +1,14 @@
 #include "app/launcher_app.h"
 
 #include <gtk/gtk.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <thread>
+#include <utility>
 
 #include "app/gtk_dialog_window.h"
 #include "app/launcher_dlg.h"
@@ -12,6 +16,25 @@
 #include "setupdata/setup_files.h"
 
 namespace app {
+namespace {
+
+// Once the dialog has ended (the user confirmed leaving, or chose a
+// language), the process is gone within this time, whatever the page, the
+// web process or the toolkit do meanwhile: the parent waits for it.
+constexpr auto kExitGrace = std::chrono::seconds(2);
+
+void ArmExitWatchdog(int status) {
+  static bool armed = false;
+  if (std::exchange(armed, true)) return;
+  std::thread([status] {
+    std::this_thread::sleep_for(kExitGrace);
+    _exit(status);
+  }).detach();
+}
+
+int ExitStatusOf(const CLauncherDlg& dialog) { return dialog.ViewFailed() ? 1 : 0; }
+
+}  // namespace
 
 int CLauncherApp::Run(int argc, char** argv) {
   // The command line is not read; GTK only sees the program's name.
@@ -32,16 +55,18 @@ int CLauncherApp::Run(int argc, char** argv) {
   // the launcher down with it.
   std::signal(SIGPIPE, SIG_IGN);
   InitInstance();
-  return view_failed_ ? 1 : 0;
+  return exit_status_;
 }
 
 bool CLauncherApp::InitInstance() {
   PosixSystem system;
   const std::string module_dir = setupdata::SetupFiles::ForProgram(system.ModuleFileName()).module_dir;
   {
-    GtkDialogWindow window;
-    browser::CWebBrowser2 view(window.client(), module_dir);
+    browser::HandlerQueue handlers;
+    GtkDialogWindow window(handlers);
+    browser::CWebBrowser2 view(window.client(), module_dir, handlers);
     CLauncherDlg dialog(window, view, system);
+    window.SetOnEnd([&dialog] { ArmExitWatchdog(ExitStatusOf(dialog)); });
     window.SetEventSink(&dialog);
     window.FilterInputOf(view.widget());
     view.SetEventSink(&dialog);
@@ -50,7 +75,7 @@ bool CLauncherApp::InitInstance() {
     }
     gtk_widget_grab_focus(view.widget());
     window.RunModal();
-    view_failed_ = dialog.ViewFailed();
+    exit_status_ = ExitStatusOf(dialog);
     view.SetEventSink(nullptr);
     window.SetEventSink(nullptr);
   }

@@ -12,7 +12,7 @@ class CLauncherApp {
 
  private:
   bool InitInstance();
-  bool view_failed_ = false;
+  int exit_status_ = 0;
 };
 
 }  // namespace app

@@ -84,20 +84,24 @@ std::string CLauncherDlg::FormatCaption(const std::string& caption_text, const s
   return caption;
 }
 
-void CLauncherDlg::OnCancel() { m_window.EndDialog(IDCANCEL); }
+void CLauncherDlg::OnCancel() {
+  m_bEnded = true;
+  m_window.EndDialog(IDCANCEL);
+}
 
 void CLauncherDlg::OnOK() {
   if (!m_bLaunchReady) return;
   std::string result = m_strSetupDir;
   if (m_bSapMode) result += m_strDatabase.substr(0, 1) + m_strSapOption;
   WriteResult(result);
+  m_bEnded = true;
   m_window.EndDialog(IDOK);
 }
 
 bool CLauncherDlg::WriteResult(const std::string& text) { return m_system.WriteResult(text); }
 
 void CLauncherDlg::OnClose() {
-  if (m_bClosing) return;  // the question is already showing
+  if (m_bClosing || m_bEnded) return;  // the question is already showing
   m_bClosing = true;
   const int answer = m_window.MessageBox(GetResString(kCloseQuestionId), GetResString(kCloseCaptionId),
                                          MessageBoxType::kYesNoWarning);
@@ -118,6 +122,12 @@ bool CLauncherDlg::PreTranslateMessage(const InputMessage& message) {
 }
 
 void CLauncherDlg::OnBeforeNavigate2(const std::string& url, bool& cancel) {
+  // Once the dialog has ended nothing a page asks for is done: a command
+  // that waited behind the close question is dropped after its Yes.
+  if (m_bEnded) {
+    cancel = true;
+    return;
+  }
   const pages::LinkCommand command = pages::ParseLinkAddress(url);
   if (m_bSapPage) {
     // Moving on to the home page takes the database choice along.
@@ -196,6 +206,7 @@ bool CLauncherDlg::DetectDatabase() {
 }
 
 void CLauncherDlg::OnDocumentComplete(const std::string& url) {
+  if (m_bEnded) return;  // nothing is shown any more
   if (url.find(pages::kDatabasePageAddress) != std::string::npos) {
     m_bSapPage = true;
     m_bHomePage = false;

@@ -117,8 +117,8 @@ void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir
   webkit_security_manager_register_uri_scheme_as_secure(security, pages::kResScheme);
 }
 
-CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir)
-    : parent_(parent), library_dir_(std::move(library_dir)) {
+CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir, HandlerQueue& handlers)
+    : parent_(parent), library_dir_(std::move(library_dir)), handlers_(handlers) {
   // The pages are local and nothing of them is kept: no website data on
   // disk (nothing is written under the user's home), and no caches beyond
   // the page on show (bench/README.md has the figures).
@@ -150,7 +150,7 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir)
 }
 
 CWebBrowser2::~CWebBrowser2() {
-  if (drain_source_ != 0) g_source_remove(drain_source_);
+  handlers_.Forget(this);
   g_signal_handlers_disconnect_by_data(view_, this);
   for (Event& event : events_) {
     if (event.decision != nullptr) {
@@ -221,49 +221,51 @@ GtkWidget* CWebBrowser2::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpoin
 void CWebBrowser2::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                           gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
-  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
+  const bool hung = std::exchange(browser->ending_hung_process_, false);
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && !hung) return;
   // The page comes back in a new web process, filled anew when it
   // completes; a process that keeps failing ends the launcher.
-  constexpr int kMaxRestarts = 3;
   if (++browser->restarts_ <= kMaxRestarts) {
-    std::fprintf(stderr, "setup-launcher: the web process ended unexpectedly; reloading the page\n");
+    std::fprintf(stderr, "setup-launcher: the web process %s; reloading the page\n",
+                 hung ? "did not answer" : "ended unexpectedly");
     webkit_web_view_reload(view);
     return;
   }
   std::fprintf(stderr, "setup-launcher: the web process keeps failing; giving up\n");
-  if (browser->sink_ != nullptr) browser->sink_->OnViewFailed();
+  browser->handlers_.Post(
+      browser,
+      [browser] {
+        if (browser->sink_ != nullptr) browser->sink_->OnViewFailed();
+      },
+      true);
+}
+
+void CWebBrowser2::EndHungWebProcess() {
+  ending_hung_process_ = true;
+  webkit_web_view_terminate_web_process(view_);
 }
 
 void CWebBrowser2::Queue(Event event) {
   events_.push_back(std::move(event));
-  if (drain_source_ == 0 && !in_handler_) drain_source_ = g_idle_add(DrainEvents, this);
+  handlers_.Post(this, [this] { DeliverNext(); });
 }
 
-gboolean CWebBrowser2::DrainEvents(gpointer self) {
-  auto* browser = static_cast<CWebBrowser2*>(self);
-  browser->drain_source_ = 0;
-  if (browser->in_handler_ || browser->events_.empty()) return G_SOURCE_REMOVE;
-
-  Event event = std::move(browser->events_.front());
-  browser->events_.pop_front();
-  browser->in_handler_ = true;
+void CWebBrowser2::DeliverNext() {
+  if (events_.empty()) return;
+  Event event = std::move(events_.front());
+  events_.pop_front();
   if (event.kind == Event::Kind::kBeforeNavigate) {
     bool cancel = false;
-    if (browser->sink_ != nullptr) browser->sink_->OnBeforeNavigate2(event.url, cancel);
+    if (sink_ != nullptr) sink_->OnBeforeNavigate2(event.url, cancel);
     if (cancel) {
       webkit_policy_decision_ignore(event.decision);
     } else {
       webkit_policy_decision_use(event.decision);
     }
     g_object_unref(event.decision);
-  } else if (browser->sink_ != nullptr) {
-    browser->sink_->OnDocumentComplete(event.url);
+  } else if (sink_ != nullptr) {
+    sink_->OnDocumentComplete(event.url);
   }
-  browser->in_handler_ = false;
-  // The handler may have ended the dialog and destroyed this object's
-  // owner's loop, but not this object: it is destroyed from the main loop.
-  if (!browser->events_.empty()) browser->drain_source_ = g_idle_add(DrainEvents, browser);
-  return G_SOURCE_REMOVE;
 }
 
 void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
@@ -290,31 +292,46 @@ void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
 }
 
 std::optional<std::string> CWebBrowser2::ReadBody() {
+  // The answer may come after the wait has given up, so what it fills lives
+  // until the callback has run.
   struct Pending {
     bool done = false;
     std::optional<std::string> body;
-  } pending;
+  };
+  auto pending = std::make_shared<Pending>();
+  g_autoptr(GCancellable) cancellable = g_cancellable_new();
   webkit_web_view_evaluate_javascript(
-      view_, "document.body ? document.body.outerHTML : null", -1, nullptr, nullptr, nullptr,
+      view_, "document.body ? document.body.outerHTML : null", -1, nullptr, nullptr, cancellable,
       [](GObject* source, GAsyncResult* result, gpointer data) {
-        auto* p = static_cast<Pending*>(data);
-        JSCValue* value =
+        const std::unique_ptr<std::shared_ptr<Pending>> hold(static_cast<std::shared_ptr<Pending>*>(data));
+        Pending& p = **hold;
+        g_autoptr(JSCValue) value =
             webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-        if (value != nullptr) {
-          if (jsc_value_is_string(value)) {
-            char* text = jsc_value_to_string(value);
-            p->body = std::string(text != nullptr ? text : "");
-            g_free(text);
-          }
-          g_object_unref(value);
+        if (value != nullptr && jsc_value_is_string(value)) {
+          g_autofree char* text = jsc_value_to_string(value);
+          p.body = std::string(text != nullptr ? text : "");
         }
-        p->done = true;
+        p.done = true;
       },
-      &pending);
-  // Wait for the web process; other sources run meanwhile, and the events
-  // they raise are queued until the current handler has returned.
-  while (!pending.done) g_main_context_iteration(nullptr, TRUE);
-  return pending.body;
+      new std::shared_ptr<Pending>(pending));
+  // Wait for the web process, but not for ever; other sources run
+  // meanwhile, and the handlers they raise wait in the queue. The timer only
+  // wakes the loop at the deadline.
+  const gint64 deadline = g_get_monotonic_time() + gint64{kBodyWaitMilliseconds} * 1000;
+  GSource* timer = g_timeout_source_new(kBodyWaitMilliseconds);
+  g_source_set_callback(
+      timer, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+  g_source_attach(timer, nullptr);
+  while (!pending->done && g_get_monotonic_time() < deadline) g_main_context_iteration(nullptr, TRUE);
+  g_source_destroy(timer);
+  g_source_unref(timer);
+  if (!pending->done) {
+    g_cancellable_cancel(cancellable);
+    std::fprintf(stderr, "setup-launcher: the page did not answer within %d ms\n", kBodyWaitMilliseconds);
+    EndHungWebProcess();
+    return std::nullopt;
+  }
+  return pending->body;
 }
 
 void CWebBrowser2::WriteBody(const std::string& markup) {

@@ -1,9 +1,11 @@
 // CWebBrowser2: the dialog's HTML view over WebKitGTK.
 //
 // WebKit's signals can arrive while a handler of the dialog is still
-// running (reading the body waits for the web process), so every event is
-// queued and delivered from the main loop one at a time, after the current
-// handler has returned. A navigation waits for its decision meanwhile.
+// running (reading the body waits for the web process), so every event goes
+// through the dialog's handler queue and is delivered from the main loop one
+// at a time, after the current handler has returned. A navigation waits for
+// its decision meanwhile. Every wait on the web process has a bound: a web
+// process that does not answer in time is ended and counts as a crash.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -12,15 +14,23 @@
 #include <deque>
 #include <string>
 
+#include "browser/handler_queue.h"
 #include "browser/web_browser.h"
 
 namespace browser {
 
 class CWebBrowser2 final : public IWebBrowser {
  public:
+  // How long a body read waits for the web process.
+  static constexpr int kBodyWaitMilliseconds = 3000;
+  // How often a web process that crashed or hung is started again before
+  // the view gives up.
+  static constexpr int kMaxRestarts = 3;
+
   // Creates the view inside `parent`. Pages of the res: scheme are served
-  // from page libraries in `library_dir` (ending with "/").
-  CWebBrowser2(GtkFixed* parent, std::string library_dir);
+  // from page libraries in `library_dir` (ending with "/"). Its events run
+  // through `handlers`, which must outlive the view.
+  CWebBrowser2(GtkFixed* parent, std::string library_dir, HandlerQueue& handlers);
   ~CWebBrowser2() override;
   CWebBrowser2(const CWebBrowser2&) = delete;
   CWebBrowser2& operator=(const CWebBrowser2&) = delete;
@@ -53,23 +63,26 @@ class CWebBrowser2 final : public IWebBrowser {
   static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
   static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                      gpointer self);
-  static gboolean DrainEvents(gpointer self);
 
   void Queue(Event event);
+  void DeliverNext();
+  // The web process did not answer in time: it is ended, and treated as a
+  // crash.
+  void EndHungWebProcess();
   void ApplyGeometry();
 
   GtkFixed* parent_;
   WebKitWebView* view_;
   std::string library_dir_;
   IBrowserEvents* sink_ = nullptr;
+  HandlerQueue& handlers_;
   std::deque<Event> events_;
-  guint drain_source_ = 0;
-  bool in_handler_ = false;
+  bool ending_hung_process_ = false;  // the termination that follows is ours
   // How the current load failed; its document completes accordingly.
   enum class Failure { kNone, kCancelled, kErrorPageFollows, kErrorPage };
   Failure failure_ = Failure::kNone;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-  int restarts_ = 0;  // web processes started again after a crash
+  int restarts_ = 0;  // web processes started again after a crash or a hang
 };
 
 // Registers the res: scheme on `context`, serving page libraries found in

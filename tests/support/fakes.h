@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -33,6 +34,7 @@ class FakeWindow : public app::IDialogWindow {
   int MessageBox(const std::string& text, const std::string& caption, app::MessageBoxType type) override {
     calls.push_back((type == app::MessageBoxType::kYesNoWarning ? "ask " : "error ") + text +
                     (caption.empty() ? "" : " | " + caption));
+    if (while_box_shows) while_box_shows();
     return type == app::MessageBoxType::kYesNoWarning ? answer : app::IDOK;
   }
   void PostClose() override { calls.push_back("post close"); }
@@ -40,6 +42,9 @@ class FakeWindow : public app::IDialogWindow {
 
   app::ClientSize client{474, 418};
   int answer = app::IDNO;
+  // Runs while a message box shows, as the nested loop of a real one would
+  // run what arrives meanwhile.
+  std::function<void()> while_box_shows;
   std::optional<std::string> caption;
   std::optional<int> ended;
   std::vector<std::string> calls;
@@ -74,7 +79,7 @@ class FakeSystem : public app::ISystem {
   std::uint16_t SystemDefaultLangId() override { return lang_id; }
   std::unique_ptr<app::ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
     locks.push_back(name);
-    already_existed = held_by_others.count(name) > 0;
+    already_existed = held_by_others.count(name) > 0 || (parent_present && name != "PreventSecondInstance");
     return std::make_unique<app::ILockHandle>();
   }
   bool WriteResult(std::string_view bytes) override {
@@ -92,8 +97,10 @@ class FakeSystem : public app::ISystem {
 
   std::string module_file = "/nonexistent/setup-launcher";
   std::uint16_t lang_id = 1033;
-  // Locks other processes hold: the parent's product lock by default.
-  std::set<std::string> held_by_others{"Aurora Ledger 7"};
+  // Locks other processes hold: by default a parent holds the product's
+  // lock, whatever the medium names the product.
+  bool parent_present = true;
+  std::set<std::string> held_by_others;
   std::vector<std::string> locks;
   bool stdio_open = true;
   std::vector<std::string> results;

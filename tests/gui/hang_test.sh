@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Pages that never let go: a script that loops before the page has loaded or
+# right after, and one that floods the view with navigations. The launcher
+# never hangs: a web process that does not answer is ended like a crashed
+# one, a close the user confirms ends it at once, and a command the page
+# sends while the close question shows never overrides the user's answer.
+source "$(dirname "$0")/lib.sh"
+
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+trap 'kill $wm 2>/dev/null; stop_launcher; rm -rf "$WORK"' EXIT
+for _ in $(seq 1 50); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
+# medium_with_page NAME BODY: the plain demo medium whose home page is BODY.
+medium_with_page() {
+  local dir pages
+  dir=$(make_medium "$1" medium)
+  pages="$WORK/$1-pages"
+  mkdir -p "$pages"
+  printf '<!DOCTYPE html><html><head><meta charset="utf-8"></head><body>%s</body></html>' "$2" \
+    >"$pages/HTML_HOMEPAGE"
+  "$BUILD_DIR/bin/setup-medium" pack "$pages" "$dir/SetupHmRes.dll" >/dev/null
+  echo "$dir"
+}
+
+# wait_windows N [SECONDS]: waits until the launcher shows N windows.
+wait_windows() {
+  local i
+  for i in $(seq 1 $((${2:-15} * 10))); do
+    [[ $(window_count) == "$1" ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# close_and_confirm WHAT: Alt+F4, then Yes to the close question; the parent
+# then hands over nothing, and soon.
+close_and_confirm() {
+  press alt+F4
+  # A user whose first Alt+F4 went nowhere (the window manager was busy)
+  # presses it again; a second one while the question shows does nothing.
+  wait_windows 2 10 || press alt+F4
+  if ! wait_windows 2 20; then
+    fail "$1: no close question"
+    stop_launcher
+    return
+  fi
+  local start=$SECONDS
+  press Return  # Yes
+  wait_parent
+  [[ $STATUS == 1 ]] && pass "$1: the close ends the launcher ($((SECONDS - start)) s after Yes)" \
+    || fail "$1: setup-parent exited $STATUS"
+  expect_output "" "$1"
+}
+
+links='<a href="res://SetupHmRes.dll/IDRLANGUAGE0">IDLANGUAGE0</a> <a href="res://SetupHmRes.dll/IDREXIT">IDEXIT</a>'
+
+# A page whose script never ends before it has loaded: nothing completes,
+# and the user can still leave.
+never=$(medium_with_page never "$links<script>for (;;) {}</script>")
+start_parent "$never" LANG=en_US.UTF-8 && close_and_confirm "a page that never finishes loading"
+
+# A page that loops once it has loaded, as soon as the launcher reads it:
+# the body read gives up, the web process is ended and the page reloaded a
+# few times, then the launcher ends with status 1 and nothing handed over
+# (setup-parent: 2).
+after="$links<script>Object.defineProperty(Element.prototype, 'outerHTML', { get() { for (;;) {} } });</script>"
+looping=$(medium_with_page looping "$after")
+start_parent "$looping" LANG=en_US.UTF-8 && {
+  for _ in $(seq 1 600); do kill -0 "$LAUNCHER_PID" 2>/dev/null || break; sleep 0.1; done
+  wait_parent
+  [[ $STATUS == 2 ]] && grep -q "keeps failing" "$WORK/stderr" \
+    && pass "a page that loops after loading: the launcher gives up" \
+    || fail "a page that loops after loading: status $STATUS, $(cat "$WORK/stderr")"
+  expect_output "" "a page that loops after loading"
+}
+
+# The same page, and the user leaves while the launcher waits for it: the
+# question comes once the wait is over, and Yes ends the launcher.
+start_parent "$looping" LANG=en_US.UTF-8 && close_and_confirm "leaving a page that loops"
+
+# A page that reloads itself and changes its address as fast as it can.
+flood="$links<script>let n = 0; setInterval(() => { location.hash = 'n' + n++; }, 0);
+addEventListener('load', () => setTimeout(() => location.replace('res://SetupHmRes.dll/HTML_HOMEPAGE?' + Date.now()), 0));</script>"
+flooding=$(medium_with_page flooding "$flood")
+start_parent "$flooding" LANG=en_US.UTF-8 && close_and_confirm "a page that floods the view"
+
+# A page that picks a language as soon as the close question takes the
+# focus: the pick waits behind the question, and the Yes drops it.
+sneaky=$(medium_with_page sneaky "$links<script>addEventListener('blur', () =>
+  setTimeout(() => { location.href = 'res://SetupHmRes.dll/IDRLANGUAGE0'; }, 300));</script>")
+start_parent "$sneaky" LANG=en_US.UTF-8 && {
+  page_text --wait-for English >/dev/null || fail "the sneaky page was not filled"
+  press alt+F4
+  if wait_windows 2; then
+    sleep 1.5  # the page's pick comes 0.3 s after the question took the focus
+    [[ $(window_count) == 2 ]] && pass "the page's pick waits behind the close question" \
+      || fail "the page's pick did not wait for the close question"
+    press Return  # Yes
+    wait_parent
+    expect_output "" "a pick the page sent while the close question showed"
+  else
+    fail "the sneaky page: no close question"
+  fi
+}
+
+finish
