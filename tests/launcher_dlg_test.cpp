@@ -21,10 +21,7 @@ constexpr char kDatabase[] = "res://SetupHmRes.dll/HTML_SAP";
 
 class LauncherDlgTest : public ::testing::Test {
  protected:
-  LauncherDlgTest() {
-    system_.module_file = medium_.dir() + "setup-launcher";
-    setupdata::LanguageTable::Instance().ResetForTesting();
-  }
+  LauncherDlgTest() { system_.module_file = medium_.dir() + "setup-launcher"; }
 
   void WriteMedium(const std::string& setup_inf, const std::string& setupres) {
     medium_.Write("setup.inf", setup_inf);
@@ -35,7 +32,8 @@ class LauncherDlgTest : public ::testing::Test {
   FakeWindow window_;
   FakeBrowser browser_;
   FakeSystem system_;
-  CLauncherDlg dialog_{window_, browser_, system_};
+  setupdata::LanguageTable languages_;
+  CLauncherDlg dialog_{window_, browser_, system_, languages_};
 };
 
 constexpr char kPlainInf[] = "[Setup]\nProductName=%ProductName%\n";
@@ -48,7 +46,7 @@ constexpr char kTwoLanguages[] =
 
 TEST_F(LauncherDlgTest, StartUpRunsInItsOrder) {
   WriteMedium(kPlainInf, kTwoLanguages);
-  EXPECT_TRUE(dialog_.OnInitDialog());
+  dialog_.OnInitDialog();
   EXPECT_THAT(window_.calls, ElementsAre("big icon 130", "small icon 130", "caption Aurora Ledger 7 Setup"));
   // The view is sized before the first navigation: it fills the client area
   // but for a strip two pixels high along the bottom.
@@ -184,7 +182,7 @@ TEST_F(LauncherDlgTest, TheDatabasePageIsFilledWithItsOwnTexts) {
   dialog_.OnDocumentComplete(kDatabase);
   ASSERT_EQ(browser_.written.size(), 1u);
   EXPECT_EQ(browser_.written[0], "<body>Pick a database NULL Exit IDPRODUCTNAME</body>");
-  EXPECT_FALSE(setupdata::LanguageTable::Instance().built());
+  EXPECT_FALSE(languages_.built());
 }
 
 TEST_F(LauncherDlgTest, APageIsWrittenBackEvenWhenNothingChanged) {

@@ -5,9 +5,11 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "app/gtk_dialog_window.h"
 #include "app/launcher_dlg.h"
+#include "app/page_source.h"
 #include "browser/webkit_browser.h"
 #include "setupdata/setup_files.h"
 
@@ -40,14 +42,12 @@ bool CLauncherApp::InitInstance() {
   const std::string module_dir = setupdata::SetupFiles::ForProgram(system.ModuleFileName()).module_dir;
   {
     GtkDialogWindow window;
-    browser::CWebBrowser2 view(window.client(), module_dir);
-    CLauncherDlg dialog(window, view, system);
+    browser::CWebBrowser2 view(window.client(), std::make_shared<PageLibrarySource>(module_dir));
+    CLauncherDlg dialog(window, view, system, languages_);
     window.SetEventSink(&dialog);
     window.FilterInputOf(view.widget());
     view.SetEventSink(&dialog);
-    if (dialog.OnInitDialog()) {
-      // The framework would set the initial focus here.
-    }
+    dialog.OnInitDialog();
     gtk_widget_grab_focus(view.widget());
     window.RunModal();
     view_failed_ = dialog.ViewFailed();

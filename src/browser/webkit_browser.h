@@ -10,17 +10,19 @@
 #include <webkit2/webkit2.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 
+#include "browser/resource_source.h"
 #include "browser/web_browser.h"
 
 namespace browser {
 
 class CWebBrowser2 final : public IWebBrowser {
  public:
-  // Creates the view inside `parent`. Pages of the res: scheme are served
-  // from page libraries in `library_dir` (ending with "/").
-  CWebBrowser2(GtkFixed* parent, std::string library_dir);
+  // Creates the view inside `parent`. Addresses of the scheme of
+  // `resources` are served by it.
+  CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> resources);
   ~CWebBrowser2() override;
   CWebBrowser2(const CWebBrowser2&) = delete;
   CWebBrowser2& operator=(const CWebBrowser2&) = delete;
@@ -60,7 +62,6 @@ class CWebBrowser2 final : public IWebBrowser {
 
   GtkFixed* parent_;
   WebKitWebView* view_;
-  std::string library_dir_;
   IBrowserEvents* sink_ = nullptr;
   std::deque<Event> events_;
   guint drain_source_ = 0;
@@ -72,8 +73,9 @@ class CWebBrowser2 final : public IWebBrowser {
   int restarts_ = 0;  // web processes started again after a crash
 };
 
-// Registers the res: scheme on `context`, serving page libraries found in
-// `library_dir`. A name that is not in the library fails the load.
-void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir);
+// Registers the scheme of `source` on `context`, as a local and secure one;
+// the context keeps the source. An address the source has nothing for
+// fails the load.
+void RegisterResScheme(WebKitWebContext* context, std::shared_ptr<IResourceSource> source);
 
 }  // namespace browser

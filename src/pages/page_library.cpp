@@ -1,12 +1,11 @@
 #include "pages/page_library.h"
 
 #include <gio/gio.h>
-#include <glib/gstdio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 
+#include "pages/page_contract.h"
 #include "setupdata/text.h"
 
 namespace pages {
@@ -133,7 +132,7 @@ std::optional<ResAddress> ParseResAddress(std::string_view uri) {
   std::optional<ResAddress> result;
   const char* scheme = g_uri_get_scheme(parsed);
   const char* host = g_uri_get_host(parsed);
-  if (scheme != nullptr && g_ascii_strcasecmp(scheme, "res") == 0 && host != nullptr) {
+  if (scheme != nullptr && g_ascii_strcasecmp(scheme, kResScheme) == 0 && host != nullptr) {
     char* library = g_uri_unescape_string(host, nullptr);
     char* path = g_uri_unescape_string(g_uri_get_path(parsed), nullptr);
     if (library != nullptr && path != nullptr) {
@@ -213,71 +212,6 @@ std::vector<std::string> PageLibrary::Names() const {
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-namespace {
-
-void CollectFiles(const std::string& root, const std::string& relative, std::vector<std::string>& files) {
-  GDir* dir = g_dir_open((root + relative).c_str(), 0, nullptr);
-  if (dir == nullptr) return;
-  while (const char* entry = g_dir_read_name(dir)) {
-    const std::string name = relative + entry;
-    if (g_file_test((root + name).c_str(), G_FILE_TEST_IS_DIR)) {
-      CollectFiles(root, name + "/", files);
-    } else if (g_file_test((root + name).c_str(), G_FILE_TEST_IS_REGULAR)) {
-      files.push_back(name);
-    }
-  }
-  g_dir_close(dir);
-}
-
-}  // namespace
-
-bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error) {
-  std::string root = pages_dir;
-  if (root.empty() || root.back() != '/') root += '/';
-  std::vector<std::string> files;
-  CollectFiles(root, "", files);
-  std::sort(files.begin(), files.end());
-  if (files.empty()) {
-    if (error != nullptr) *error = "no files in " + pages_dir;
-    return false;
-  }
-  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gresources>\n  <gresource prefix=\"/\">\n";
-  for (const std::string& file : files) {
-    gchar* escaped = g_markup_escape_text(file.c_str(), -1);
-    xml += std::string("    <file>") + escaped + "</file>\n";
-    g_free(escaped);
-  }
-  xml += "  </gresource>\n</gresources>\n";
-
-  gchar* xml_path = nullptr;
-  const int fd = g_file_open_tmp("pages-XXXXXX.gresource.xml", &xml_path, nullptr);
-  if (fd < 0) {
-    if (error != nullptr) *error = "cannot write a temporary file";
-    return false;
-  }
-  close(fd);
-  g_file_set_contents(xml_path, xml.data(), static_cast<gssize>(xml.size()), nullptr);
-  const std::string sourcedir = "--sourcedir=" + root;
-  const std::string target = "--target=" + out;
-  const char* argv[] = {"glib-compile-resources", sourcedir.c_str(), target.c_str(), xml_path, nullptr};
-  gchar* err_text = nullptr;
-  gint status = 0;
-  GError* spawn_error = nullptr;
-  const bool ran = g_spawn_sync(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr,
-                                nullptr, nullptr, &err_text, &status, &spawn_error);
-  g_unlink(xml_path);
-  g_free(xml_path);
-  bool ok = ran && g_spawn_check_wait_status(status, nullptr);
-  if (!ok && error != nullptr) {
-    *error = spawn_error != nullptr
-                 ? spawn_error->message
-                 : (err_text != nullptr && *err_text ? err_text : "glib-compile-resources failed");
-  }
-  g_clear_error(&spawn_error);
-  g_free(err_text);
-  return ok;
 }
 
 std::string FindFileNoCase(const std::string& dir, const std::string& name) {

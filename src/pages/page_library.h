@@ -51,11 +51,6 @@ class PageLibrary {
   GResource* resource_;
 };
 
-// Builds a page library at `out` from the files under `pages_dir`: each
-// file's path below the folder is its resource name ("GIF/GIF_SELECTED").
-// Uses GLib's resource compiler; false with `error` set on failure.
-bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error);
-
 // Finds `name` in `dir` (ending with "/"): the exact name first, else the
 // first entry whose name matches without regard to case. Empty when none.
 std::string FindFileNoCase(const std::string& dir, const std::string& name);
