@@ -5,6 +5,7 @@
 
 #include "support/fakes.h"
 #include "support/temp_medium.h"
+#include "tools/medium_check.h"
 
 namespace app {
 namespace {
@@ -469,6 +470,71 @@ TEST_F(StartedDialogTest, TheFilterKeepsTheUserOnThePages) {
   dialog_.OnDocumentComplete("res://SetupHmRes.dll/OTHER");
   EXPECT_FALSE(dialog_.PreTranslateMessage({Kind::kKeyDown, Key::kOther, false}));
   EXPECT_TRUE(dialog_.PreTranslateMessage({Kind::kRightButtonDown, Key::kOther, false}));
+}
+
+// setup-medium check and the release-notes link read the same places: the
+// notes the link opens are never reported, the ones it falls back from are
+// warned of, and those its message names are an error.
+TEST(ReleaseNotesPlaces, CheckReportsThemAsTheLinkFindsThem) {
+  const std::string plain = "[Setup]\nProductName=%ProductName%\nReleaseNotes=NULL\n";
+  const std::string database = plain + "[SAP]\nSQL=s\nOracle=o\n";
+  struct Case {
+    std::string inf;
+    std::vector<std::string> files;
+    std::string link;                   // what the link opens, or "!" and the place its message names
+    std::vector<std::string> reported;  // what check says of the notes (of Oracle's, with a database choice)
+  };
+  const Case cases[] = {
+      {plain, {"1031/readme.html", "1033/readme.html"}, "1031/readme.html", {}},
+      {plain, {"1033/readme.html"}, "1033/readme.html", {"1031/readme.html: warning"}},
+      {plain, {}, "!1033/readme.html", {"1033/readme.html: error", "1031/readme.html: warning"}},
+      {database,
+       {"Oracle/1031/readme.html", "SQL/1033/readme.html"},
+       "Oracle/1031/readme.html",
+       {"Oracle/1033/readme.html: error"}},
+      {database,
+       {"Oracle/1033/readme.html"},
+       "Oracle/1033/readme.html",
+       {"Oracle/1031/readme.html: warning"}},
+  };
+  for (const Case& c : cases) {
+    TempMedium medium;
+    medium.Write("setup.inf", c.inf);
+    medium.Write("setupres.ini", kMediumTexts);
+    for (const std::string& file : c.files) medium.Write(file, "notes");
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = medium.dir() + "setup-launcher";
+    system.lang_id = 1031;
+    setupdata::LanguageTable languages;
+    CLauncherDlg dialog(window, browser, system, languages);
+    dialog.OnInitDialog();
+    bool cancel = false;
+    if (dialog.IsSapMode()) {
+      browser.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";
+      dialog.OnDocumentComplete(kDatabase);
+      dialog.OnBeforeNavigate2(kHome, cancel);
+    }
+    browser.body = "IDRELNOTES";
+    dialog.OnDocumentComplete(kHome);
+    window.calls.clear();
+    dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRRELNOTES", cancel);
+    const auto below = [&](const std::string& text) {
+      return text.substr(text.find(medium.dir()) + medium.dir().size());
+    };
+    const std::string link =
+        system.opened.empty() ? "!" + below(window.calls.at(0)) : below(system.opened.at(0));
+    EXPECT_EQ(link, c.link) << c.inf;
+
+    std::vector<std::string> reported;
+    for (const tools::Finding& f : tools::CheckMedium(medium.dir()).findings) {
+      if (!f.file.ends_with("readme.html") || (dialog.IsSapMode() && !f.file.starts_with("Oracle/")))
+        continue;
+      reported.push_back(f.file + (f.severity == tools::Severity::kError ? ": error" : ": warning"));
+    }
+    EXPECT_EQ(reported, c.reported) << c.link;
+  }
 }
 
 }  // namespace
