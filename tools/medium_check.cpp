@@ -209,12 +209,17 @@ class Checker {
     for (const std::string& database : databases) {
       const std::string fallback = medium_.ReleaseNotesOf(setupdata::kFallbackLangId, database).fallback;
       const bool has_fallback = Exists(medium_.ModuleDir() + fallback);
-      if (!has_fallback)
-        Error(fallback, "", "", "missing: languages without notes of their own show message 9082");
+      if (!has_fallback) {
+        Error(fallback, "", "",
+              "missing: languages without notes of their own show message " +
+                  std::to_string(medium::kNoReleaseNotesId));
+      }
       for (const std::string& section : medium_.LanguageSections()) {
         const medium::ReleaseNotesPlaces places = medium_.ReleaseNotesOf(section, database);
         if (places.own == places.fallback || Exists(medium_.ModuleDir() + places.own)) continue;
-        Warning(places.own, "", "", has_fallback ? "missing: the 1033 notes are shown" : "missing");
+        Warning(places.own, "", "",
+                has_fallback ? "missing: the " + std::string(setupdata::kFallbackLangId) + " notes are shown"
+                             : "missing");
       }
     }
   }
