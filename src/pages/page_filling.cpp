@@ -59,7 +59,9 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to, s
   if (pos == std::string::npos) return;
   std::string& out = scratch;
   out.clear();
-  out.reserve(text.size());
+  // With room to grow, so that the passes of a filling that lengthens the
+  // page find the memory they need in the two buffers they share.
+  if (out.capacity() < text.size()) out.reserve(text.size() + text.size() / 2);
   std::size_t start = 0;
   while (pos != std::string::npos) {
     out.append(text, start, pos - start);
