@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <set>
 
 #include "medium/medium.h"
@@ -29,6 +28,26 @@ std::string BodyOf(const std::string& page) {
   const std::size_t end = page.rfind("</body>");
   if (start == std::string::npos) return page;
   return page.substr(start, end == std::string::npos ? std::string::npos : end + 7 - start);
+}
+
+bool IsWordChar(char c) { return g_ascii_isalnum(c) || c == '_'; }
+bool IsCapitalOrDigit(char c) { return g_ascii_isupper(c) || g_ascii_isdigit(c) || c == '_'; }
+
+// The words of `body` that look like placeholders: "ID", a capital letter,
+// then one or more capitals, digits or underscores, as a word of its own.
+std::vector<std::string> PlaceholderLikeWords(std::string_view body) {
+  std::vector<std::string> words;
+  for (std::size_t at = body.find("ID"); at != std::string_view::npos; at = body.find("ID", at + 1)) {
+    if (at > 0 && IsWordChar(body[at - 1])) continue;
+    std::size_t end = at + 2;
+    if (end >= body.size() || !g_ascii_isupper(body[end])) continue;
+    ++end;
+    const std::size_t rest = end;
+    while (end < body.size() && IsCapitalOrDigit(body[end])) ++end;
+    if (end == rest || (end < body.size() && IsWordChar(body[end]))) continue;
+    words.emplace_back(body.substr(at, end - at));
+  }
+  return words;
 }
 
 class Checker {
@@ -293,10 +312,8 @@ class Checker {
   // Words that look like placeholders but are none stay on the page as
   // they are written: most likely a misspelling.
   void CheckUnknownWords(const std::string& page, const std::string& body) {
-    static const std::regex word("\\bID[A-Z][A-Z0-9_]+\\b");
     std::set<std::string> reported;
-    for (auto it = std::sregex_iterator(body.begin(), body.end(), word); it != std::sregex_iterator(); ++it) {
-      const std::string found = it->str();
+    for (const std::string& found : PlaceholderLikeWords(body)) {
       if (pages::IsContractWord(found)) continue;
       if (reported.insert(found).second) {
         Warning(pages::kPageLibraryName, page, found,
