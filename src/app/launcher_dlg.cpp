@@ -26,7 +26,7 @@ void CLauncherDlg::OnInitDialog() {
   LayoutBrowser();
 
   m_window.SetWindowText(
-      FormatCaption(GetResString(medium::kCaptionTextId), GetSetupValue(setupdata::kProductNameKey)));
+      FormatCaption(GetResString(kCaptionTextId), GetSetupValue(setupdata::kProductNameKey)));
 
   m_bSapMode = Medium().HasDatabaseChoice();
   m_browser.Navigate2(m_bSapMode ? pages::kDatabasePageAddress : pages::kHomePageAddress);
@@ -95,9 +95,8 @@ bool CLauncherDlg::WriteResult(const std::string& text) { return m_system.WriteR
 void CLauncherDlg::OnClose() {
   if (m_bClosing) return;  // the question is already showing
   m_bClosing = true;
-  const int answer =
-      m_window.MessageBox(GetResString(medium::kCloseQuestionId), GetResString(medium::kCloseCaptionId),
-                          MessageBoxType::kYesNoWarning);
+  const int answer = m_window.MessageBox(GetResString(kCloseQuestionId), GetResString(kCloseCaptionId),
+                                         MessageBoxType::kYesNoWarning);
   m_bClosing = false;
   if (answer != IDYES) return;
   WriteResult("");
@@ -150,7 +149,7 @@ void CLauncherDlg::ChooseLanguage(long long number, const std::string& key, int 
   // A folder that went away after the page was filled is no setup either:
   // the parent must never be handed a directory that is not there.
   if (dir.empty() || !IsSetupSubdir(dir)) {
-    m_window.MessageBox(GetResString(medium::kNoLanguageSetupId), "", MessageBoxType::kOkError);
+    m_window.MessageBox(GetResString(kNoLanguageSetupId), "", MessageBoxType::kOkError);
     return;
   }
   m_strSetupDir = dir;
@@ -162,7 +161,7 @@ void CLauncherDlg::OpenReleaseNotes() {
   const std::string path = Medium().ReleaseNotesPath(
       m_bSapMode ? m_strDatabase : "", [this](const std::string& file) { return m_system.FileExists(file); });
   if (!m_system.FileExists(path)) {
-    m_window.MessageBox(GetResString(medium::kNoReleaseNotesId) + path, "", MessageBoxType::kOkError);
+    m_window.MessageBox(GetResString(kNoReleaseNotesId) + path, "", MessageBoxType::kOkError);
     return;
   }
   ShowReleaseNotes(path);

@@ -17,6 +17,12 @@ namespace app {
 
 // The application icon's resource name.
 inline constexpr char kApplicationIcon[] = "130";
+// The texts by number the dialog shows.
+using medium::kCaptionTextId;
+using medium::kCloseCaptionId;
+using medium::kCloseQuestionId;
+using medium::kNoLanguageSetupId;
+using medium::kNoReleaseNotesId;
 // The lock that keeps a second launcher from running.
 inline constexpr char kSecondInstanceLock[] = "PreventSecondInstance";
 
