@@ -53,8 +53,10 @@ bool Medium::IsSetupSubdir(const std::string& name) const {
 }
 
 setupdata::LanguageEntry Medium::LanguageEntry(std::uint32_t n) const {
-  return setupdata::SplitLanguageEntry(setupdata::ReadIniString(
-      files_.res_ini_path, files_.lang_id, setupdata::LanguageKey(n), setupdata::kNullText));
+  const std::shared_ptr<const setupdata::IniFile> res_ini =
+      setupdata::IniFile::LoadShared(files_.res_ini_path);
+  if (!res_ini) return setupdata::ReadLanguageEntry(setupdata::IniFile(), files_.lang_id, n);
+  return setupdata::ReadLanguageEntry(*res_ini, files_.lang_id, n);
 }
 
 std::string Medium::DatabaseOption(std::string_view database) const {

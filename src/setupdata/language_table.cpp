@@ -64,6 +64,10 @@ LanguageEntry SplitLanguageEntry(std::string_view value) {
   return LanguageEntry{std::string(value.substr(0, comma)), std::string(value.substr(comma + 1))};
 }
 
+LanguageEntry ReadLanguageEntry(const IniFile& res_ini, const std::string& lang_id, std::uint32_t n) {
+  return SplitLanguageEntry(res_ini.GetString(lang_id, LanguageKey(n), kNullText));
+}
+
 void LanguageTable::Build(const LanguageSource& source) {
   if (!build_flag_) return;
   // The whole file is read once for all entries; the entries are those a
@@ -74,7 +78,7 @@ void LanguageTable::Build(const LanguageSource& source) {
   const std::unordered_set<std::string> directories = DirectoriesIn(source.module_dir);
   entries_.reserve(source.count);
   for (std::uint32_t n = 0; n < source.count; ++n) {
-    LanguageEntry entry = SplitLanguageEntry(file.GetString(source.lang_id, LanguageKey(n), kNullText));
+    LanguageEntry entry = ReadLanguageEntry(file, source.lang_id, n);
     const std::string subdir = entry.dir.value_or(std::string());
     // A plain name is looked up in the listing; a path goes to the file system.
     const bool plain_name = !subdir.empty() && subdir.find('/') == std::string::npos && subdir != "..";

@@ -28,6 +28,11 @@ struct LanguageEntry {
 };
 LanguageEntry SplitLanguageEntry(std::string_view value);
 
+class IniFile;
+// Entry `n` of the section `lang_id` of setupres.ini, as the table reads
+// it: a missing entry reads "NULL", which has no folder.
+LanguageEntry ReadLanguageEntry(const IniFile& res_ini, const std::string& lang_id, std::uint32_t n);
+
 // What the table is built from; fixed before the first page is shown.
 struct LanguageSource {
   std::string module_dir;    // where the subdirectories lie
