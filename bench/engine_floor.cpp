@@ -53,11 +53,10 @@ void Trace(const char* what) {
 
 // The same settings as the CWebBrowser2 constructor; keep the two in step.
 WebKitWebView* NewView(const std::string& library_dir) {
-  WebKitWebContext* context = webkit_web_context_new_ephemeral();
+  g_autoptr(WebKitWebContext) context = webkit_web_context_new_ephemeral();
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   browser::RegisterResScheme(context, std::make_shared<app::PageLibrarySource>(library_dir));
   auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
-  g_object_unref(context);
 
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
@@ -67,9 +66,8 @@ WebKitWebView* NewView(const std::string& library_dir) {
 }
 
 void OnWritten(GObject* source, GAsyncResult* result, gpointer) {
-  JSCValue* value =
+  g_autoptr(JSCValue) value =
       webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-  if (value != nullptr) g_object_unref(value);
   Trace("filled");
   done = true;
   if (trace_fd < 0) gtk_main_quit();
@@ -77,15 +75,11 @@ void OnWritten(GObject* source, GAsyncResult* result, gpointer) {
 
 void OnRead(GObject* source, GAsyncResult* result, gpointer) {
   auto* view = WEBKIT_WEB_VIEW(source);
-  JSCValue* value = webkit_web_view_evaluate_javascript_finish(view, result, nullptr);
+  g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(view, result, nullptr);
   std::string body;
-  if (value != nullptr) {
-    if (jsc_value_is_string(value)) {
-      char* text = jsc_value_to_string(value);
-      body = text != nullptr ? text : "";
-      g_free(text);
-    }
-    g_object_unref(value);
+  if (value != nullptr && jsc_value_is_string(value)) {
+    g_autofree char* text = jsc_value_to_string(value);
+    body = text != nullptr ? text : "";
   }
   Trace("read");
   // What was read goes back unchanged, as the launcher writes its filled

@@ -145,7 +145,7 @@ std::optional<ResAddress> ParseResAddress(std::string_view uri) {
 
 PageLibrary::PageLibrary(GResource* resource) : resource_(resource) {}
 
-PageLibrary::~PageLibrary() { g_resource_unref(resource_); }
+PageLibrary::~PageLibrary() = default;
 
 std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::string* error) {
   GError* gerror = nullptr;
@@ -171,10 +171,10 @@ std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::str
 }
 
 std::optional<PageResource> PageLibrary::Lookup(std::string_view name) const {
-  const std::string path = FindResourcePath(resource_, name);
+  const std::string path = FindResourcePath(resource_.get(), name);
   if (path.empty()) return std::nullopt;
   g_autoptr(GBytes) bytes =
-      g_resource_lookup_data(resource_, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+      g_resource_lookup_data(resource_.get(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
   if (bytes == nullptr) return std::nullopt;
   gsize size = 0;
   const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
@@ -191,7 +191,7 @@ std::vector<std::string> PageLibrary::Names() const {
     const std::string folder = folders.back();
     folders.pop_back();
     g_auto(GStrv) children =
-        g_resource_enumerate_children(resource_, folder.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+        g_resource_enumerate_children(resource_.get(), folder.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
     if (children == nullptr) continue;
     for (char** child = children; *child != nullptr; ++child) {
       const std::string path = folder + *child;

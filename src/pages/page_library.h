@@ -48,7 +48,10 @@ class PageLibrary {
 
  private:
   explicit PageLibrary(GResource* resource);
-  GResource* resource_;
+  struct Unref {
+    void operator()(GResource* resource) const { g_resource_unref(resource); }
+  };
+  std::unique_ptr<GResource, Unref> resource_;  // the library owns its reference
 };
 
 // Finds `name` in `dir` (ending with "/"): the exact name first, else the
