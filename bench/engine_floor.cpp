@@ -25,16 +25,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 
+#include "app/launcher_dlg.h"
+#include "app/page_source.h"
 #include "browser/webkit_browser.h"
 #include "pages/page_contract.h"
 
 namespace {
 
-constexpr int kClientWidth = 474;   // GtkDialogWindow's client area
-constexpr int kClientHeight = 418;
-constexpr int kViewHeight = kClientHeight - 2;  // CLauncherDlg::LayoutBrowser
+constexpr app::ClientSize kClient = app::kDialogClientSize;
+constexpr app::ViewRect kView = app::CLauncherDlg::BrowserRect(kClient);
 
 int trace_fd = -1;
 bool done = false;
@@ -51,11 +53,10 @@ void Trace(const char* what) {
 
 // The same settings as the CWebBrowser2 constructor; keep the two in step.
 WebKitWebView* NewView(const std::string& library_dir) {
-  WebKitWebContext* context = webkit_web_context_new_ephemeral();
+  g_autoptr(WebKitWebContext) context = webkit_web_context_new_ephemeral();
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-  browser::RegisterResScheme(context, library_dir);
+  browser::RegisterResScheme(context, std::make_shared<app::PageLibrarySource>(library_dir));
   auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
-  g_object_unref(context);
 
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
@@ -65,9 +66,8 @@ WebKitWebView* NewView(const std::string& library_dir) {
 }
 
 void OnWritten(GObject* source, GAsyncResult* result, gpointer) {
-  JSCValue* value =
+  g_autoptr(JSCValue) value =
       webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-  if (value != nullptr) g_object_unref(value);
   Trace("filled");
   done = true;
   if (trace_fd < 0) gtk_main_quit();
@@ -75,15 +75,11 @@ void OnWritten(GObject* source, GAsyncResult* result, gpointer) {
 
 void OnRead(GObject* source, GAsyncResult* result, gpointer) {
   auto* view = WEBKIT_WEB_VIEW(source);
-  JSCValue* value = webkit_web_view_evaluate_javascript_finish(view, result, nullptr);
+  g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(view, result, nullptr);
   std::string body;
-  if (value != nullptr) {
-    if (jsc_value_is_string(value)) {
-      char* text = jsc_value_to_string(value);
-      body = text != nullptr ? text : "";
-      g_free(text);
-    }
-    g_object_unref(value);
+  if (value != nullptr && jsc_value_is_string(value)) {
+    g_autofree char* text = jsc_value_to_string(value);
+    body = text != nullptr ? text : "";
   }
   Trace("read");
   // What was read goes back unchanged, as the launcher writes its filled
@@ -91,9 +87,9 @@ void OnRead(GObject* source, GAsyncResult* result, gpointer) {
   GVariantDict args;
   g_variant_dict_init(&args, nullptr);
   g_variant_dict_insert(&args, "html", "s", body.c_str());
-  webkit_web_view_call_async_javascript_function(view, "if (document.body) document.body.innerHTML = html;", -1,
-                                                 g_variant_dict_end(&args), nullptr, nullptr, nullptr, OnWritten,
-                                                 nullptr);
+  webkit_web_view_call_async_javascript_function(view, "if (document.body) document.body.innerHTML = html;",
+                                                 -1, g_variant_dict_end(&args), nullptr, nullptr, nullptr,
+                                                 OnWritten, nullptr);
 }
 
 void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
@@ -126,14 +122,14 @@ int main(int argc, char** argv) {
   gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
   gtk_window_set_title(GTK_WINDOW(window), "engine floor");
   GtkWidget* client = gtk_fixed_new();
-  gtk_widget_set_size_request(client, kClientWidth, kClientHeight);
+  gtk_widget_set_size_request(client, kClient.width, kClient.height);
   gtk_container_add(GTK_CONTAINER(window), client);
   g_signal_connect(window, "delete-event", G_CALLBACK(gtk_main_quit), nullptr);
 
   WebKitWebView* view = NewView(library_dir);
   g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), nullptr);
   gtk_fixed_put(GTK_FIXED(client), GTK_WIDGET(view), 0, 0);
-  gtk_widget_set_size_request(GTK_WIDGET(view), kClientWidth, kViewHeight);
+  gtk_widget_set_size_request(GTK_WIDGET(view), kView.width, kView.height);
   webkit_web_view_load_uri(view, pages::kHomePageAddress);
   gtk_widget_show_all(window);
   gtk_widget_grab_focus(GTK_WIDGET(view));

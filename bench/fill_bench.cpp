@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "pages/medium_lookups.h"
+#include "medium/medium.h"
 #include "pages/page_filling.h"
 #include "pages/page_library.h"
 #include "setupdata/ini_file.h"
@@ -41,10 +41,11 @@ class MemoryLookups : public pages::PageLookups {
 
 void BM_FillSampleHomePageOnDemoMedium(benchmark::State& state) {
   const std::string body = SampleHomeBody();
-  const pages::MediumLookups lookups(DEMO_MEDIUM_DIR, "1033");
-  const pages::HomePageState page_state{false, lookups.count(), "SQL"};
+  setupdata::LanguageTable languages;
+  const medium::Medium medium = medium::Medium::InDirectory(DEMO_MEDIUM_DIR, "1033", languages);
+  const pages::HomePageState page_state{false, medium.LanguageCount()};
   for (auto _ : state) {
-    benchmark::DoNotOptimize(pages::FillHomePageText(body, page_state, lookups));
+    benchmark::DoNotOptimize(medium.FillPage(pages::Page::kHome, body, page_state));
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
 }
@@ -105,7 +106,7 @@ void BM_BuildLanguageTable(benchmark::State& state) {
   setupdata::LanguageTable table;
   for (auto _ : state) {
     state.PauseTiming();
-    table.ResetForTesting();
+    table = setupdata::LanguageTable();
     state.ResumeTiming();
     table.Build(source);
     benchmark::DoNotOptimize(table.size());

@@ -4,9 +4,9 @@
 #
 #   bench/reaction_bench.sh [--runs N] [--medium DIR] [--no-build] [--verbose]
 #
-# Builds what it needs (scripts/build.sh, unless --no-build), then runs in a
+# Builds what it needs (bench/build.sh, unless --no-build), then runs in a
 # display of its own (Xvfb) N times (15 unless told) each of two parents:
-#   setup-parent   build/bin/setup-parent on the demo medium; the clock stops
+#   setup-parent   build-bench/bin/setup-parent on the demo medium; the clock stops
 #                  when its output ends and when it exits;
 #   direct         the probe itself is the parent (the product's lock held
 #                  shared, the launcher's output on a pipe it reads), which
@@ -20,7 +20,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=15
-medium=$root/build/media/medium
+medium=$root/build-bench/media/medium
 build=1
 verbose=0
 while (($#)); do
@@ -35,14 +35,14 @@ while (($#)); do
 done
 
 if [[ "${REACTION_BENCH_INSIDE:-}" != 1 ]]; then
-  ((build)) && "$root/scripts/build.sh" >&2
+  ((build)) && "$root/bench/build.sh" >&2
   export REACTION_BENCH_INSIDE=1
   args=(--no-build --runs "$runs" --medium "$medium")
   ((verbose)) && args+=(--verbose)
   exec "$root/tests/gui/with_xvfb.sh" bash "$0" "${args[@]}"
 fi
 
-bin=$root/build/bin
+bin=$root/build-bench/bin
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR=$work/run

@@ -4,7 +4,7 @@
 //   reaction_probe [--tabs N] [--settle-ms MS] [--lock FILE] -- PROGRAM [ARG...]
 //
 // Runs PROGRAM with its standard output on a pipe and SETUP_LAUNCHER_TRACE_FD
-// naming a second pipe. PROGRAM is either a parent (build/bin/setup-parent
+// naming a second pipe. PROGRAM is either a parent (build-bench/bin/setup-parent
 // MEDIUM, which hands the descriptor on to the launcher) or the launcher
 // itself, with --lock naming the product's lock file, which this process
 // then holds shared as a parent does; it reads the launcher's pipe itself.
@@ -25,8 +25,8 @@
 #include <X11/keysym.h>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
     }
   }
   if (arg >= argc) {
-    std::fputs("usage: reaction_probe [--tabs N] [--settle-ms MS] [--lock FILE] -- PROGRAM [ARG...]\n", stderr);
+    std::fputs("usage: reaction_probe [--tabs N] [--settle-ms MS] [--lock FILE] -- PROGRAM [ARG...]\n",
+               stderr);
     return 2;
   }
   std::signal(SIGPIPE, SIG_IGN);
@@ -135,7 +136,8 @@ int main(int argc, char** argv) {
   std::string window;
   for (const std::string& pid : {std::to_string(program), ChildrenOf(program)}) {
     if (window.empty() && !pid.empty()) {
-      window = Run("for p in " + pid + "; do xdotool search --onlyvisible --pid $p; done 2>/dev/null | head -n1");
+      window =
+          Run("for p in " + pid + "; do xdotool search --onlyvisible --pid $p; done 2>/dev/null | head -n1");
     }
   }
   if (window.empty()) return Fail("no launcher window");

@@ -4,7 +4,7 @@
 #
 #   bench/startup_bench.sh [--pairs N] [--medium DIR] [--no-build] [--verbose]
 #
-# Builds what it needs (scripts/build.sh, unless --no-build), then runs in a
+# Builds what it needs (bench/build.sh, unless --no-build), then runs in a
 # display of its own (Xvfb): one warm-up pair, then N pairs (15 unless
 # told) of launcher, floor, launcher, floor, ... so that both sides see the
 # same machine. It prints the medians, the ratio launcher/floor and the
@@ -26,7 +26,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pairs=15
-medium=$root/build/media/medium
+medium=$root/build-bench/media/medium
 build=1
 verbose=0
 while (($#)); do
@@ -41,14 +41,14 @@ while (($#)); do
 done
 
 if [[ "${STARTUP_BENCH_INSIDE:-}" != 1 ]]; then
-  ((build)) && "$root/scripts/build.sh" >&2
+  ((build)) && "$root/bench/build.sh" >&2
   export STARTUP_BENCH_INSIDE=1
   args=(--no-build --pairs "$pairs" --medium "$medium")
   ((verbose)) && args+=(--verbose)
   exec "$root/tests/gui/with_xvfb.sh" bash "$0" "${args[@]}"
 fi
 
-bin=$root/build/bin
+bin=$root/build-bench/bin
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR=$work/run

@@ -11,8 +11,6 @@ using testing_support::TempMedium;
 
 class LanguageTableTest : public ::testing::Test {
  protected:
-  void SetUp() override { table_.ResetForTesting(); }
-
   LanguageSource Source(std::uint16_t count) const {
     return LanguageSource{medium_.dir(), medium_.dir() + "setupres.ini", "1033", count};
   }
@@ -70,7 +68,7 @@ TEST_F(LanguageTableTest, TheCountBoundsWhatIsRead) {
   EXPECT_EQ(table_.GetLanguageName(Source(1), "LANGUAGE1"), "");
   EXPECT_EQ(table_.size(), 1u);
 
-  table_.ResetForTesting();
+  table_ = LanguageTable();
   EXPECT_EQ(table_.GetLanguageName(Source(0), "LANGUAGE0"), "");
   EXPECT_TRUE(table_.built());
   EXPECT_EQ(table_.size(), 0u);

@@ -5,6 +5,7 @@
 
 #include "support/fakes.h"
 #include "support/temp_medium.h"
+#include "tools/medium_check.h"
 
 namespace app {
 namespace {
@@ -21,10 +22,7 @@ constexpr char kDatabase[] = "res://SetupHmRes.dll/HTML_SAP";
 
 class LauncherDlgTest : public ::testing::Test {
  protected:
-  LauncherDlgTest() {
-    system_.module_file = medium_.dir() + "setup-launcher";
-    setupdata::LanguageTable::Instance().ResetForTesting();
-  }
+  LauncherDlgTest() { system_.module_file = medium_.dir() + "setup-launcher"; }
 
   void WriteMedium(const std::string& setup_inf, const std::string& setupres) {
     medium_.Write("setup.inf", setup_inf);
@@ -35,7 +33,8 @@ class LauncherDlgTest : public ::testing::Test {
   FakeWindow window_;
   FakeBrowser browser_;
   FakeSystem system_;
-  CLauncherDlg dialog_{window_, browser_, system_};
+  setupdata::LanguageTable languages_;
+  CLauncherDlg dialog_{window_, browser_, system_, languages_};
 };
 
 constexpr char kPlainInf[] = "[Setup]\nProductName=%ProductName%\n";
@@ -48,7 +47,7 @@ constexpr char kTwoLanguages[] =
 
 TEST_F(LauncherDlgTest, StartUpRunsInItsOrder) {
   WriteMedium(kPlainInf, kTwoLanguages);
-  EXPECT_TRUE(dialog_.OnInitDialog());
+  dialog_.OnInitDialog();
   EXPECT_THAT(window_.calls, ElementsAre("big icon 130", "small icon 130", "caption Aurora Ledger 7 Setup"));
   // The view is sized before the first navigation: it fills the client area
   // but for a strip two pixels high along the bottom.
@@ -184,7 +183,7 @@ TEST_F(LauncherDlgTest, TheDatabasePageIsFilledWithItsOwnTexts) {
   dialog_.OnDocumentComplete(kDatabase);
   ASSERT_EQ(browser_.written.size(), 1u);
   EXPECT_EQ(browser_.written[0], "<body>Pick a database NULL Exit IDPRODUCTNAME</body>");
-  EXPECT_FALSE(setupdata::LanguageTable::Instance().built());
+  EXPECT_FALSE(languages_.built());
 }
 
 TEST_F(LauncherDlgTest, APageIsWrittenBackEvenWhenNothingChanged) {
@@ -491,6 +490,71 @@ TEST_F(StartedDialogTest, TheFilterKeepsTheUserOnThePages) {
   dialog_.OnDocumentComplete("res://SetupHmRes.dll/OTHER");
   EXPECT_FALSE(dialog_.PreTranslateMessage({Kind::kKeyDown, Key::kOther, false}));
   EXPECT_TRUE(dialog_.PreTranslateMessage({Kind::kRightButtonDown, Key::kOther, false}));
+}
+
+// setup-medium check and the release-notes link read the same places: the
+// notes the link opens are never reported, the ones it falls back from are
+// warned of, and those its message names are an error.
+TEST(ReleaseNotesPlaces, CheckReportsThemAsTheLinkFindsThem) {
+  const std::string plain = "[Setup]\nProductName=%ProductName%\nReleaseNotes=NULL\n";
+  const std::string database = plain + "[SAP]\nSQL=s\nOracle=o\n";
+  struct Case {
+    std::string inf;
+    std::vector<std::string> files;
+    std::string link;                   // what the link opens, or "!" and the place its message names
+    std::vector<std::string> reported;  // what check says of the notes (of Oracle's, with a database choice)
+  };
+  const Case cases[] = {
+      {plain, {"1031/readme.html", "1033/readme.html"}, "1031/readme.html", {}},
+      {plain, {"1033/readme.html"}, "1033/readme.html", {"1031/readme.html: warning"}},
+      {plain, {}, "!1033/readme.html", {"1033/readme.html: error", "1031/readme.html: warning"}},
+      {database,
+       {"Oracle/1031/readme.html", "SQL/1033/readme.html"},
+       "Oracle/1031/readme.html",
+       {"Oracle/1033/readme.html: error"}},
+      {database,
+       {"Oracle/1033/readme.html"},
+       "Oracle/1033/readme.html",
+       {"Oracle/1031/readme.html: warning"}},
+  };
+  for (const Case& c : cases) {
+    TempMedium medium;
+    medium.Write("setup.inf", c.inf);
+    medium.Write("setupres.ini", kMediumTexts);
+    for (const std::string& file : c.files) medium.Write(file, "notes");
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = medium.dir() + "setup-launcher";
+    system.lang_id = 1031;
+    setupdata::LanguageTable languages;
+    CLauncherDlg dialog(window, browser, system, languages);
+    dialog.OnInitDialog();
+    bool cancel = false;
+    if (dialog.IsSapMode()) {
+      browser.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";
+      dialog.OnDocumentComplete(kDatabase);
+      dialog.OnBeforeNavigate2(kHome, cancel);
+    }
+    browser.body = "IDRELNOTES";
+    dialog.OnDocumentComplete(kHome);
+    window.calls.clear();
+    dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRRELNOTES", cancel);
+    const auto below = [&](const std::string& text) {
+      return text.substr(text.find(medium.dir()) + medium.dir().size());
+    };
+    const std::string link =
+        system.opened.empty() ? "!" + below(window.calls.at(0)) : below(system.opened.at(0));
+    EXPECT_EQ(link, c.link) << c.inf;
+
+    std::vector<std::string> reported;
+    for (const tools::Finding& f : tools::CheckMedium(medium.dir()).findings) {
+      if (!f.file.ends_with("readme.html") || (dialog.IsSapMode() && !f.file.starts_with("Oracle/")))
+        continue;
+      reported.push_back(f.file + (f.severity == tools::Severity::kError ? ": error" : ": warning"));
+    }
+    EXPECT_EQ(reported, c.reported) << c.link;
+  }
 }
 
 }  // namespace

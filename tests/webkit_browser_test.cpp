@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/page_source.h"
 #include "support/temp_medium.h"
 
 namespace browser {
@@ -52,7 +53,8 @@ class WebKitBrowserTest : public ::testing::Test {
     window_ = gtk_offscreen_window_new();
     fixed_ = GTK_FIXED(gtk_fixed_new());
     gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(fixed_));
-    browser_ = std::make_unique<CWebBrowser2>(fixed_, medium_.dir(), handlers_);
+    browser_ = std::make_unique<CWebBrowser2>(fixed_, std::make_shared<app::PageLibrarySource>(medium_.dir()),
+                                              handlers_);
     browser_->SetEventSink(&sink_);
     browser_->SetWidth(474);
     browser_->SetHeight(416);

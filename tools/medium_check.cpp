@@ -1,29 +1,21 @@
-#include "medium_check.h"
+#include "tools/medium_check.h"
 
 #include <glib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <set>
 
-#include "pages/page_contract.h"
+#include "medium/medium.h"
 #include "pages/page_library.h"
 #include "setupdata/ini_file.h"
-#include "setupdata/language_table.h"
-#include "setupdata/setup_files.h"
 #include "setupdata/text.h"
 
 namespace tools {
 namespace {
-
-constexpr char kDefaultReleaseNotes[] = "readme.html";
-// Texts the dialog itself shows: caption, close question and its caption,
-// the two error messages.
-constexpr const char* kDialogKeys[] = {"9011", "1", "9085", "9081", "9082"};
 
 bool IsLanguageSection(const std::string& name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return g_ascii_isdigit(c); });
@@ -38,23 +30,45 @@ std::string BodyOf(const std::string& page) {
   return page.substr(start, end == std::string::npos ? std::string::npos : end + 7 - start);
 }
 
+bool IsWordChar(char c) { return g_ascii_isalnum(c) || c == '_'; }
+bool IsCapitalOrDigit(char c) { return g_ascii_isupper(c) || g_ascii_isdigit(c) || c == '_'; }
+
+// The words of `body` that look like placeholders: "ID", a capital letter,
+// then one or more capitals, digits or underscores, as a word of its own.
+std::vector<std::string> PlaceholderLikeWords(std::string_view body) {
+  std::vector<std::string> words;
+  for (std::size_t at = body.find("ID"); at != std::string_view::npos; at = body.find("ID", at + 1)) {
+    if (at > 0 && IsWordChar(body[at - 1])) continue;
+    std::size_t end = at + 2;
+    if (end >= body.size() || !g_ascii_isupper(body[end])) continue;
+    ++end;
+    const std::size_t rest = end;
+    while (end < body.size() && IsCapitalOrDigit(body[end])) ++end;
+    if (end == rest || (end < body.size() && IsWordChar(body[end]))) continue;
+    words.emplace_back(body.substr(at, end - at));
+  }
+  return words;
+}
+
 class Checker {
  public:
-  explicit Checker(const std::string& dir) : files_(setupdata::SetupFiles::ForDirectory(dir)) {}
+  explicit Checker(const std::string& dir)
+      : medium_(medium::Medium::InDirectory(dir, setupdata::kFallbackLangId, languages_)) {}
 
   CheckResult Run() {
+    const setupdata::SetupFiles& files = medium_.files();
     struct stat st {};
-    if (stat(files_.module_dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (stat(files.module_dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
       result_.readable = false;
-      Error(files_.module_dir, "", "", "the medium's folder cannot be read");
+      Error(files.module_dir, "", "", "the medium's folder cannot be read");
       return result_;
     }
-    inf_ = setupdata::IniFile::Load(files_.setup_inf_path);
-    res_ = setupdata::IniFile::Load(files_.res_ini_path);
+    inf_ = setupdata::IniFile::Load(files.setup_inf_path);
+    res_ = setupdata::IniFile::Load(files.res_ini_path);
     if (!inf_) Error(setupdata::kSetupInfName, "", "", "missing or unreadable: the launcher ends at once");
     if (!res_) Error(setupdata::kSetupResName, "", "", "missing or unreadable: every text reads NULL");
-    CheckRawText(setupdata::kSetupInfName, files_.setup_inf_path);
-    CheckRawText(setupdata::kSetupResName, files_.res_ini_path);
+    CheckRawText(setupdata::kSetupInfName, inf_);
+    CheckRawText(setupdata::kSetupResName, res_);
     if (inf_) CheckSetupInf();
     CheckLibrary();
     if (res_) CheckSetupRes();
@@ -73,9 +87,13 @@ class Checker {
     Add(Severity::kWarning, std::move(file), std::move(section), std::move(key), std::move(message));
   }
 
+  // The medium read in the language section `section`.
+  medium::Medium In(const std::string& section) {
+    return medium::Medium::InDirectory(medium_.ModuleDir(), section, languages_);
+  }
+
   // Values as written: invalid UTF-8 and values the launcher cuts.
-  void CheckRawText(const std::string& name, const std::string& path) {
-    const std::optional<setupdata::IniFile> ini = setupdata::IniFile::Load(path);
+  void CheckRawText(const std::string& name, const std::optional<setupdata::IniFile>& ini) {
     if (!ini) return;
     std::vector<std::string> sections = ini->SectionNames();
     std::sort(sections.begin(), sections.end());
@@ -93,38 +111,42 @@ class Checker {
         }
         if (value->size() > setupdata::kMaxValueBytes) {
           Warning(name, section, key,
-                  "the value has " + std::to_string(value->size()) + " bytes; only the first 259 are read");
+                  "the value has " + std::to_string(value->size()) + " bytes; only the first " +
+                      std::to_string(setupdata::kMaxValueBytes) + " are read");
         }
       }
     }
   }
 
   void CheckSetupInf() {
-    const std::string product = inf_->GetString(setupdata::kSetupSection, setupdata::kProductNameKey, "");
-    if (product.empty()) {
-      Error(setupdata::kSetupInfName, setupdata::kSetupSection, setupdata::kProductNameKey,
+    const char* const file = setupdata::kSetupInfName;
+    const bool has_product =
+        !inf_->GetString(setupdata::kSetupSection, setupdata::kProductNameKey, "").empty();
+    product_key_ = medium_.files().ProductNameKey();
+    if (!has_product) {
+      Error(file, setupdata::kSetupSection, setupdata::kProductNameKey,
             "no product name: the launcher has no parent lock to find and ends at once");
-    }
-    product_key_ = setupdata::DropFirstAndLastChar(product);
-    if (!product.empty() && product_key_.empty()) {
-      Warning(setupdata::kSetupInfName, setupdata::kSetupSection, setupdata::kProductNameKey,
+    } else if (product_key_.empty()) {
+      Warning(file, setupdata::kSetupSection, setupdata::kProductNameKey,
               "not a reference (two characters or fewer): the value itself is the product name");
     }
-    const std::string sql = inf_->GetString(setupdata::kDatabaseSection, setupdata::kSqlKey, "");
-    const std::string oracle = inf_->GetString(setupdata::kDatabaseSection, setupdata::kOracleKey, "");
-    sap_mode_ = !sql.empty() && !oracle.empty();
-    if (sql.empty() != oracle.empty()) {
-      Error(setupdata::kSetupInfName, setupdata::kDatabaseSection, sql.empty() ? "SQL" : "Oracle",
+    sap_mode_ = medium_.HasDatabaseChoice();
+    const bool sql = !medium_.DatabaseOption(pages::kSqlDatabase).empty();
+    const bool oracle = !medium_.DatabaseOption(pages::kOracleDatabase).empty();
+    if (sql != oracle) {
+      Error(file, setupdata::kDatabaseSection, sql ? pages::kOracleDatabase : pages::kSqlDatabase,
             "only one database option is given: the database page is never shown");
     }
   }
 
   void CheckSetupRes() {
-    count_ = static_cast<std::uint16_t>(
-        res_->GetInt(setupdata::kLanguageSection, setupdata::kLanguageNumberKey, 1));
+    const char* const file = setupdata::kSetupResName;
     if (res_->Find(setupdata::kLanguageSection, setupdata::kLanguageNumberKey) == nullptr) {
-      Warning(setupdata::kSetupResName, setupdata::kLanguageSection, setupdata::kLanguageNumberKey,
+      Warning(file, setupdata::kLanguageSection, setupdata::kLanguageNumberKey,
               "missing: one language entry is read");
+    } else if (medium_.LanguageCount() == 0) {
+      Error(file, setupdata::kLanguageSection, setupdata::kLanguageNumberKey,
+            "reads as 0 (the count keeps 16 bits): no language can be chosen");
     }
     std::vector<std::string> sections = res_->SectionNames();
     std::sort(sections.begin(), sections.end());
@@ -135,19 +157,21 @@ class Checker {
       CheckLanguageSection(section);
     }
     if (!has_1033) {
-      Error(setupdata::kSetupResName, setupdata::kFallbackLangId, "",
+      Error(file, setupdata::kFallbackLangId, "",
             "no section 1033: systems of other languages read no texts at all");
     }
-    if (inf_) CheckReleaseNotes(sections);
+    if (inf_) CheckReleaseNotes();
   }
 
   void CheckLanguageSection(const std::string& section) {
-    const std::string file = setupdata::kSetupResName;
-    if (res_->Find(section, std::to_string(setupdata::kLanguagePresentKey)) == nullptr) {
-      Error(file, section, "32001", "no presence marker: this section is never used, 1033 is read instead");
+    const char* const file = setupdata::kSetupResName;
+    const medium::Medium language = In(section);
+    if (!medium_.files().HasLanguageSection(section)) {
+      Error(file, section, std::to_string(setupdata::kLanguagePresentKey),
+            "no presence marker: this section is never used, 1033 is read instead");
     }
-    std::set<std::string> needed(std::begin(kDialogKeys), std::end(kDialogKeys));
-    needed.insert(page_keys_.begin(), page_keys_.end());
+    std::set<std::string> needed = page_keys_;
+    for (const int id : medium::kDialogTextIds) needed.insert(std::to_string(id));
     if (!product_key_.empty()) needed.insert(product_key_);
     for (const std::string& key : needed) {
       if (res_->Find(section, key) != nullptr) continue;
@@ -158,71 +182,70 @@ class Checker {
       }
     }
     // Language entries.
-    const std::string prefix = setupdata::kLanguageKeyPrefix;
-    for (std::uint32_t n = 0; n < count_; ++n) {
-      const std::string key = prefix + std::to_string(n);
-      const std::string* value = res_->Find(section, key);
-      if (value == nullptr) {
+    const std::uint16_t count = medium_.LanguageCount();
+    for (std::uint32_t n = 0; n < count; ++n) {
+      const std::string key = setupdata::LanguageKey(n);
+      if (res_->Find(section, key) == nullptr) {
         Error(file, section, key, "declared by LANGUAGENUMBER but missing: the language is not offered");
         continue;
       }
-      const std::size_t comma = value->find(',');
-      if (comma == std::string::npos) {
+      const setupdata::LanguageEntry entry = language.LanguageEntry(n);
+      if (!entry.dir) {
         Error(file, section, key, "no comma between display text and folder: the language is not offered");
         continue;
       }
-      const std::string folder = value->substr(comma + 1);
-      if (!setupdata::IsSetupSubdir(files_.module_dir, folder)) {
-        const bool is_file = !folder.empty() && Exists(files_.module_dir + folder);
+      const std::string& folder = *entry.dir;
+      if (!language.IsSetupSubdir(folder)) {
+        const bool is_file = !folder.empty() && Exists(language.ModuleDir() + folder);
         Error(file, section, key,
               "the folder \"" + folder + "\" " +
                   (folder.empty() ? "is empty" : (is_file ? "is a file, not a folder" : "is missing")) +
                   ": the language is not offered");
       }
     }
+    const std::string prefix = setupdata::kLanguageKeyPrefix;
     for (const std::string& key : res_->KeysIn(section)) {
       const std::string upper = setupdata::AsciiUpper(key);
       if (!upper.starts_with(prefix) || upper.size() == prefix.size()) continue;
       const std::string digits = upper.substr(prefix.size());
       if (!std::all_of(digits.begin(), digits.end(), [](char c) { return g_ascii_isdigit(c); })) continue;
-      if (setupdata::ParseLeadingInt(digits) >= count_) {
-        Warning(file, section, key, "beyond LANGUAGENUMBER (" + std::to_string(count_) + "): never read");
+      if (setupdata::ParseLeadingInt(digits) >= count) {
+        Warning(file, section, key, "beyond LANGUAGENUMBER (" + std::to_string(count) + "): never read");
       }
     }
   }
 
-  void CheckReleaseNotes(const std::vector<std::string>& sections) {
-    std::string name = inf_->GetString(setupdata::kSetupSection, setupdata::kReleaseNotesKey, "");
-    if (setupdata::EqualsNoCase(name, setupdata::kNullText)) name = kDefaultReleaseNotes;
-    if (name.empty()) {
+  // The notes the release-notes link opens, in every language the launcher
+  // can run in and, with a database choice, for either database.
+  void CheckReleaseNotes() {
+    if (medium_.ReleaseNotesName().empty()) {
       Warning(setupdata::kSetupInfName, setupdata::kSetupSection, setupdata::kReleaseNotesKey,
               "no release notes named: the link opens the language folder itself");
       return;
     }
-    std::vector<std::string> bases;
-    if (sap_mode_) {
-      bases = {std::string(pages::kSqlDatabase) + "/", std::string(pages::kOracleDatabase) + "/"};
-    } else {
-      bases = {""};
-    }
-    for (const std::string& base : bases) {
-      const std::string fallback = base + setupdata::kFallbackLangId + "/" + name;
-      const bool has_fallback = Exists(files_.module_dir + fallback);
-      if (!has_fallback)
-        Error(fallback, "", "", "missing: languages without notes of their own show message 9082");
-      for (const std::string& section : sections) {
-        if (!IsLanguageSection(section) || section == setupdata::kFallbackLangId) continue;
-        const std::string own = base + section + "/" + name;
-        if (!Exists(files_.module_dir + own)) {
-          Warning(own, "", "", has_fallback ? "missing: the 1033 notes are shown" : "missing");
-        }
+    std::vector<std::string> databases = {""};
+    if (sap_mode_) databases.assign(std::begin(medium::kDatabases), std::end(medium::kDatabases));
+    for (const std::string& database : databases) {
+      const std::string fallback = medium_.ReleaseNotesOf(setupdata::kFallbackLangId, database).fallback;
+      const bool has_fallback = Exists(medium_.ModuleDir() + fallback);
+      if (!has_fallback) {
+        Error(fallback, "", "",
+              "missing: languages without notes of their own show message " +
+                  std::to_string(medium::kNoReleaseNotesId));
+      }
+      for (const std::string& section : medium_.LanguageSections()) {
+        const medium::ReleaseNotesPlaces places = medium_.ReleaseNotesOf(section, database);
+        if (places.own == places.fallback || Exists(medium_.ModuleDir() + places.own)) continue;
+        Warning(places.own, "", "",
+                has_fallback ? "missing: the " + std::string(setupdata::kFallbackLangId) + " notes are shown"
+                             : "missing");
       }
     }
   }
 
   void CheckLibrary() {
     const std::string file = pages::kPageLibraryName;
-    const std::string path = pages::FindFileNoCase(files_.module_dir, file);
+    const std::string path = pages::FindFileNoCase(medium_.ModuleDir(), file);
     std::string error;
     std::unique_ptr<pages::PageLibrary> library =
         path.empty() ? nullptr : pages::PageLibrary::Open(path, &error);
@@ -231,10 +254,10 @@ class Checker {
             path.empty() ? "missing: the view shows an error page" : "not a page library: " + error);
       return;
     }
-    const std::optional<pages::PageResource> home = library->Lookup("HTML_HOMEPAGE");
-    const std::optional<pages::PageResource> database = library->Lookup("HTML_SAP");
-    if (!home) Error(file, "HTML_HOMEPAGE", "", "the home page is missing");
-    if (!database) Error(file, "HTML_SAP", "", "the database page is missing");
+    const std::optional<pages::PageResource> home = library->Lookup(pages::kHomePageName);
+    const std::optional<pages::PageResource> database = library->Lookup(pages::kDatabasePageName);
+    if (!home) Error(file, pages::kHomePageName, "", "the home page is missing");
+    if (!database) Error(file, pages::kDatabasePageName, "", "the database page is missing");
     if (home) CheckHomePage(BodyOf(home->bytes));
     if (database) CheckDatabasePage(BodyOf(database->bytes), *library);
   }
@@ -244,16 +267,10 @@ class Checker {
     if (body.find(word) == std::string::npos) Add(severity, pages::kPageLibraryName, page, word, message);
   }
 
-  void NoteKeys(const std::string& body, std::initializer_list<const char*> placeholders) {
-    for (const char* placeholder : placeholders) {
-      if (body.find(placeholder) != std::string::npos) page_keys_.insert(std::string(placeholder).substr(2));
-    }
-  }
-
   void CheckHomePage(const std::string& body) {
-    const std::string page = "HTML_HOMEPAGE";
+    const std::string page = pages::kHomePageName;
     for (int slot = 0; slot < pages::kLanguageSlots; ++slot) {
-      Require(page, body, pages::kLanguageSlotPrefix + std::to_string(slot),
+      Require(page, body, pages::LanguageSlotPlaceholder(slot),
               "language slot missing: fewer languages can be shown",
               slot == 0 ? Severity::kError : Severity::kWarning);
     }
@@ -267,12 +284,12 @@ class Checker {
     for (const char* placeholder : pages::kHomeTextPlaceholders) {
       Require(page, body, placeholder, "placeholder missing", Severity::kWarning);
     }
-    NoteKeys(body, {"IDSELECTLANG", "IDRELNOTES", "IDEXIT", "IDBACK"});
+    for (std::string& key : pages::TextKeysOn(pages::Page::kHome, body)) page_keys_.insert(std::move(key));
     CheckUnknownWords(page, body);
   }
 
   void CheckDatabasePage(const std::string& body, const pages::PageLibrary& library) {
-    const std::string page = "HTML_SAP";
+    const std::string page = pages::kDatabasePageName;
     for (const char* marker :
          {pages::kSqlMarker, pages::kOracleMarker, pages::kSelectedImage, pages::kNotSelectedImage}) {
       Require(page, body, marker, "database marker missing: the choice cannot be read");
@@ -285,25 +302,19 @@ class Checker {
       if (!library.Lookup(image)) Error(pages::kPageLibraryName, image, "", "image missing");
     }
     // Its texts are needed only where the database page shows.
-    if (sap_mode_)
-      NoteKeys(body, {"IDSELECTPRODUCT", "IDSAPSELECTSQL", "IDSAPSELECTORACLE", "IDNEXT", "IDEXIT"});
+    if (sap_mode_) {
+      for (std::string& key : pages::TextKeysOn(pages::Page::kDatabase, body))
+        page_keys_.insert(std::move(key));
+    }
     CheckUnknownWords(page, body);
   }
 
   // Words that look like placeholders but are none stay on the page as
   // they are written: most likely a misspelling.
   void CheckUnknownWords(const std::string& page, const std::string& body) {
-    static const std::set<std::string> known = {
-        "IDLANGUAGE0",    "IDLANGUAGE1",       "IDLANGUAGE2", "IDLANGUAGE3", "IDLANGUAGE4",
-        "IDLANGUAGE5",    "IDLANGUAGE6",       "IDLANGUAGE7", "IDLANGUAGE8", "IDSELECTLANG",
-        "IDPRODUCTNAME",  "IDRELNOTES",        "IDEXIT",      "IDBACK",      "IDSELECTPRODUCT",
-        "IDSAPSELECTSQL", "IDSAPSELECTORACLE", "IDNEXT",      "IDSELECTSQL", "IDSELECTORACLE",
-        "IDREXIT",        "IDRRELNOTES"};
-    static const std::regex word("\\bID[A-Z][A-Z0-9_]+\\b");
     std::set<std::string> reported;
-    for (auto it = std::sregex_iterator(body.begin(), body.end(), word); it != std::sregex_iterator(); ++it) {
-      const std::string found = it->str();
-      if (known.count(found) > 0 || found.starts_with(pages::kLanguageCommand)) continue;
+    for (const std::string& found : PlaceholderLikeWords(body)) {
+      if (pages::IsContractWord(found)) continue;
       if (reported.insert(found).second) {
         Warning(pages::kPageLibraryName, page, found,
                 "not a placeholder the launcher knows: it stays on the page");
@@ -311,12 +322,12 @@ class Checker {
     }
   }
 
-  setupdata::SetupFiles files_;
+  setupdata::LanguageTable languages_;  // the model's; the checks read the entries themselves
+  medium::Medium medium_;               // read in section 1033
   std::optional<setupdata::IniFile> inf_;
   std::optional<setupdata::IniFile> res_;
   std::string product_key_;
   bool sap_mode_ = false;
-  std::uint16_t count_ = 1;
   std::set<std::string> page_keys_;
   CheckResult result_;
 };

@@ -17,12 +17,13 @@
 #include <vector>
 
 #include "app/named_lock.h"
-#include "medium_check.h"
+#include "page_pack.h"
 #include "pages/page_library.h"
 #include "preview.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
+#include "tools/medium_check.h"
 
 namespace {
 
@@ -97,16 +98,16 @@ int Get(std::vector<std::string_view> args) {
 
 int Language(const std::vector<std::string_view>& args) {
   if (args.size() != 1) return Usage();
-  const setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
-  const std::string lang = setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
-  return WriteAll(lang + "\n") ? 0 : 1;
+  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
+  files.ChooseLanguage(setupdata::SystemDefaultLangId());
+  return WriteAll(files.lang_id + "\n") ? 0 : 1;
 }
 
 int Lock(const std::vector<std::string_view>& args) {
   if (args.size() != 1) return Usage();
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
-  files.lang_id = setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
-  const std::string product = files.GetSetupValue(setupdata::kProductNameKey);
+  files.ChooseLanguage(setupdata::SystemDefaultLangId());
+  const std::string product = files.ProductName();
   if (product.empty()) {
     std::fputs("setup-medium: the medium names no product: the launcher will not run\n", stderr);
     return 1;
@@ -137,7 +138,7 @@ int Check(std::vector<std::string_view> args) {
 int Pack(const std::vector<std::string_view>& args) {
   if (args.size() != 2) return Usage();
   std::string error;
-  if (!pages::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error)) {
+  if (!tools::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error)) {
     std::fprintf(stderr, "setup-medium: %s\n", error.c_str());
     return 1;
   }

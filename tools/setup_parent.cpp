@@ -47,8 +47,8 @@ int main(int argc, char** argv) {
 
   // The product name as the launcher resolves it on this system.
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(argv[1]);
-  files.lang_id = setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
-  const std::string product = files.GetSetupValue(setupdata::kProductNameKey);
+  files.ChooseLanguage(setupdata::SystemDefaultLangId());
+  const std::string product = files.ProductName();
   bool existed = false;
   const std::unique_ptr<app::NamedLock> lock = app::NamedLock::Create(product, existed);
   if (!lock) {

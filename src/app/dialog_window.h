@@ -23,6 +23,10 @@ struct ClientSize {
   int height = 0;
 };
 
+// The dialog's client area, in logical pixels: 316 by 257 dialog units at
+// 6 by 13 base units.
+inline constexpr ClientSize kDialogClientSize{474, 418};
+
 class IDialogWindow {
  public:
   virtual ~IDialogWindow() = default;

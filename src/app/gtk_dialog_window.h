@@ -11,9 +11,9 @@
 
 namespace app {
 
-// The client area: 316 by 257 dialog units at 6 by 13 base units.
-inline constexpr int kClientWidth = 474;
-inline constexpr int kClientHeight = 418;
+// The client area (kDialogClientSize).
+inline constexpr int kClientWidth = kDialogClientSize.width;
+inline constexpr int kClientHeight = kDialogClientSize.height;
 
 class GtkDialogWindow final : public IDialogWindow {
  public:

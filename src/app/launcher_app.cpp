@@ -7,11 +7,13 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <thread>
 #include <utility>
 
 #include "app/gtk_dialog_window.h"
 #include "app/launcher_dlg.h"
+#include "app/page_source.h"
 #include "browser/webkit_browser.h"
 #include "setupdata/setup_files.h"
 
@@ -64,15 +66,13 @@ bool CLauncherApp::InitInstance() {
   {
     browser::HandlerQueue handlers;
     GtkDialogWindow window(handlers);
-    browser::CWebBrowser2 view(window.client(), module_dir, handlers);
-    CLauncherDlg dialog(window, view, system);
+    browser::CWebBrowser2 view(window.client(), std::make_shared<PageLibrarySource>(module_dir), handlers);
+    CLauncherDlg dialog(window, view, system, languages_);
     window.SetOnEnd([&dialog] { ArmExitWatchdog(ExitStatusOf(dialog)); });
     window.SetEventSink(&dialog);
     window.FilterInputOf(view.widget());
     view.SetEventSink(&dialog);
-    if (dialog.OnInitDialog()) {
-      // The framework would set the initial focus here.
-    }
+    dialog.OnInitDialog();
     gtk_widget_grab_focus(view.widget());
     window.RunModal();
     exit_status_ = ExitStatusOf(dialog);

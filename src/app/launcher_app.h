@@ -2,6 +2,8 @@
 // and lets the process exit.
 #pragma once
 
+#include "setupdata/language_table.h"
+
 namespace app {
 
 class CLauncherApp {
@@ -13,6 +15,8 @@ class CLauncherApp {
  private:
   bool InitInstance();
   int exit_status_ = 0;
+  // The process's one table of installable languages.
+  setupdata::LanguageTable languages_;
 };
 
 }  // namespace app

@@ -1,16 +1,15 @@
 #include "app/launcher_dlg.h"
 
 #include "pages/link_commands.h"
-#include "pages/page_contract.h"
-#include "setupdata/ini_file.h"
 #include "setupdata/text.h"
 
 namespace app {
 
-CLauncherDlg::CLauncherDlg(IDialogWindow& window, browser::IWebBrowser& browser, ISystem& system)
-    : m_window(window), m_system(system), m_browser(browser) {}
+CLauncherDlg::CLauncherDlg(IDialogWindow& window, browser::IWebBrowser& browser, ISystem& system,
+                           setupdata::LanguageTable& languages)
+    : m_window(window), m_system(system), m_languages(languages), m_browser(browser) {}
 
-bool CLauncherDlg::OnInitDialog() {
+void CLauncherDlg::OnInitDialog() {
   m_window.SetIcon(m_hIcon, true);
   m_window.SetIcon(m_hIcon, false);
 
@@ -21,7 +20,7 @@ bool CLauncherDlg::OnInitDialog() {
   if (AnotherLauncherRuns()) OnCancel();
   if (!ParentIsThere()) OnCancel();
 
-  m_nLanguageCount = Files().LanguageCount();
+  m_nLanguageCount = Medium().files().LanguageCount();
 
   m_bHomePage = true;
   LayoutBrowser();
@@ -29,9 +28,8 @@ bool CLauncherDlg::OnInitDialog() {
   m_window.SetWindowText(
       FormatCaption(GetResString(kCaptionTextId), GetSetupValue(setupdata::kProductNameKey)));
 
-  m_bSapMode = HasDatabaseChoice();
+  m_bSapMode = Medium().HasDatabaseChoice();
   m_browser.Navigate2(m_bSapMode ? pages::kDatabasePageAddress : pages::kHomePageAddress);
-  return true;
 }
 
 void CLauncherDlg::FormPaths() {
@@ -60,20 +58,18 @@ bool CLauncherDlg::ParentIsThere() {
   return existed;
 }
 
-setupdata::LanguageSource CLauncherDlg::Languages() const {
-  return setupdata::LanguageSource{m_strModuleDir, m_strResIniPath, m_strLangId, m_nLanguageCount};
-}
-
-setupdata::SetupFiles CLauncherDlg::Files() const {
-  return setupdata::SetupFiles{m_strModuleDir, m_strResIniPath, m_strSetupInfPath, m_strLangId};
+medium::Medium CLauncherDlg::Medium() const {
+  return medium::Medium(
+      setupdata::SetupFiles{m_strModuleDir, m_strResIniPath, m_strSetupInfPath, m_strLangId},
+      m_nLanguageCount, m_languages);
 }
 
 void CLauncherDlg::LayoutBrowser() {
-  const ClientSize client = m_window.GetClientRect();
-  m_browser.SetTop(0);
-  m_browser.SetLeft(0);
-  m_browser.SetWidth(client.width);
-  m_browser.SetHeight(client.height - 2);
+  const ViewRect rect = BrowserRect(m_window.GetClientRect());
+  m_browser.SetTop(rect.top);
+  m_browser.SetLeft(rect.left);
+  m_browser.SetWidth(rect.width);
+  m_browser.SetHeight(rect.height);
 }
 
 std::string CLauncherDlg::FormatCaption(const std::string& caption_text, const std::string& product_name) {
@@ -133,9 +129,7 @@ void CLauncherDlg::OnBeforeNavigate2(const std::string& url, bool& cancel) {
     // Moving on to the home page takes the database choice along.
     if (pages::IsHomePageAddress(url)) {
       DetectDatabase();
-      const char* key = setupdata::EqualsNoCase(m_strDatabase, pages::kSqlDatabase) ? setupdata::kSqlKey
-                                                                                    : setupdata::kOracleKey;
-      m_strSapOption = setupdata::ReadIniString(m_strSetupInfPath, setupdata::kDatabaseSection, key, "");
+      m_strSapOption = Medium().DatabaseOption(m_strDatabase);
     }
   } else if (m_bHomePage) {
     if (command.language) {
@@ -173,17 +167,9 @@ void CLauncherDlg::ChooseLanguage(long long number, const std::string& key, int 
   OnOK();
 }
 
-std::string CLauncherDlg::GetReleaseNotesName() const { return GetSetupValue(setupdata::kReleaseNotesKey); }
-
 void CLauncherDlg::OpenReleaseNotes() {
-  std::string name = GetReleaseNotesName();
-  if (setupdata::EqualsNoCase(name, setupdata::kNullText)) name = kDefaultReleaseNotes;
-  // One folder per language id, "1033" serving the others; in database mode
-  // one such set in each database's folder.
-  const std::string base = m_bSapMode ? m_strModuleDir + m_strDatabase + "/" : m_strModuleDir;
-  const std::string first = base + m_strLangId + "/" + name;
-  const std::string second = base + setupdata::kFallbackLangId + "/" + name;
-  const std::string path = m_system.FileExists(first) ? first : second;
+  const std::string path = Medium().ReleaseNotesPath(
+      m_bSapMode ? m_strDatabase : "", [this](const std::string& file) { return m_system.FileExists(file); });
   if (!m_system.FileExists(path)) {
     m_window.MessageBox(GetResString(kNoReleaseNotesId) + path, "", MessageBoxType::kOkError);
     return;
@@ -197,26 +183,17 @@ void CLauncherDlg::ShowReleaseNotes(std::string path) {
   m_browser.Navigate2(path, true);
 }
 
-bool CLauncherDlg::DetectDatabase() {
-  if (!m_bSapMode) return true;
+void CLauncherDlg::DetectDatabase() {
+  if (!m_bSapMode) return;
   const std::optional<std::string> body = m_browser.ReadBody();
-  if (!body) return true;
-  m_strDatabase = pages::DetectDatabaseIn(*body);
-  return true;
+  if (body) m_strDatabase = pages::DetectDatabaseIn(*body);
 }
 
 void CLauncherDlg::OnDocumentComplete(const std::string& url) {
   if (m_bEnded) return;  // nothing is shown any more
-  if (url.find(pages::kDatabasePageAddress) != std::string::npos) {
-    m_bSapPage = true;
-    m_bHomePage = false;
-  } else if (url.find(pages::kHomePageAddress) != std::string::npos) {
-    m_bHomePage = true;
-    m_bSapPage = false;
-  } else {
-    m_bHomePage = false;
-    m_bSapPage = false;
-  }
+  const pages::Page page = pages::PageOfDocument(url);
+  m_bSapPage = page == pages::Page::kDatabase;
+  m_bHomePage = page == pages::Page::kHome;
   if (m_bSapPage) {
     FillSapPage();
   } else if (m_bHomePage) {
@@ -230,50 +207,35 @@ void CLauncherDlg::OnViewFailed() {
   OnCancel();
 }
 
-bool CLauncherDlg::FillHomePage() {
-  if (!m_bHomePage) return true;
+pages::HomePageState CLauncherDlg::HomeState() const {
+  return pages::HomePageState{m_bSapMode, m_nLanguageCount, m_strDatabase};
+}
+
+void CLauncherDlg::FillHomePage() {
+  if (!m_bHomePage) return;
   const std::optional<std::string> body = m_browser.ReadBody();
-  if (!body) return true;
-  const pages::HomePageState state{m_bSapMode, m_nLanguageCount, m_strDatabase};
+  if (!body) return;
   pages::SlotKeys placed;
-  m_browser.WriteBody(pages::FillHomePageText(*body, state, *this, &placed));
+  m_browser.WriteBody(Medium().FillPage(pages::Page::kHome, *body, HomeState(), &placed));
   m_strSlotKeys = placed;
   m_bSlotsFilled = true;
-  return true;
 }
 
-bool CLauncherDlg::FillSapPage() {
-  if (!m_bSapPage) return true;
+void CLauncherDlg::FillSapPage() {
+  if (!m_bSapPage) return;
   const std::optional<std::string> body = m_browser.ReadBody();
-  if (!body) return true;
-  m_browser.WriteBody(pages::FillSapPageText(*body, *this));
-  return true;
+  if (!body) return;
+  m_browser.WriteBody(Medium().FillPage(pages::Page::kDatabase, *body, HomeState()));
 }
 
-std::string CLauncherDlg::GetResString(int id) const { return Files().GetResString(id); }
+std::string CLauncherDlg::GetResString(int id) const { return Medium().GetResString(id); }
 
-std::string CLauncherDlg::GetResText(const std::string& key) const { return Files().GetResText(key); }
-
-std::string CLauncherDlg::GetSetupValue(const std::string& key) const { return Files().GetSetupValue(key); }
-
-bool CLauncherDlg::HasDatabaseChoice() const { return Files().HasDatabaseChoice(); }
-
-}  // namespace app
-
-namespace app {
-
-bool CLauncherDlg::IsSetupSubdir(const std::string& name) const {
-  return setupdata::IsSetupSubdir(m_strModuleDir, name);
-}
-
-void CLauncherDlg::BuildLanguageTable() const { setupdata::LanguageTable::Instance().Build(Languages()); }
-
-std::string CLauncherDlg::GetLanguageName(const std::string& key) const {
-  return setupdata::LanguageTable::Instance().GetLanguageName(Languages(), key);
-}
+std::string CLauncherDlg::GetSetupValue(const std::string& key) const { return Medium().GetSetupValue(key); }
 
 std::string CLauncherDlg::GetLanguageDir(const std::string& key) const {
-  return setupdata::LanguageTable::Instance().GetLanguageDir(Languages(), key);
+  return Medium().GetLanguageDir(key);
 }
+
+bool CLauncherDlg::IsSetupSubdir(const std::string& name) const { return Medium().IsSetupSubdir(name); }
 
 }  // namespace app

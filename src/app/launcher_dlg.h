@@ -11,32 +11,42 @@
 #include "app/dialog_window.h"
 #include "app/system.h"
 #include "browser/web_browser.h"
-#include "pages/page_filling.h"
-#include "setupdata/language_table.h"
-#include "setupdata/setup_files.h"
+#include "medium/medium.h"
 
 namespace app {
 
 // The application icon's resource name.
 inline constexpr char kApplicationIcon[] = "130";
-// Texts of setupres.ini by number.
-inline constexpr int kCaptionTextId = 9011;      // a "%s" in it takes the product name
-inline constexpr int kCloseCaptionId = 1;        // caption of the close question
-inline constexpr int kCloseQuestionId = 9085;    // the close question
-inline constexpr int kNoLanguageSetupId = 9081;  // the chosen language has no setup
-inline constexpr int kNoReleaseNotesId = 9082;   // put before the path of missing notes
+// The texts by number the dialog shows.
+using medium::kCaptionTextId;
+using medium::kCloseCaptionId;
+using medium::kCloseQuestionId;
+using medium::kNoLanguageSetupId;
+using medium::kNoReleaseNotesId;
 // The lock that keeps a second launcher from running.
 inline constexpr char kSecondInstanceLock[] = "PreventSecondInstance";
-// Release notes: the name that stands for the default file, and that file.
-inline constexpr char kDefaultReleaseNotes[] = "readme.html";
 
-class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, public pages::PageLookups {
+// The view's place in the window's client area.
+struct ViewRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
+class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
  public:
-  CLauncherDlg(IDialogWindow& window, browser::IWebBrowser& browser, ISystem& system);
+  // `languages`: the process's table of installable languages, built on
+  // first use and kept for the life of the process.
+  CLauncherDlg(IDialogWindow& window, browser::IWebBrowser& browser, ISystem& system,
+               setupdata::LanguageTable& languages);
 
-  // Start-up: paths, language, caption, view size and the first page.
-  bool OnInitDialog();
+  // Start-up: paths, language, guards, caption, view size and the first page.
+  void OnInitDialog();
   void LayoutBrowser();
+  // Where the view lies in a client area of `client`: all of it but a strip
+  // two pixels high along the bottom.
+  static constexpr ViewRect BrowserRect(ClientSize client) { return {0, 0, client.width, client.height - 2}; }
   void OnCancel();
   // Hands the chosen setup directory to the parent and ends the dialog,
   // once a language has been chosen; does nothing before.
@@ -57,25 +67,19 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   bool PreTranslateMessage(const InputMessage& message) override;
 
   // The database page's choice, read from its markup.
-  bool DetectDatabase();
-  std::string GetReleaseNotesName() const;
+  void DetectDatabase();
   void ShowReleaseNotes(std::string path);
 
   // Page filling, after a document has completed.
-  bool FillHomePage();
-  bool FillSapPage();
+  void FillHomePage();
+  void FillSapPage();
 
   // Text lookups in the medium's files, in the dialog's language section.
   std::string GetResString(int id) const;
-  std::string GetResText(const std::string& key) const override;
-  std::string GetSetupValue(const std::string& key) const override;
-  bool HasDatabaseChoice() const;
-
-  // The installable languages (built once per process, on first use).
-  bool IsSetupSubdir(const std::string& name) const override;
-  void BuildLanguageTable() const;
-  std::string GetLanguageName(const std::string& key) const override;
-  std::string GetLanguageDir(const std::string& key) const override;
+  std::string GetSetupValue(const std::string& key) const;
+  // The installable languages (the table is built on first use).
+  std::string GetLanguageDir(const std::string& key) const;
+  bool IsSetupSubdir(const std::string& name) const;
 
   // The caption for a caption text and a product name: the text's "%s"
   // takes the name, and the caption is cut before a "%s" that remains; a
@@ -106,11 +110,14 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   bool ParentIsThere();
   void ChooseLanguage(long long number, const std::string& key, int slot);
   void OpenReleaseNotes();
-  setupdata::SetupFiles Files() const;
-  setupdata::LanguageSource Languages() const;
+  // The medium as the dialog reads it: its paths, language section and
+  // count of entries, and the process's language table.
+  medium::Medium Medium() const;
+  pages::HomePageState HomeState() const;
 
   IDialogWindow& m_window;
   ISystem& m_system;
+  setupdata::LanguageTable& m_languages;
 
   browser::IWebBrowser& m_browser;
   std::string m_strLangId;
@@ -123,7 +130,7 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   bool m_bSapMode = false;
   bool m_bSapPage = false;
   std::string m_strSapOption;
-  std::string m_strDatabase = "SQL";
+  std::string m_strDatabase = pages::kSqlDatabase;
   std::string m_hIcon = kApplicationIcon;
   bool m_bLaunchReady = false;
   std::unique_ptr<ILockHandle> m_hProductMutex;

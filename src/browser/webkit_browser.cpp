@@ -10,14 +10,11 @@
 #include <memory>
 #include <utility>
 
-#include "pages/page_contract.h"
-#include "pages/page_library.h"
-
 namespace browser {
 namespace {
 
 struct SchemeData {
-  std::string library_dir;
+  std::shared_ptr<IResourceSource> source;
 };
 
 void FinishWithError(WebKitURISchemeRequest* request, const std::string& message) {
@@ -29,22 +26,10 @@ void FinishWithError(WebKitURISchemeRequest* request, const std::string& message
 void ServeResRequest(WebKitURISchemeRequest* request, gpointer data) {
   const auto* scheme = static_cast<const SchemeData*>(data);
   const char* uri = webkit_uri_scheme_request_get_uri(request);
-  const std::optional<pages::ResAddress> address = pages::ParseResAddress(uri != nullptr ? uri : "");
-  if (!address) {
-    FinishWithError(request, "Not a page library address");
-    return;
-  }
-  const std::string file = pages::FindFileNoCase(scheme->library_dir, address->library);
   std::string error;
-  const std::unique_ptr<pages::PageLibrary> library =
-      file.empty() ? nullptr : pages::PageLibrary::Open(file, &error);
-  if (!library) {
-    FinishWithError(request, "The page library " + address->library + " cannot be opened");
-    return;
-  }
-  std::optional<pages::PageResource> resource = library->Lookup(address->resource);
+  std::optional<Resource> resource = scheme->source->Fetch(uri != nullptr ? uri : "", error);
   if (!resource) {
-    FinishWithError(request, "The page library has no resource " + address->resource);
+    FinishWithError(request, error);
     return;
   }
   const auto size = static_cast<gint64>(resource->bytes.size());
@@ -71,13 +56,14 @@ std::string ValidUtf8(const std::string& text) {
   return result;
 }
 
-#ifndef SETUP_LAUNCHER_NO_BENCH_TRACE
-// Benchmark trace (bench/startup_bench.sh, bench/reaction_bench.sh). Only
-// when SETUP_LAUNCHER_TRACE_FD names an open descriptor above standard
-// error: once the first body write has run in the page, one line
-// "filled <CLOCK_MONOTONIC nanoseconds>" goes to that descriptor. Nothing
-// else changes, and nothing is written anywhere without the variable.
-// Builds defining SETUP_LAUNCHER_NO_BENCH_TRACE leave it out.
+#ifdef SETUP_LAUNCHER_BENCH_TRACE
+// Benchmark trace (bench/startup_bench.sh, bench/reaction_bench.sh), only
+// in a benchmark build (the CMake option SETUP_LAUNCHER_BENCH_TRACE; the
+// shipped launcher has none). Only when SETUP_LAUNCHER_TRACE_FD names an
+// open descriptor above standard error: once the first body write has run
+// in the page, one line "filled <CLOCK_MONOTONIC nanoseconds>" goes to that
+// descriptor. Nothing else changes, and nothing is written anywhere without
+// the variable.
 int BenchTraceFd() {
   static const int fd = [] {
     const char* value = std::getenv("SETUP_LAUNCHER_TRACE_FD");
@@ -108,23 +94,25 @@ void TraceBodyWritten(GObject* source, GAsyncResult* result, gpointer) {
 
 }  // namespace
 
-void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir) {
-  auto* data = new SchemeData{library_dir};
-  webkit_web_context_register_uri_scheme(context, pages::kResScheme, ServeResRequest, data,
+void RegisterResScheme(WebKitWebContext* context, std::shared_ptr<IResourceSource> source) {
+  const std::string scheme = source->Scheme();
+  auto* data = new SchemeData{std::move(source)};
+  webkit_web_context_register_uri_scheme(context, scheme.c_str(), ServeResRequest, data,
                                          [](gpointer p) { delete static_cast<SchemeData*>(p); });
   WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
-  webkit_security_manager_register_uri_scheme_as_local(security, pages::kResScheme);
-  webkit_security_manager_register_uri_scheme_as_secure(security, pages::kResScheme);
+  webkit_security_manager_register_uri_scheme_as_local(security, scheme.c_str());
+  webkit_security_manager_register_uri_scheme_as_secure(security, scheme.c_str());
 }
 
-CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::string library_dir, HandlerQueue& handlers)
-    : parent_(parent), library_dir_(std::move(library_dir)), handlers_(handlers) {
+CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> resources,
+                           HandlerQueue& handlers)
+    : parent_(parent), handlers_(handlers) {
   // The pages are local and nothing of them is kept: no website data on
   // disk (nothing is written under the user's home), and no caches beyond
   // the page on show (bench/README.md has the figures).
   WebKitWebContext* context = webkit_web_context_new_ephemeral();
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-  RegisterResScheme(context, library_dir_);
+  RegisterResScheme(context, std::move(resources));
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
   g_object_unref(context);
 
@@ -339,7 +327,7 @@ void CWebBrowser2::WriteBody(const std::string& markup) {
   g_variant_dict_init(&args, nullptr);
   g_variant_dict_insert(&args, "html", "s", ValidUtf8(markup).c_str());
   GAsyncReadyCallback written = nullptr;
-#ifndef SETUP_LAUNCHER_NO_BENCH_TRACE
+#ifdef SETUP_LAUNCHER_BENCH_TRACE
   static bool traced = false;  // benchmark trace: the first write only
   if (!traced && BenchTraceFd() >= 0) written = TraceBodyWritten;
   traced = true;

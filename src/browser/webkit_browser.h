@@ -12,9 +12,11 @@
 #include <webkit2/webkit2.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "browser/handler_queue.h"
+#include "browser/resource_source.h"
 #include "browser/web_browser.h"
 
 namespace browser {
@@ -27,10 +29,10 @@ class CWebBrowser2 final : public IWebBrowser {
   // the view gives up.
   static constexpr int kMaxRestarts = 3;
 
-  // Creates the view inside `parent`. Pages of the res: scheme are served
-  // from page libraries in `library_dir` (ending with "/"). Its events run
-  // through `handlers`, which must outlive the view.
-  CWebBrowser2(GtkFixed* parent, std::string library_dir, HandlerQueue& handlers);
+  // Creates the view inside `parent`. Addresses of the scheme of
+  // `resources` are served by it. Its events run through `handlers`, which
+  // must outlive the view.
+  CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> resources, HandlerQueue& handlers);
   ~CWebBrowser2() override;
   CWebBrowser2(const CWebBrowser2&) = delete;
   CWebBrowser2& operator=(const CWebBrowser2&) = delete;
@@ -73,7 +75,6 @@ class CWebBrowser2 final : public IWebBrowser {
 
   GtkFixed* parent_;
   WebKitWebView* view_;
-  std::string library_dir_;
   IBrowserEvents* sink_ = nullptr;
   HandlerQueue& handlers_;
   std::deque<Event> events_;
@@ -85,8 +86,9 @@ class CWebBrowser2 final : public IWebBrowser {
   int restarts_ = 0;  // web processes started again after a crash or a hang
 };
 
-// Registers the res: scheme on `context`, serving page libraries found in
-// `library_dir`. A name that is not in the library fails the load.
-void RegisterResScheme(WebKitWebContext* context, const std::string& library_dir);
+// Registers the scheme of `source` on `context`, as a local and secure one;
+// the context keeps the source. An address the source has nothing for
+// fails the load.
+void RegisterResScheme(WebKitWebContext* context, std::shared_ptr<IResourceSource> source);
 
 }  // namespace browser

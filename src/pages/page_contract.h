@@ -2,6 +2,8 @@
 // page addresses and the names of the resources the pages use.
 #pragma once
 
+#include <string_view>
+
 namespace pages {
 
 // The scheme through which the view loads the page library.
@@ -10,9 +12,23 @@ inline constexpr char kResScheme[] = "res";
 inline constexpr char kPageLibraryName[] = "SetupHmRes.dll";
 
 // The database page, shown first when setup.inf offers a database choice.
+inline constexpr char kDatabasePageName[] = "HTML_SAP";
 inline constexpr char kDatabasePageAddress[] = "res://SetupHmRes.dll/HTML_SAP";
 // The home page: language choice, release notes, exit.
+inline constexpr char kHomePageName[] = "HTML_HOMEPAGE";
 inline constexpr char kHomePageAddress[] = "res://SetupHmRes.dll/HTML_HOMEPAGE";
+
+// An address is the scheme, "://", the library, "/" and the page's name.
+constexpr bool IsAddressOf(std::string_view address, std::string_view name) {
+  const std::string_view scheme = kResScheme;
+  const std::string_view library = kPageLibraryName;
+  return address.size() == scheme.size() + 3 + library.size() + 1 + name.size() &&
+         address.starts_with(scheme) && address.substr(scheme.size(), 3) == "://" &&
+         address.substr(scheme.size() + 3, library.size()) == library && address.ends_with(name) &&
+         address[address.size() - name.size() - 1] == '/';
+}
+static_assert(IsAddressOf(kDatabasePageAddress, kDatabasePageName));
+static_assert(IsAddressOf(kHomePageAddress, kHomePageName));
 
 }  // namespace pages
 

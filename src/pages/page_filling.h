@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pages/page_contract.h"
 
@@ -26,10 +27,17 @@ class PageLookups {
 
 // What the home page's filling depends on besides the lookups.
 struct HomePageState {
-  bool sap_mode = false;             // the medium offers a database choice
-  std::uint16_t language_count = 0;  // declared language entries
-  std::string database = "SQL";      // shown in the product name in database mode
+  bool sap_mode = false;                // the medium offers a database choice
+  std::uint16_t language_count = 0;     // declared language entries
+  std::string database = kSqlDatabase;  // shown in the product name in database mode
 };
+
+// The page a completed document is, told by its address (with its case):
+// the database page when the address holds the database page's address,
+// else the home page when it holds the home page's; any other document is
+// not filled.
+enum class Page { kOther, kHome, kDatabase };
+Page PageOfDocument(std::string_view url);
 
 // For each language slot, the table key whose language the filling placed
 // there ("LANGUAGE2"), or empty when the slot shows none.
@@ -40,14 +48,14 @@ using SlotKeys = std::array<std::string, kLanguageSlots>;
 inline constexpr std::size_t kMaxFilledPageBytes = 16u << 20;
 
 // Replaces every non-overlapping occurrence of `from`, left to right, in
-// one pass; an empty `to` removes them.
+// one pass; an empty `to` removes them. The result is built in `scratch`
+// and swapped in, so that the passes of one filling take turns between two
+// buffers instead of copying a large page into fresh memory at each pass.
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to, std::string& scratch);
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
 
 // The placeholder of language slot `slot` ("IDLANGUAGE3").
 std::string LanguageSlotPlaceholder(int slot);
-
-// Removes the placeholders of the slots from `first` to the last one.
-void ClearSpareLanguageSlots(int first, std::string& text);
 
 // Fills the home page: the installable languages into the slots from the
 // first one on without gaps, in table order, the texts, the product name
@@ -58,5 +66,19 @@ std::string FillHomePageText(std::string text, const HomePageState& state, const
 
 // Fills the database page's texts.
 std::string FillSapPageText(std::string text, const PageLookups& lookups);
+
+// Fills `text` as the launcher fills `page`: the home page or the database
+// page; another document stays as it is.
+std::string FillPageText(Page page, std::string text, const HomePageState& state, const PageLookups& lookups,
+                         SlotKeys* placed = nullptr);
+
+// The keys of the texts of the language section that filling `page` looks
+// up for `text`: those of the text placeholders it carries. (The product
+// name and the languages come by other roads.)
+std::vector<std::string> TextKeysOn(Page page, std::string_view text);
+
+// A word the launcher reads on its pages: a placeholder, a database marker
+// or a link command word ("IDRLANGUAGE" with anything after it).
+bool IsContractWord(std::string_view word);
 
 }  // namespace pages

@@ -1,12 +1,11 @@
 #include "pages/page_library.h"
 
 #include <gio/gio.h>
-#include <glib/gstdio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 
+#include "pages/page_contract.h"
 #include "setupdata/text.h"
 
 namespace pages {
@@ -22,7 +21,7 @@ std::string FindResourcePath(GResource* resource, std::string_view name) {
     const std::string_view segment = rest.substr(0, slash);
     const bool last = slash == std::string_view::npos;
     if (segment.empty()) return {};
-    char** children =
+    g_auto(GStrv) children =
         g_resource_enumerate_children(resource, dir.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
     if (children == nullptr) return {};
     std::string found;
@@ -34,7 +33,6 @@ std::string FindResourcePath(GResource* resource, std::string_view name) {
       found = dir + std::string(entry) + (is_dir ? "/" : "");
       if (entry == segment) break;  // an exact match wins over a folded one
     }
-    g_strfreev(children);
     if (found.empty() || last) return found;
     dir = found;
     rest = rest.substr(slash + 1);
@@ -43,12 +41,10 @@ std::string FindResourcePath(GResource* resource, std::string_view name) {
 
 std::string GuessContentType(std::string_view name, const std::string& bytes) {
   gboolean uncertain = FALSE;
-  gchar* type = g_content_type_guess(std::string(name).c_str(), reinterpret_cast<const guchar*>(bytes.data()),
-                                     bytes.size(), &uncertain);
-  gchar* mime = g_content_type_get_mime_type(type);
+  g_autofree gchar* type = g_content_type_guess(
+      std::string(name).c_str(), reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &uncertain);
+  g_autofree gchar* mime = g_content_type_get_mime_type(type);
   std::string result = mime != nullptr ? mime : "application/octet-stream";
-  g_free(mime);
-  g_free(type);
   // Pages are stored without a file extension; a page that does not start
   // with a tag the sniffer knows is still a page.
   if (result == "text/plain" || result == "application/octet-stream") {
@@ -106,11 +102,11 @@ bool EntriesAreResources(GBytes* bytes) {
     gsize value_size = 0;
     const guint8* value = dereference(item + 16, 8, &value_size);
     if (value == nullptr) continue;
-    GBytes* value_bytes = g_bytes_new_from_bytes(bytes, static_cast<gsize>(value - data), value_size);
-    GVariant* boxed = g_variant_ref_sink(g_variant_new_from_bytes(G_VARIANT_TYPE_VARIANT, value_bytes, TRUE));
-    g_bytes_unref(value_bytes);
-    GVariant* resource = g_variant_get_variant(boxed);
-    g_variant_unref(boxed);
+    g_autoptr(GBytes) value_bytes =
+        g_bytes_new_from_bytes(bytes, static_cast<gsize>(value - data), value_size);
+    g_autoptr(GVariant) boxed =
+        g_variant_ref_sink(g_variant_new_from_bytes(G_VARIANT_TYPE_VARIANT, value_bytes, TRUE));
+    g_autoptr(GVariant) resource = g_variant_get_variant(boxed);
     bool sound = g_variant_is_of_type(resource, resource_type);
     if (sound) {
       guint32 resource_size = 0;
@@ -119,7 +115,6 @@ bool EntriesAreResources(GBytes* bytes) {
       g_variant_get_child(resource, 1, "u", &flags);
       sound = (flags & G_RESOURCE_FLAGS_COMPRESSED) == 0 || resource_size <= kMaxResourceBytes;
     }
-    g_variant_unref(resource);
     if (!sound) return false;
   }
   return true;
@@ -128,14 +123,14 @@ bool EntriesAreResources(GBytes* bytes) {
 }  // namespace
 
 std::optional<ResAddress> ParseResAddress(std::string_view uri) {
-  GUri* parsed = g_uri_parse(std::string(uri).c_str(), G_URI_FLAGS_ENCODED, nullptr);
+  g_autoptr(GUri) parsed = g_uri_parse(std::string(uri).c_str(), G_URI_FLAGS_ENCODED, nullptr);
   if (parsed == nullptr) return std::nullopt;
   std::optional<ResAddress> result;
   const char* scheme = g_uri_get_scheme(parsed);
   const char* host = g_uri_get_host(parsed);
-  if (scheme != nullptr && g_ascii_strcasecmp(scheme, "res") == 0 && host != nullptr) {
-    char* library = g_uri_unescape_string(host, nullptr);
-    char* path = g_uri_unescape_string(g_uri_get_path(parsed), nullptr);
+  if (scheme != nullptr && g_ascii_strcasecmp(scheme, kResScheme) == 0 && host != nullptr) {
+    g_autofree char* library = g_uri_unescape_string(host, nullptr);
+    g_autofree char* path = g_uri_unescape_string(g_uri_get_path(parsed), nullptr);
     if (library != nullptr && path != nullptr) {
       const std::string_view lib(library);
       if (!lib.empty() && lib != "." && lib != ".." && lib.find('/') == lib.npos) {
@@ -144,16 +139,13 @@ std::optional<ResAddress> ParseResAddress(std::string_view uri) {
         result = ResAddress{std::string(lib), std::string(name)};
       }
     }
-    g_free(library);
-    g_free(path);
   }
-  g_uri_unref(parsed);
   return result;
 }
 
 PageLibrary::PageLibrary(GResource* resource) : resource_(resource) {}
 
-PageLibrary::~PageLibrary() { g_resource_unref(resource_); }
+PageLibrary::~PageLibrary() = default;
 
 std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::string* error) {
   GError* gerror = nullptr;
@@ -179,15 +171,15 @@ std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::str
 }
 
 std::optional<PageResource> PageLibrary::Lookup(std::string_view name) const {
-  const std::string path = FindResourcePath(resource_, name);
+  const std::string path = FindResourcePath(resource_.get(), name);
   if (path.empty()) return std::nullopt;
-  GBytes* bytes = g_resource_lookup_data(resource_, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+  g_autoptr(GBytes) bytes =
+      g_resource_lookup_data(resource_.get(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
   if (bytes == nullptr) return std::nullopt;
   gsize size = 0;
   const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
   PageResource result;
   result.bytes.assign(data != nullptr ? data : "", size);
-  g_bytes_unref(bytes);
   result.content_type = GuessContentType(name, result.bytes);
   return result;
 }
@@ -198,8 +190,8 @@ std::vector<std::string> PageLibrary::Names() const {
   while (!folders.empty()) {
     const std::string folder = folders.back();
     folders.pop_back();
-    char** children =
-        g_resource_enumerate_children(resource_, folder.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+    g_auto(GStrv) children =
+        g_resource_enumerate_children(resource_.get(), folder.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
     if (children == nullptr) continue;
     for (char** child = children; *child != nullptr; ++child) {
       const std::string path = folder + *child;
@@ -209,81 +201,15 @@ std::vector<std::string> PageLibrary::Names() const {
         names.push_back(path.substr(1));
       }
     }
-    g_strfreev(children);
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
-namespace {
-
-void CollectFiles(const std::string& root, const std::string& relative, std::vector<std::string>& files) {
-  GDir* dir = g_dir_open((root + relative).c_str(), 0, nullptr);
-  if (dir == nullptr) return;
-  while (const char* entry = g_dir_read_name(dir)) {
-    const std::string name = relative + entry;
-    if (g_file_test((root + name).c_str(), G_FILE_TEST_IS_DIR)) {
-      CollectFiles(root, name + "/", files);
-    } else if (g_file_test((root + name).c_str(), G_FILE_TEST_IS_REGULAR)) {
-      files.push_back(name);
-    }
-  }
-  g_dir_close(dir);
-}
-
-}  // namespace
-
-bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error) {
-  std::string root = pages_dir;
-  if (root.empty() || root.back() != '/') root += '/';
-  std::vector<std::string> files;
-  CollectFiles(root, "", files);
-  std::sort(files.begin(), files.end());
-  if (files.empty()) {
-    if (error != nullptr) *error = "no files in " + pages_dir;
-    return false;
-  }
-  std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gresources>\n  <gresource prefix=\"/\">\n";
-  for (const std::string& file : files) {
-    gchar* escaped = g_markup_escape_text(file.c_str(), -1);
-    xml += std::string("    <file>") + escaped + "</file>\n";
-    g_free(escaped);
-  }
-  xml += "  </gresource>\n</gresources>\n";
-
-  gchar* xml_path = nullptr;
-  const int fd = g_file_open_tmp("pages-XXXXXX.gresource.xml", &xml_path, nullptr);
-  if (fd < 0) {
-    if (error != nullptr) *error = "cannot write a temporary file";
-    return false;
-  }
-  close(fd);
-  g_file_set_contents(xml_path, xml.data(), static_cast<gssize>(xml.size()), nullptr);
-  const std::string sourcedir = "--sourcedir=" + root;
-  const std::string target = "--target=" + out;
-  const char* argv[] = {"glib-compile-resources", sourcedir.c_str(), target.c_str(), xml_path, nullptr};
-  gchar* err_text = nullptr;
-  gint status = 0;
-  GError* spawn_error = nullptr;
-  const bool ran = g_spawn_sync(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr,
-                                nullptr, nullptr, &err_text, &status, &spawn_error);
-  g_unlink(xml_path);
-  g_free(xml_path);
-  bool ok = ran && g_spawn_check_wait_status(status, nullptr);
-  if (!ok && error != nullptr) {
-    *error = spawn_error != nullptr
-                 ? spawn_error->message
-                 : (err_text != nullptr && *err_text ? err_text : "glib-compile-resources failed");
-  }
-  g_clear_error(&spawn_error);
-  g_free(err_text);
-  return ok;
-}
-
 std::string FindFileNoCase(const std::string& dir, const std::string& name) {
   struct stat st {};
   if (stat((dir + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return dir + name;
-  GDir* handle = g_dir_open(dir.c_str(), 0, nullptr);
+  g_autoptr(GDir) handle = g_dir_open(dir.c_str(), 0, nullptr);
   if (handle == nullptr) return {};
   std::string found;
   while (const char* entry = g_dir_read_name(handle)) {
@@ -293,7 +219,6 @@ std::string FindFileNoCase(const std::string& dir, const std::string& name) {
       break;
     }
   }
-  g_dir_close(handle);
   return found;
 }
 

@@ -48,13 +48,11 @@ class PageLibrary {
 
  private:
   explicit PageLibrary(GResource* resource);
-  GResource* resource_;
+  struct Unref {
+    void operator()(GResource* resource) const { g_resource_unref(resource); }
+  };
+  std::unique_ptr<GResource, Unref> resource_;  // the library owns its reference
 };
-
-// Builds a page library at `out` from the files under `pages_dir`: each
-// file's path below the folder is its resource name ("GIF/GIF_SELECTED").
-// Uses GLib's resource compiler; false with `error` set on failure.
-bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error);
 
 // Finds `name` in `dir` (ending with "/"): the exact name first, else the
 // first entry whose name matches without regard to case. Empty when none.

@@ -56,9 +56,16 @@ std::unordered_set<std::string> DirectoriesIn(const std::string& module_dir) {
 
 }  // namespace
 
-LanguageTable& LanguageTable::Instance() {
-  static LanguageTable table;
-  return table;
+std::string LanguageKey(std::uint32_t n) { return kLanguageKeyPrefix + std::to_string(n); }
+
+LanguageEntry SplitLanguageEntry(std::string_view value) {
+  const std::size_t comma = value.find(',');
+  if (comma == std::string_view::npos) return LanguageEntry{std::string(value), std::nullopt};
+  return LanguageEntry{std::string(value.substr(0, comma)), std::string(value.substr(comma + 1))};
+}
+
+LanguageEntry ReadLanguageEntry(const IniFile& res_ini, const std::string& lang_id, std::uint32_t n) {
+  return SplitLanguageEntry(res_ini.GetString(lang_id, LanguageKey(n), kNullText));
 }
 
 void LanguageTable::Build(const LanguageSource& source) {
@@ -71,14 +78,12 @@ void LanguageTable::Build(const LanguageSource& source) {
   const std::unordered_set<std::string> directories = DirectoriesIn(source.module_dir);
   entries_.reserve(source.count);
   for (std::uint32_t n = 0; n < source.count; ++n) {
-    const std::string value =
-        file.GetString(source.lang_id, kLanguageKeyPrefix + std::to_string(n), kNullText);
-    const std::size_t comma = value.find(',');
-    const std::string subdir = comma == std::string::npos ? std::string() : value.substr(comma + 1);
+    LanguageEntry entry = ReadLanguageEntry(file, source.lang_id, n);
+    const std::string subdir = entry.dir.value_or(std::string());
     // A plain name is looked up in the listing; a path goes to the file system.
     const bool plain_name = !subdir.empty() && subdir.find('/') == std::string::npos && subdir != "..";
     if (plain_name ? directories.count(subdir) > 0 : IsSetupSubdir(source.module_dir, subdir)) {
-      entries_[kLanguageKeyPrefix + std::to_string(entry_counter_)] = value;
+      entries_[LanguageKey(entry_counter_)] = std::move(entry);
       ++entry_counter_;
     }
   }
@@ -88,22 +93,13 @@ void LanguageTable::Build(const LanguageSource& source) {
 std::string LanguageTable::GetLanguageName(const LanguageSource& source, const std::string& key) {
   Build(source);
   const auto it = entries_.find(key);
-  if (it == entries_.end()) return {};
-  return it->second.substr(0, it->second.find(','));
+  return it == entries_.end() ? std::string() : it->second.name;
 }
 
 std::string LanguageTable::GetLanguageDir(const LanguageSource& source, const std::string& key) {
   Build(source);
   const auto it = entries_.find(key);
-  if (it == entries_.end()) return {};
-  const std::size_t comma = it->second.find(',');
-  return comma == std::string::npos ? it->second : it->second.substr(comma + 1);
-}
-
-void LanguageTable::ResetForTesting() {
-  entries_.clear();
-  build_flag_ = true;
-  entry_counter_ = 0;
+  return it == entries_.end() ? std::string() : it->second.dir.value_or(std::string());
 }
 
 }  // namespace setupdata

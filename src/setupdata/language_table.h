@@ -1,11 +1,13 @@
 // The table of installable languages: the language entries of the chosen
 // language section whose setup subdirectory exists beside the launcher,
-// renumbered without gaps. It is built once per process, on first use, and
-// then answers the display text and the subdirectory of the k-th
-// installable language.
+// renumbered without gaps. It is built once, on first use, and then answers
+// the display text and the subdirectory of the k-th installable language.
+// The launcher keeps one for the life of the process and hands it to the
+// dialog.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,6 +16,22 @@ namespace setupdata {
 
 // Key prefix of the language entries in setupres.ini and of the table.
 inline constexpr char kLanguageKeyPrefix[] = "LANGUAGE";
+
+// The key of entry `n`: "LANGUAGE<n>".
+std::string LanguageKey(std::uint32_t n);
+
+// A language entry: the display text, a comma, the setup subdirectory
+// ("Deutsch,DEU"). The value splits at its first comma only.
+struct LanguageEntry {
+  std::string name;                // before the first comma (all of it without one)
+  std::optional<std::string> dir;  // after it; none without a comma
+};
+LanguageEntry SplitLanguageEntry(std::string_view value);
+
+class IniFile;
+// Entry `n` of the section `lang_id` of setupres.ini, as the table reads
+// it: a missing entry reads "NULL", which has no folder.
+LanguageEntry ReadLanguageEntry(const IniFile& res_ini, const std::string& lang_id, std::uint32_t n);
 
 // What the table is built from; fixed before the first page is shown.
 struct LanguageSource {
@@ -34,28 +52,21 @@ bool LeavesTheMedium(std::string_view name);
 
 class LanguageTable {
  public:
-  // The one table of the process.
-  static LanguageTable& Instance();
-
   // Fills the table from `source` unless it has been filled before.
   void Build(const LanguageSource& source);
-  // Display text of the entry under `key` (before its first comma), or
-  // empty; builds the table first.
+  // Display text of the entry under `key`, or empty; builds the table first.
   std::string GetLanguageName(const LanguageSource& source, const std::string& key);
-  // Subdirectory of the entry under `key` (after its first comma), or
-  // empty; builds the table first.
+  // Subdirectory of the entry under `key`, or empty; builds the table first.
   std::string GetLanguageDir(const LanguageSource& source, const std::string& key);
 
   bool built() const { return !build_flag_; }
   std::size_t size() const { return entries_.size(); }
 
-  // Lets a test start from an empty, unbuilt table.
-  void ResetForTesting();
-
  private:
-  std::unordered_map<std::string, std::string> entries_;  // keys compare exactly, with case
-  bool build_flag_ = true;                                // filled only while set
-  int entry_counter_ = 0;
+  // Keys compare exactly, with case; every entry has its subdirectory.
+  std::unordered_map<std::string, LanguageEntry> entries_;
+  bool build_flag_ = true;  // filled only while set
+  std::uint32_t entry_counter_ = 0;
 };
 
 }  // namespace setupdata

@@ -34,12 +34,18 @@ std::string SetupFiles::GetResText(std::string_view key) const {
 }
 
 std::string SetupFiles::GetSetupValue(std::string_view key) const {
-  std::string value = ReadIniString(setup_inf_path, kSetupSection, key, "");
-  if (EqualsNoCase(key, kProductNameKey) && !value.empty()) {
-    const std::string inner = DropFirstAndLastChar(value);
-    if (!inner.empty()) return GetResText(inner);
-  }
-  return value;
+  if (EqualsNoCase(key, kProductNameKey)) return ProductName();
+  return ReadIniString(setup_inf_path, kSetupSection, key, "");
+}
+
+std::string SetupFiles::ProductNameKey() const {
+  return DropFirstAndLastChar(ReadIniString(setup_inf_path, kSetupSection, kProductNameKey, ""));
+}
+
+std::string SetupFiles::ProductName() const {
+  const std::string key = ProductNameKey();
+  if (!key.empty()) return GetResText(key);
+  return ReadIniString(setup_inf_path, kSetupSection, kProductNameKey, "");
 }
 
 bool SetupFiles::HasDatabaseChoice() const {
@@ -51,6 +57,22 @@ std::uint16_t SetupFiles::LanguageCount() const {
   return static_cast<std::uint16_t>(ReadIniInt(res_ini_path, kLanguageSection, kLanguageNumberKey, 1));
 }
 
+namespace {
+
+bool HasPresenceMarker(const std::string& res_ini_path, const std::string& id) {
+  return ReadIniString(res_ini_path, id, std::to_string(kLanguagePresentKey), kNullText) != kNullText;
+}
+
+}  // namespace
+
+bool SetupFiles::HasLanguageSection(const std::string& id) const {
+  return HasPresenceMarker(res_ini_path, id);
+}
+
+void SetupFiles::ChooseLanguage(std::uint16_t system_lang_id) {
+  lang_id = ResolveLanguage(system_lang_id, res_ini_path);
+}
+
 std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path) {
   constexpr std::uint16_t kSpanishModernSort = 0x0C0A;
   constexpr std::uint16_t kSpanishTraditionalSort = 0x040A;
@@ -58,9 +80,7 @@ std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res
   if ((id & 0x03FF) == 0x0A && (id & 0xFC00) == 0x0C00) id = kSpanishTraditionalSort;
   static_assert(kSpanishModernSort == 3082);
   const std::string lang_id = std::to_string(id);
-  const std::string marker =
-      ReadIniString(res_ini_path, lang_id, std::to_string(kLanguagePresentKey), kNullText);
-  return marker == kNullText ? std::string(kFallbackLangId) : lang_id;
+  return HasPresenceMarker(res_ini_path, lang_id) ? lang_id : std::string(kFallbackLangId);
 }
 
 }  // namespace setupdata

@@ -50,14 +50,27 @@ struct SetupFiles {
   // absent. The value up to its first comma.
   std::string GetResText(std::string_view key) const;
   // setup.inf, section "Setup"; empty when absent. For the product name
-  // (any letter case) the value is a reference: without its first and last
-  // character it names the key of the product name in the language section.
+  // (any letter case) the value is a reference: see ProductName().
   std::string GetSetupValue(std::string_view key) const;
+  // The product name. [Setup] ProductName is a reference: the value
+  // without its first and last character is the key of the name in the
+  // language section; a value that leaves no key is the name itself.
+  // Empty without the value.
+  std::string ProductName() const;
+  // The key the product name's reference names; empty when it names none.
+  std::string ProductNameKey() const;
   // setup.inf offers both database options.
   bool HasDatabaseChoice() const;
   // Number of language entries per language section (default 1), in 16
   // bits as the dialog keeps it.
   std::uint16_t LanguageCount() const;
+
+  // Whether setupres.ini has the language section `id`: one that carries
+  // the presence marker 32001 (with another value than "NULL").
+  bool HasLanguageSection(const std::string& id) const;
+  // Sets `lang_id` to the section the launcher reads on a system of that
+  // language (see ResolveLanguage).
+  void ChooseLanguage(std::uint16_t system_lang_id);
 };
 
 // The language section for a system language id: Spanish with modern sort

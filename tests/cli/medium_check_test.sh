@@ -57,6 +57,12 @@ expect more-entries 0 'LANGUAGE4: warning: beyond LANGUAGENUMBER'
 d=$(broken fewer-entries medium); sed -i 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=6/' "$d/setupres.ini"
 expect fewer-entries 1 'LANGUAGE5: error: declared by LANGUAGENUMBER but missing'
 
+# Counts that leave no language to choose: 0, and 65536, which is 0 in 16 bits.
+for number in 0 65536; do
+  d=$(broken "no-language-$number" medium); sed -i "s/^LANGUAGENUMBER=5/LANGUAGENUMBER=$number/" "$d/setupres.ini"
+  expect "no-language-$number" 1 '^setupres.ini \[LANGUAGE\] LANGUAGENUMBER: error: reads as 0'
+done
+
 d=$(broken product medium); sed -i 's/^ProductName=%ProductName%/ProductName=%Produkt%/' "$d/setup.inf"
 expect product 1 '\[1033\] Produkt: error: the product name reference of setup.inf does not resolve'
 

@@ -1,0 +1,94 @@
+#include "medium/medium.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "setupdata/ini_file.h"
+#include "setupdata/text.h"
+
+namespace medium {
+
+Medium::Medium(setupdata::SetupFiles files, std::uint16_t language_count, setupdata::LanguageTable& languages)
+    : files_(std::move(files)), language_count_(language_count), languages_(&languages) {}
+
+Medium Medium::InDirectory(std::string_view dir, const std::string& lang_id,
+                           setupdata::LanguageTable& languages) {
+  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(dir);
+  files.lang_id = lang_id;
+  const std::uint16_t count = files.LanguageCount();
+  return Medium(std::move(files), count, languages);
+}
+
+std::vector<std::string> Medium::LanguageSections() const {
+  std::vector<std::string> sections;
+  if (const auto res = setupdata::IniFile::LoadShared(files_.res_ini_path)) {
+    for (const std::string& section : res->SectionNames()) {
+      if (files_.HasLanguageSection(section)) sections.push_back(section);
+    }
+  }
+  std::sort(sections.begin(), sections.end());
+  return sections;
+}
+
+std::string Medium::GetResString(int id) const { return files_.GetResString(id); }
+
+std::string Medium::GetResText(const std::string& key) const { return files_.GetResText(key); }
+
+std::string Medium::GetSetupValue(const std::string& key) const { return files_.GetSetupValue(key); }
+
+setupdata::LanguageSource Medium::Languages() const {
+  return setupdata::LanguageSource{files_.module_dir, files_.res_ini_path, files_.lang_id, language_count_};
+}
+
+std::string Medium::GetLanguageName(const std::string& key) const {
+  return languages_->GetLanguageName(Languages(), key);
+}
+
+std::string Medium::GetLanguageDir(const std::string& key) const {
+  return languages_->GetLanguageDir(Languages(), key);
+}
+
+bool Medium::IsSetupSubdir(const std::string& name) const {
+  return setupdata::IsSetupSubdir(files_.module_dir, name);
+}
+
+setupdata::LanguageEntry Medium::LanguageEntry(std::uint32_t n) const {
+  const std::shared_ptr<const setupdata::IniFile> res_ini =
+      setupdata::IniFile::LoadShared(files_.res_ini_path);
+  if (!res_ini) return setupdata::ReadLanguageEntry(setupdata::IniFile(), files_.lang_id, n);
+  return setupdata::ReadLanguageEntry(*res_ini, files_.lang_id, n);
+}
+
+std::string Medium::DatabaseOption(std::string_view database) const {
+  const char* key =
+      setupdata::EqualsNoCase(database, pages::kSqlDatabase) ? setupdata::kSqlKey : setupdata::kOracleKey;
+  return setupdata::ReadIniString(files_.setup_inf_path, setupdata::kDatabaseSection, key, "");
+}
+
+std::string Medium::ReleaseNotesName() const {
+  std::string name = files_.GetSetupValue(setupdata::kReleaseNotesKey);
+  if (setupdata::EqualsNoCase(name, setupdata::kNullText)) name = kDefaultReleaseNotes;
+  return name;
+}
+
+ReleaseNotesPlaces Medium::ReleaseNotesOf(const std::string& lang_id, std::string_view database) const {
+  // One folder per language id, "1033" serving the others; on a medium with
+  // a database choice one such set in each database's folder.
+  const std::string base = database.empty() ? std::string() : std::string(database) + "/";
+  const std::string name = ReleaseNotesName();
+  return ReleaseNotesPlaces{base + lang_id + "/" + name, base + setupdata::kFallbackLangId + "/" + name};
+}
+
+std::string Medium::ReleaseNotesPath(std::string_view database,
+                                     const std::function<bool(const std::string&)>& exists) const {
+  const ReleaseNotesPlaces places = ReleaseNotesOf(files_.lang_id, database);
+  const std::string own = files_.module_dir + places.own;
+  return exists(own) ? own : files_.module_dir + places.fallback;
+}
+
+std::string Medium::FillPage(pages::Page page, std::string body, const pages::HomePageState& state,
+                             pages::SlotKeys* placed) const {
+  return pages::FillPageText(page, std::move(body), state, *this, placed);
+}
+
+}  // namespace medium

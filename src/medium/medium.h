@@ -1,0 +1,112 @@
+// A setup medium as the launcher reads it, and what the launcher will do
+// with it: where its files lie and which language section is read, the
+// texts by key and by number, the installable languages, the release
+// notes, the database choice, and how each page is filled. The dialog
+// decides with it; `setup-medium check` and `preview` ask it the same
+// questions, so they cannot disagree with the launcher.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pages/page_contract.h"
+#include "pages/page_filling.h"
+#include "setupdata/language_table.h"
+#include "setupdata/setup_files.h"
+
+namespace medium {
+
+// Texts of setupres.ini by number that the dialog itself shows.
+inline constexpr int kCaptionTextId = 9011;      // a "%s" in it takes the product name
+inline constexpr int kCloseCaptionId = 1;        // caption of the close question
+inline constexpr int kCloseQuestionId = 9085;    // the close question
+inline constexpr int kNoLanguageSetupId = 9081;  // the chosen language has no setup
+inline constexpr int kNoReleaseNotesId = 9082;   // put before the path of missing notes
+inline constexpr int kDialogTextIds[] = {kCaptionTextId, kCloseCaptionId, kCloseQuestionId,
+                                         kNoLanguageSetupId, kNoReleaseNotesId};
+
+// The release notes file a name of "NULL" (any case) stands for.
+inline constexpr char kDefaultReleaseNotes[] = "readme.html";
+
+// The databases the database page offers, as its choice names them; each
+// is also the key of its option in [SAP] of setup.inf and the folder of its
+// release notes.
+inline constexpr const char* kDatabases[] = {pages::kSqlDatabase, pages::kOracleDatabase};
+
+// Where the release notes of one language are looked for, in this order.
+struct ReleaseNotesPlaces {
+  std::string own;       // in the folder of the language's own id
+  std::string fallback;  // in the folder of 1033, which serves the others
+};
+
+class Medium final : public pages::PageLookups {
+ public:
+  // `files`: the paths and the language section; `language_count`: the
+  // entries each section declares, as read at start; `languages`: the
+  // table of the installable languages, built on first use and kept.
+  Medium(setupdata::SetupFiles files, std::uint16_t language_count, setupdata::LanguageTable& languages);
+  // The medium in `dir` read in the section `lang_id`, with the count of
+  // entries it declares.
+  static Medium InDirectory(std::string_view dir, const std::string& lang_id,
+                            setupdata::LanguageTable& languages);
+
+  const setupdata::SetupFiles& files() const { return files_; }
+  const std::string& ModuleDir() const { return files_.module_dir; }
+  const std::string& LangId() const { return files_.lang_id; }
+  std::uint16_t LanguageCount() const { return language_count_; }
+
+  // The language sections the launcher can be run in: those that carry the
+  // presence marker, in the order of their ids.
+  std::vector<std::string> LanguageSections() const;
+
+  // Texts of the language section: by number the whole value, by key the
+  // value up to its first comma; "NULL" when absent.
+  std::string GetResString(int id) const;
+  std::string GetResText(const std::string& key) const override;
+  // [Setup] of setup.inf, the product name resolved (empty when absent).
+  std::string GetSetupValue(const std::string& key) const override;
+  std::string ProductName() const { return files_.ProductName(); }
+
+  // The installable languages: entry by entry as the table renumbers them.
+  std::string GetLanguageName(const std::string& key) const override;
+  std::string GetLanguageDir(const std::string& key) const override;
+  bool IsSetupSubdir(const std::string& name) const override;
+  // Entry `n` of the language section as the table reads it.
+  setupdata::LanguageEntry LanguageEntry(std::uint32_t n) const;
+
+  // setup.inf offers both database options: the database page comes first.
+  bool HasDatabaseChoice() const { return files_.HasDatabaseChoice(); }
+  // The option handed over with `database` ("SQL" or "Oracle"): its value
+  // in [SAP] of setup.inf, empty when absent.
+  std::string DatabaseOption(std::string_view database) const;
+
+  // The file name of the release notes: [Setup] ReleaseNotes, "NULL"
+  // standing for readme.html; empty when none is named (the link then
+  // opens the language folder itself).
+  std::string ReleaseNotesName() const;
+  // Where the notes of the language `lang_id` are looked for, relative to
+  // the medium's folder; `database` names the database's folder on a
+  // medium with a database choice and is empty on others.
+  ReleaseNotesPlaces ReleaseNotesOf(const std::string& lang_id, std::string_view database) const;
+  // The notes the release-notes link opens in this medium's language: the
+  // full path of its own notes when `exists` finds them, else of the 1033
+  // notes (which may be missing too).
+  std::string ReleaseNotesPath(std::string_view database,
+                               const std::function<bool(const std::string&)>& exists) const;
+
+  // A completed document filled as the launcher fills it.
+  std::string FillPage(pages::Page page, std::string body, const pages::HomePageState& state,
+                       pages::SlotKeys* placed = nullptr) const;
+
+ private:
+  setupdata::LanguageSource Languages() const;
+
+  setupdata::SetupFiles files_;
+  std::uint16_t language_count_;
+  setupdata::LanguageTable* languages_;
+};
+
+}  // namespace medium
