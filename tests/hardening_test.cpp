@@ -2,16 +2,22 @@
 // a sound outcome, the default where there is one.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "app/named_lock.h"
 #include "app/result_channel.h"
 #include "pages/page_filling.h"
+#include "pages/page_library.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
@@ -21,6 +27,24 @@ namespace {
 
 using setupdata::IniFile;
 using testing_support::TempMedium;
+
+// Runs `body` in a child process that the alarm ends after `seconds`, with
+// its standard error on /dev/null: true when the body returned true in
+// time. What would hang fails instead of holding up the tests.
+bool EndsInTime(unsigned seconds, const std::function<bool()>& body) {
+  const pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    alarm(seconds);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    dup2(null_fd, STDERR_FILENO);
+    _exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 TEST(BadSetupFiles, BinaryGarbageParsesAndGivesDefaults) {
   std::mt19937 random(42);
@@ -78,6 +102,29 @@ TEST(BadSetupFiles, ADirectoryInPlaceOfAFileSaysSoOnce) {
   EXPECT_EQ(setupdata::ReadIniString(path, "Setup", "ProductName", ""), "");
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("is a directory"), std::string::npos);
+}
+
+// A FIFO put in place of a setup file between a check and the open would
+// block the reader for ever: the file is opened without waiting, and then
+// its descriptor is checked.
+TEST(BadSetupFiles, AFifoSwappedInNeverHoldsTheReaderUp) {
+  TempMedium medium;
+  const std::string path = medium.Write("setup.inf", "[Setup]\nProductName=%P%\n");
+  const std::string fifo = medium.dir() + "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(EndsInTime(30, [&] {
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+      while (!stop) renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, fifo.c_str(), RENAME_EXCHANGE);
+    });
+    for (int i = 0; i < 20000; ++i) {
+      IniFile::Load(path);
+      setupdata::ReadIniString(path, "Setup", "ProductName", "");
+    }
+    stop = true;
+    swapper.join();
+    return true;
+  }));
 }
 
 TEST(BadSetupFiles, LanguageNumbersOfEveryKind) {
@@ -149,6 +196,19 @@ TEST(BadNames, LanguageFoldersNeverLeadOutOfTheMedium) {
   EXPECT_EQ(table.GetLanguageDir(source, "LANGUAGE0"), "ENU/x64");
   EXPECT_EQ(table.GetLanguageName(source, "LANGUAGE1"), "Blank");
   EXPECT_EQ(table.size(), 2u);
+}
+
+TEST(BadPages, ALibraryThatIsAFifoOrAFolderDoesNotOpen) {
+  TempMedium medium;
+  const std::string fifo = medium.dir() + "SetupHmRes.dll";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(EndsInTime(10, [&] {
+    std::string error;
+    return pages::PageLibrary::Open(fifo, &error) == nullptr && error == "it is not a file";
+  }));
+  std::string error;
+  EXPECT_FALSE(pages::PageLibrary::Open(medium.MakeDir("folder.dll"), &error));
+  EXPECT_EQ(error, "it is a directory");
 }
 
 class NoLookups : public pages::PageLookups {
