@@ -16,6 +16,7 @@
 
 #include "app/named_lock.h"
 #include "app/result_channel.h"
+#include "app/system.h"
 #include "pages/page_filling.h"
 #include "pages/page_library.h"
 #include "setupdata/ini_file.h"
@@ -172,6 +173,78 @@ TEST(BadNames, LocksOfAwkwardNamesCanBeHeld) {
     bool again = false;
     auto second = app::NamedLock::Create(name, again);
     EXPECT_TRUE(again) << name;
+  }
+  unsetenv("XDG_RUNTIME_DIR");
+}
+
+// Lock folders and lock files of the wrong kind are never used, and the
+// reason is told.
+TEST(BadLocks, TheFallbackFolderGetsItsModeWhateverTheUmask) {
+  TempMedium medium;
+  const std::string fallback = medium.dir() + "locks";
+  auto mode = [&] {
+    struct stat st {};
+    return lstat(fallback.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  };
+  std::string problem;
+  const mode_t old_mask = umask(0277);
+  EXPECT_EQ(app::ChooseNamedLockDirectory(nullptr, fallback, &problem), fallback) << problem;
+  umask(old_mask);
+  EXPECT_EQ(mode(), 0700u);
+  // One that an earlier run left without its write bit is mended; one that
+  // others may enter is refused.
+  ASSERT_EQ(chmod(fallback.c_str(), 0500), 0);
+  EXPECT_EQ(app::ChooseNamedLockDirectory(nullptr, fallback, &problem), fallback);
+  EXPECT_EQ(mode(), 0700u);
+  ASSERT_EQ(chmod(fallback.c_str(), 0750), 0);
+  EXPECT_EQ(app::ChooseNamedLockDirectory(nullptr, fallback, &problem), "");
+  EXPECT_NE(problem.find("mode is not 0700"), std::string::npos) << problem;
+  // A link in its place, even to a good folder, is refused.
+  const std::string link = medium.dir() + "link";
+  ASSERT_EQ(symlink(medium.MakeDir("good").c_str(), link.c_str()), 0);
+  chmod((medium.dir() + "good").c_str(), 0700);
+  EXPECT_EQ(app::ChooseNamedLockDirectory(nullptr, link, &problem), "");
+  EXPECT_NE(problem.find("not a directory"), std::string::npos) << problem;
+}
+
+TEST(BadLocks, ARuntimeFolderCountsOnlyWhenItIsTheUsersAndClosed) {
+  TempMedium medium;
+  const std::string fallback = medium.dir() + "fallback";
+  const std::string runtime = medium.MakeDir("run");
+  ASSERT_EQ(chmod(runtime.c_str(), 0700), 0);
+  EXPECT_EQ(app::ChooseNamedLockDirectory(runtime.c_str(), fallback), runtime);
+  EXPECT_EQ(app::ChooseNamedLockDirectory("run", fallback), fallback);  // not absolute
+  ASSERT_EQ(chmod(runtime.c_str(), 0755), 0);
+  EXPECT_EQ(app::ChooseNamedLockDirectory(runtime.c_str(), fallback), fallback);
+  if (geteuid() == 0) {  // another user's folder can only be made by root
+    ASSERT_EQ(chmod(runtime.c_str(), 0700), 0);
+    ASSERT_EQ(chown(runtime.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(app::ChooseNamedLockDirectory(runtime.c_str(), fallback), fallback);
+  }
+}
+
+TEST(BadLocks, ALockFileThatIsALinkOrAnotherUsersIsNoLockAndSaysWhy) {
+  TempMedium medium;
+  setenv("XDG_RUNTIME_DIR", medium.dir().c_str(), 1);
+  ASSERT_EQ(
+      symlink((medium.dir() + "nowhere").c_str(), (medium.dir() + "PreventSecondInstance.lock").c_str()), 0);
+  bool existed = true;
+  std::string problem;
+  EXPECT_FALSE(app::NamedLock::Create("PreventSecondInstance", existed, &problem));
+  EXPECT_FALSE(existed);
+  EXPECT_NE(problem.find("PreventSecondInstance.lock: it is a symbolic link"), std::string::npos) << problem;
+  // The launcher says so in one line.
+  app::PosixSystem system;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(system.CreateNamedLock("PreventSecondInstance", existed));
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("symbolic link"), std::string::npos);
+  EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+  if (geteuid() == 0) {  // left by a run as root, say
+    const std::string other = medium.Write("Product.lock", "");
+    ASSERT_EQ(chown(other.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(app::NamedLock::Create("Product", existed, &problem));
+    EXPECT_NE(problem.find("Product.lock: it belongs to another user"), std::string::npos) << problem;
   }
   unsetenv("XDG_RUNTIME_DIR");
 }

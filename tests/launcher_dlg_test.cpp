@@ -235,13 +235,24 @@ TEST_F(LauncherDlgTest, WithoutItsParentItEndsAfterStartingUp) {
   EXPECT_TRUE(system_.results.empty());
 }
 
-TEST_F(LauncherDlgTest, ASecondLauncherEnds) {
+TEST_F(LauncherDlgTest, ASecondLauncherEndsAndSoDoesOneWhoseGuardCannotBeHeld) {
   WriteMedium(kPlainInf, kTwoLanguages);
-  system_.held_by_others.insert("PreventSecondInstance");
-  dialog_.OnInitDialog();
-  EXPECT_EQ(window_.ended, IDCANCEL);
-  // Both guards are taken.
-  EXPECT_THAT(system_.locks, ElementsAre("PreventSecondInstance", "Aurora Ledger 7"));
+  // The second launcher's guard is held already, or it cannot be held at
+  // all (a dangling link in place of its file): either way another
+  // launcher may be running.
+  for (const bool held_by_another : {true, false}) {
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = system_.module_file;
+    (held_by_another ? system.held_by_others : system.unavailable_locks).insert("PreventSecondInstance");
+    CLauncherDlg dialog(window, browser, system);
+    dialog.OnInitDialog();
+    EXPECT_EQ(window.ended, IDCANCEL) << held_by_another;
+    // Both guards are taken.
+    EXPECT_THAT(system.locks, ElementsAre("PreventSecondInstance", "Aurora Ledger 7"));
+    EXPECT_TRUE(system.results.empty());
+  }
 }
 
 TEST_F(LauncherDlgTest, WithoutAProductNameThereIsNoParentToWaitFor) {

@@ -50,10 +50,12 @@ int main(int argc, char** argv) {
   files.lang_id = setupdata::ResolveLanguage(setupdata::SystemDefaultLangId(), files.res_ini_path);
   const std::string product = files.GetSetupValue(setupdata::kProductNameKey);
   bool existed = false;
-  const std::unique_ptr<app::NamedLock> lock = app::NamedLock::Create(product, existed);
+  std::string problem;
+  const std::unique_ptr<app::NamedLock> lock = app::NamedLock::Create(product, existed, &problem);
   if (!lock) {
-    std::fprintf(stderr, "setup-parent: cannot hold the lock of the product \"%s\"; the launcher will end\n",
-                 product.c_str());
+    std::fprintf(stderr,
+                 "setup-parent: cannot hold the lock of the product \"%s\" (%s); the launcher will end\n",
+                 product.c_str(), problem.c_str());
   }
 
   int pipe_fds[2];

@@ -48,7 +48,8 @@ void CLauncherDlg::ResolveLanguage() {
 bool CLauncherDlg::AnotherLauncherRuns() {
   bool existed = false;
   m_hSecondInstanceMutex = m_system.CreateNamedLock(kSecondInstanceLock, existed);
-  return existed;
+  // A lock that cannot be held guards nothing: another launcher may run.
+  return existed || !m_hSecondInstanceMutex;
 }
 
 bool CLauncherDlg::ParentIsThere() {

@@ -23,7 +23,8 @@ class ISystem {
   // The system's default language as a Windows language identifier.
   virtual std::uint16_t SystemDefaultLangId() = 0;
   // Creates and holds the named lock `name`; `already_existed` tells whether
-  // another process held it before. nullptr when it cannot be held.
+  // another process held it before. nullptr when it cannot be held (the
+  // reason goes to standard error).
   virtual std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) = 0;
   // Writes `bytes` to standard output in full; false without writing when
   // standard input or output is not open, false when the write failed.

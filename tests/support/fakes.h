@@ -75,6 +75,7 @@ class FakeSystem : public app::ISystem {
   std::unique_ptr<app::ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
     locks.push_back(name);
     already_existed = held_by_others.count(name) > 0;
+    if (unavailable_locks.count(name) > 0) return nullptr;
     return std::make_unique<app::ILockHandle>();
   }
   bool WriteResult(std::string_view bytes) override {
@@ -94,6 +95,8 @@ class FakeSystem : public app::ISystem {
   std::uint16_t lang_id = 1033;
   // Locks other processes hold: the parent's product lock by default.
   std::set<std::string> held_by_others{"Aurora Ledger 7"};
+  // Locks that cannot be held (their file is a link, or another user's).
+  std::set<std::string> unavailable_locks;
   std::vector<std::string> locks;
   bool stdio_open = true;
   std::vector<std::string> results;
