@@ -1,6 +1,7 @@
 // Bad input the launcher meets on media nobody here controls: each case has
 // a sound outcome, the default where there is one.
 #include <fcntl.h>
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -327,12 +328,90 @@ TEST(BadStandardHandles, ClosedDescriptorsAreFilledAndNoResultGoesThere) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(BadStandardHandles, AWriteToAPipeWithoutReaderFailsQuietly) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  close(fds[0]);
+// Standard output where a result cannot go: the result is lost, and the
+// launcher says so in one line; a second result never follows the first.
+TEST(BadStandardHandles, ALostResultIsSaidAndAResultGoesOnce) {
+  TempMedium medium;
+  const std::string said = medium.dir() + "stderr";
+  struct Case {
+    const char* what;
+    std::function<int()> output;  // the descriptor standard output becomes
+    app::ResultWrite first;
+  };
+  int pipe_fds[2] = {-1, -1};
+  const Case cases[] = {
+      {"a full disk", [] { return open("/dev/full", O_WRONLY); }, app::ResultWrite::kLost},
+      {"a read-only descriptor", [] { return open("/dev/null", O_RDONLY); }, app::ResultWrite::kLost},
+      {"a pipe without reader",
+       [&] {
+         if (pipe(pipe_fds) != 0) return -1;
+         close(pipe_fds[0]);
+         return pipe_fds[1];
+       },
+       app::ResultWrite::kLost},
+      {"a pipe whose reader reads later", [&] { return pipe(pipe_fds) == 0 ? pipe_fds[1] : -1; },
+       app::ResultWrite::kWritten},
+  };
+  for (const Case& c : cases) {
+    const int out = c.output();
+    ASSERT_GE(out, 0) << c.what;
+    const bool ended = EndsInTime(10, [&] {
+      signal(SIGPIPE, SIG_IGN);  // as the launcher does
+      const int err = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) return false;
+      app::SecureStandardDescriptors();
+      return app::WriteResultOnce("ENU") == c.first &&
+             app::WriteResultOnce("DEU") == app::ResultWrite::kNoChannel;
+    });
+    EXPECT_TRUE(ended) << c.what;
+    close(out);
+    gchar* text = nullptr;
+    g_file_get_contents(said.c_str(), &text, nullptr, nullptr);
+    const std::string line = text != nullptr ? text : "";
+    g_free(text);
+    if (c.first == app::ResultWrite::kLost) {
+      EXPECT_EQ(line.rfind("setup-launcher: the result could not be handed to the parent: ", 0), 0u) << line;
+      EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
+    } else {
+      EXPECT_EQ(line, "") << c.what;
+      char buffer[16] = {};
+      EXPECT_EQ(read(pipe_fds[0], buffer, sizeof buffer), 3);
+      EXPECT_STREQ(buffer, "ENU");
+      close(pipe_fds[0]);
+    }
+  }
+}
+
+// A parent's pipe that does not wait (non-blocking) and is full is waited
+// for, a bounded time; a pipe without reader fails at once.
+TEST(BadStandardHandles, AFullPipeThatDoesNotWaitIsWaitedForAWhile) {
   signal(SIGPIPE, SIG_IGN);
-  EXPECT_FALSE(app::WriteAll(fds[1], "ENU"));
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+  const std::string chunk(1 << 16, 'x');
+  std::size_t filled = 0;
+  for (ssize_t n; (n = write(fds[1], chunk.data(), chunk.size())) > 0;) filled += static_cast<std::size_t>(n);
+  // Nobody reads: the write gives up.
+  EXPECT_FALSE(app::WriteAll(fds[1], "ENU", 200));
+  EXPECT_EQ(errno, ETIMEDOUT);
+  // A reader that drains the pipe meanwhile gets all of a large result.
+  const std::size_t result = 1 << 20;
+  std::thread reader([&] {
+    char buffer[1 << 16];
+    for (std::size_t got = 0, tries = 0; got < filled + result && tries < 100000; ++tries) {
+      const ssize_t n = read(fds[0], buffer, sizeof buffer);
+      if (n > 0) {
+        got += static_cast<std::size_t>(n);
+      } else {
+        usleep(100);
+      }
+    }
+  });
+  EXPECT_TRUE(app::WriteAll(fds[1], std::string(result, 'y'), 10000));
+  reader.join();
+  close(fds[0]);
+  EXPECT_FALSE(app::WriteAll(fds[1], "ENU", 200));
+  EXPECT_EQ(errno, EPIPE);
   close(fds[1]);
   signal(SIGPIPE, SIG_DFL);
 }

@@ -414,7 +414,7 @@ TEST_F(StartedDialogTest, OkBeforeALanguageIsChosenDoesNothing) {
   EXPECT_FALSE(window_.ended.has_value());
 }
 
-TEST_F(StartedDialogTest, WithoutStandardHandlesTheDialogStillEnds) {
+TEST_F(StartedDialogTest, WithoutStandardHandlesOrWithTheResultLostTheDialogStillEnds) {
   Start(kPlainInf, kMediumTexts);
   medium_.MakeDir("ENU");
   FillHome(kSlots);
@@ -422,6 +422,31 @@ TEST_F(StartedDialogTest, WithoutStandardHandlesTheDialogStillEnds) {
   Navigate("res://SetupHmRes.dll/IDRLANGUAGE0");
   EXPECT_TRUE(system_.results.empty());
   EXPECT_EQ(window_.ended, IDOK);
+  // Without standard handles there is no one to tell: nothing is lost.
+  EXPECT_FALSE(dialog_.ResultLost());
+
+  // A write that fails is remembered, for the exit status, whichever way
+  // the result goes.
+  for (const bool by_closing : {false, true}) {
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = system_.module_file;
+    system.result_lost = true;
+    window.answer = IDYES;
+    CLauncherDlg dialog(window, browser, system);
+    dialog.OnInitDialog();
+    browser.body = kSlots;
+    dialog.OnDocumentComplete(kHome);
+    if (by_closing) {
+      dialog.OnClose();
+    } else {
+      bool cancel = false;
+      dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE0", cancel);
+    }
+    EXPECT_TRUE(dialog.ResultLost()) << by_closing;
+    EXPECT_EQ(window.ended, by_closing ? IDCANCEL : IDOK);
+  }
 }
 
 TEST_F(StartedDialogTest, ReleaseNotesOfTheLanguageOrOf1033) {

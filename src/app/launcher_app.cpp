@@ -8,6 +8,7 @@
 
 #include "app/gtk_dialog_window.h"
 #include "app/launcher_dlg.h"
+#include "app/result_channel.h"
 #include "browser/webkit_browser.h"
 #include "setupdata/setup_files.h"
 
@@ -32,7 +33,8 @@ int CLauncherApp::Run(int argc, char** argv) {
   // the launcher down with it.
   std::signal(SIGPIPE, SIG_IGN);
   InitInstance();
-  return view_failed_ ? 1 : 0;
+  if (view_failed_) return 1;
+  return result_lost_ ? kResultLostStatus : 0;
 }
 
 bool CLauncherApp::InitInstance() {
@@ -51,6 +53,7 @@ bool CLauncherApp::InitInstance() {
     gtk_widget_grab_focus(view.widget());
     window.RunModal();
     view_failed_ = dialog.ViewFailed();
+    result_lost_ = dialog.ResultLost();
     view.SetEventSink(nullptr);
     window.SetEventSink(nullptr);
   }

@@ -6,13 +6,15 @@ namespace app {
 
 class CLauncherApp {
  public:
-  // Returns the process's exit status: 0 once the dialog has ended, non-zero
-  // when the launcher cannot run at all (no display) or its view failed.
+  // Returns the process's exit status: 0 once the dialog has ended, 1 when
+  // the launcher cannot run at all (no display) or its view failed, 3 when
+  // the result did not reach the parent.
   int Run(int argc, char** argv);
 
  private:
   bool InitInstance();
   bool view_failed_ = false;
+  bool result_lost_ = false;
 };
 
 }  // namespace app

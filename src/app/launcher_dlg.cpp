@@ -95,7 +95,11 @@ void CLauncherDlg::OnOK() {
   m_window.EndDialog(IDOK);
 }
 
-bool CLauncherDlg::WriteResult(const std::string& text) { return m_system.WriteResult(text); }
+bool CLauncherDlg::WriteResult(const std::string& text) {
+  const ResultWrite written = m_system.WriteResult(text);
+  if (written == ResultWrite::kLost) m_bResultLost = true;
+  return written == ResultWrite::kWritten;
+}
 
 void CLauncherDlg::OnClose() {
   if (m_bClosing) return;  // the question is already showing

@@ -42,7 +42,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   // once a language has been chosen; does nothing before.
   void OnOK();
   // Writes `text` to standard output for the parent; false when standard
-  // input or output is missing, or the write failed.
+  // input or output is missing, or the write failed. A result that was
+  // lost is remembered.
   bool WriteResult(const std::string& text);
 
   // Events of the view.
@@ -95,6 +96,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   bool IsLaunchReady() const { return m_bLaunchReady; }
   // The dialog ended because the view could not show the pages.
   bool ViewFailed() const { return m_bViewFailed; }
+  // A result was written but did not reach the parent whole.
+  bool ResultLost() const { return m_bResultLost; }
   // Which table key the last filling of the home page placed in each
   // language slot; a language link is resolved through it.
   const pages::SlotKeys& SlotLanguageKeys() const { return m_strSlotKeys; }
@@ -133,6 +136,7 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents, publi
   bool m_bSlotsFilled = false;  // the home page has been filled at least once
   bool m_bClosing = false;      // the close question is showing
   bool m_bViewFailed = false;
+  bool m_bResultLost = false;
 };
 
 }  // namespace app

@@ -56,7 +56,7 @@ std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& nam
   return std::make_unique<PosixLockHandle>(std::move(lock));
 }
 
-bool PosixSystem::WriteResult(std::string_view bytes) { return WriteResultOnce(bytes); }
+ResultWrite PosixSystem::WriteResult(std::string_view bytes) { return WriteResultOnce(bytes); }
 
 bool PosixSystem::FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 

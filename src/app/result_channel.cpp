@@ -1,9 +1,13 @@
 #include "app/result_channel.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 
 namespace app {
 
@@ -36,22 +40,38 @@ void SecureStandardDescriptors() {
 
 bool StandardHandlesWereOpen() { return g_standard_handles_open; }
 
-bool WriteResultOnce(std::string_view bytes) {
-  if (!g_standard_handles_open || g_result_fd < 0) return false;
+ResultWrite WriteResultOnce(std::string_view bytes) {
+  if (!g_standard_handles_open || g_result_fd < 0) return ResultWrite::kNoChannel;
   const bool written = WriteAll(g_result_fd, bytes);
+  const int error = errno;
   close(g_result_fd);
   g_result_fd = -1;
-  return written;
+  if (written) return ResultWrite::kWritten;
+  std::fprintf(stderr, "setup-launcher: the result could not be handed to the parent: %s\n",
+               error == ETIMEDOUT ? "its pipe stayed full" : std::strerror(error));
+  return ResultWrite::kLost;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
+bool WriteAll(int fd, std::string_view bytes, int timeout_ms) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
+    if (n >= 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+    // Full, and the descriptor does not wait: wait until it takes more.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd ready{fd, POLLOUT, 0};
+    const int polled = left > 0 ? poll(&ready, 1, static_cast<int>(left)) : 0;
+    if (polled == 0) {
+      errno = ETIMEDOUT;
       return false;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
+    if (polled < 0 && errno != EINTR) return false;
   }
   return true;
 }

@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "app/system.h"
+
 namespace app {
 
 // True when descriptor `fd` is open.
@@ -19,14 +21,24 @@ void SecureStandardDescriptors();
 // the parent.
 bool StandardHandlesWereOpen();
 
+// The launcher's exit status when its result did not reach the parent.
+inline constexpr int kResultLostStatus = 3;
+
+// How long a result waits for a parent's pipe that is full and does not
+// wait itself (non-blocking) to take it.
+inline constexpr int kResultWriteTimeoutMs = 5000;
+
 // Writes the result to the parent's standard output, in full, and closes
-// it, so the parent reads the end of the pipe at once. False without
-// writing when the handles were not open at start or the result went
-// already, false when the write failed.
-bool WriteResultOnce(std::string_view bytes);
+// it, so the parent reads the end of the pipe at once. Nothing is written
+// when the handles were not open at start or the result went already. A
+// result that cannot be written whole is said in one line on standard
+// error.
+ResultWrite WriteResultOnce(std::string_view bytes);
 
 // Writes every byte of `bytes` to `fd`, going on after interruptions and
-// partial writes; true when all were written (also for no bytes).
-bool WriteAll(int fd, std::string_view bytes);
+// partial writes; a descriptor that does not wait and is full is waited
+// for, `timeout_ms` at most in all. True when all were written (also for no
+// bytes); false with errno set (ETIMEDOUT when the time ran out) otherwise.
+bool WriteAll(int fd, std::string_view bytes, int timeout_ms = kResultWriteTimeoutMs);
 
 }  // namespace app

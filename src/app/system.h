@@ -9,6 +9,14 @@
 
 namespace app {
 
+// What became of the result handed to the parent.
+enum class ResultWrite {
+  kWritten,    // all of it reached standard output
+  kNoChannel,  // nothing was written: standard input or output was not open
+               // at start, or the one result went already
+  kLost,       // the write failed or never finished: the parent lacks it
+};
+
 // A held named lock; released when the object goes or the process ends.
 class ILockHandle {
  public:
@@ -26,9 +34,8 @@ class ISystem {
   // another process held it before. nullptr when it cannot be held (the
   // reason goes to standard error).
   virtual std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) = 0;
-  // Writes `bytes` to standard output in full; false without writing when
-  // standard input or output is not open, false when the write failed.
-  virtual bool WriteResult(std::string_view bytes) = 0;
+  // Writes `bytes` to standard output in full, once.
+  virtual ResultWrite WriteResult(std::string_view bytes) = 0;
   // A file or folder of that name exists.
   virtual bool FileExists(const std::string& path) = 0;
   // Opens `path` with the desktop's default program for HTML, detached and
@@ -41,7 +48,7 @@ class PosixSystem final : public ISystem {
   std::string ModuleFileName() override;
   std::uint16_t SystemDefaultLangId() override;
   std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override;
-  bool WriteResult(std::string_view bytes) override;
+  ResultWrite WriteResult(std::string_view bytes) override;
   bool FileExists(const std::string& path) override;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override;
 };
