@@ -88,6 +88,22 @@ TEST_F(LauncherDlgTest, BothDatabaseOptionsOpenTheDatabasePageFirst) {
   EXPECT_FALSE(dialog_.IsSapPage());
 }
 
+TEST_F(LauncherDlgTest, WithoutItsOwnFolderTheDialogEndsAndReadsNothing) {
+  // A medium in the working folder, complete with its parent's lock: it
+  // must not stand in for the launcher's own folder.
+  WriteMedium(kPlainInf, kTwoLanguages);
+  char* cwd = getcwd(nullptr, 0);
+  ASSERT_EQ(chdir(medium_.dir().c_str()), 0);
+  system_.module_file = "";
+  dialog_.OnInitDialog();
+  EXPECT_EQ(chdir(cwd), 0);
+  free(cwd);
+  EXPECT_EQ(window_.ended, IDCANCEL);
+  EXPECT_TRUE(system_.locks.empty());
+  EXPECT_TRUE(browser_.calls.empty());
+  EXPECT_FALSE(window_.caption.has_value());
+}
+
 TEST_F(LauncherDlgTest, AnEmptyMediumStillStartsOnTheHomePage) {
   dialog_.OnInitDialog();
   EXPECT_EQ(dialog_.LangId(), "1033");

@@ -20,6 +20,14 @@ int CLauncherApp::Run(int argc, char** argv) {
   int gtk_argc = 1;
   char* gtk_args[] = {argv[0], nullptr};
   char** gtk_argv = gtk_args;
+  // The medium is the launcher's own folder: without it the launcher
+  // cannot run, and never takes the working folder instead.
+  module_dir_ = setupdata::SetupFiles::ForProgram(PosixSystem().ModuleFileName()).module_dir;
+  if (module_dir_.empty()) {
+    std::fputs("setup-launcher: cannot find the launcher's own folder (/proc/self/exe cannot be read)\n",
+               stderr);
+    return 1;
+  }
   // The locale of the user's messages also governs GTK's own words (the
   // buttons of a message box). A locale this system lacks falls back to
   // plain UTF-8 quietly, instead of GTK's warning on standard error.
@@ -39,10 +47,9 @@ int CLauncherApp::Run(int argc, char** argv) {
 
 bool CLauncherApp::InitInstance() {
   PosixSystem system;
-  const std::string module_dir = setupdata::SetupFiles::ForProgram(system.ModuleFileName()).module_dir;
   {
     GtkDialogWindow window;
-    browser::CWebBrowser2 view(window.client(), module_dir);
+    browser::CWebBrowser2 view(window.client(), module_dir_);
     CLauncherDlg dialog(window, view, system);
     window.SetEventSink(&dialog);
     window.FilterInputOf(view.widget());

@@ -2,19 +2,22 @@
 // and lets the process exit.
 #pragma once
 
+#include <string>
+
 namespace app {
 
 class CLauncherApp {
  public:
   // Returns the process's exit status: 0 once the dialog has ended, 1 when
-  // the launcher cannot run at all (no display) or its view failed, 3 when
-  // the result did not reach the parent.
+  // the launcher cannot run at all (its own folder unknown, no display) or
+  // its view failed, 3 when the result did not reach the parent.
   int Run(int argc, char** argv);
 
  private:
   bool InitInstance();
   bool view_failed_ = false;
   bool result_lost_ = false;
+  std::string module_dir_;  // the medium: the launcher's own folder
 };
 
 }  // namespace app

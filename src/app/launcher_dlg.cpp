@@ -15,6 +15,12 @@ bool CLauncherDlg::OnInitDialog() {
   m_window.SetIcon(m_hIcon, false);
 
   FormPaths();
+  // Without its own folder the launcher has no medium: nothing is read and
+  // nothing is shown.
+  if (m_strModuleDir.empty()) {
+    OnCancel();
+    return true;
+  }
   ResolveLanguage();
   // A guard that fires lets the start-up run to its end; the dialog then
   // closes without a result. Both guards are always taken.
