@@ -382,6 +382,27 @@ TEST(BadStandardHandles, ALostResultIsSaidAndAResultGoesOnce) {
   }
 }
 
+// Descriptors a parent left inheritable never reach the programs the
+// launcher starts, which could keep the parent's lock alive; the standard
+// three still do.
+TEST(BadStandardHandles, InheritedDescriptorsAreClosedOnExec) {
+  for (const bool close_range : {true, false}) {
+    EXPECT_TRUE(EndsInTime(10, [&] {
+      const int low = open("/dev/null", O_RDONLY);
+      const int high = fcntl(low, F_DUPFD, 500);
+      if (close_range) {
+        app::SecureStandardDescriptors();
+      } else {
+        app::MarkInheritedDescriptorsCloseOnExec(false);
+      }
+      const auto closed_on_exec = [](int fd) { return (fcntl(fd, F_GETFD) & FD_CLOEXEC) != 0; };
+      return low > STDERR_FILENO && closed_on_exec(low) && closed_on_exec(high) &&
+             !closed_on_exec(STDIN_FILENO) && !closed_on_exec(STDOUT_FILENO) &&
+             !closed_on_exec(STDERR_FILENO);
+    })) << (close_range ? "close_range" : "/proc/self/fd");
+  }
+}
+
 // A parent's pipe that does not wait (non-blocking) and is full is waited
 // for, a bounded time; a pipe without reader fails at once.
 TEST(BadStandardHandles, AFullPipeThatDoesNotWaitIsWaitedForAWhile) {

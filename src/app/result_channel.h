@@ -10,12 +10,21 @@ namespace app {
 // True when descriptor `fd` is open.
 bool IsDescriptorOpen(int fd);
 
-// Run first thing at start: notes whether standard input and output were
-// open, puts /dev/null in place of any of the three standard descriptors
-// that is closed, so that no file the launcher opens later (the display's
-// connection, a lock) can take the place of standard output, and keeps the
-// parent's standard output apart for the result.
+// Run first thing at start: marks every descriptor above the standard three
+// that the parent left inheritable, notes whether standard input and output
+// were open, puts /dev/null in place of any of the three standard
+// descriptors that is closed, so that no file the launcher opens later (the
+// display's connection, a lock) can take the place of standard output, and
+// keeps the parent's standard output apart for the result.
 void SecureStandardDescriptors();
+
+// Marks every descriptor above 2 close-on-exec, so that none the parent
+// left inheritable reaches a program the launcher starts (the web and
+// network processes could keep a parent's lock alive after the parent
+// ended); the launcher itself keeps them open. Through close_range where
+// the system has it (unless `use_close_range` is false), else by the list
+// in /proc/self/fd.
+void MarkInheritedDescriptorsCloseOnExec(bool use_close_range = true);
 
 // Standard input and output were both open at start, so a result can go to
 // the parent.
