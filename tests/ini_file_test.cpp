@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "support/temp_medium.h"
 
@@ -208,10 +209,37 @@ TEST(IniFileFromDisk, AChangedFileIsReadAgainAnUnchangedOneIsNot) {
   ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), times, 0), 0);
   ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
   EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%DD%");
+  // Rewritten with the same size within one tick of the modification time:
+  // the change time tells.
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  const timespec same_time[2] = {{0, UTIME_OMIT}, before.st_mtim};
+  struct stat after {};
+  const auto same_change = [&] {
+    return after.st_ctim.tv_sec == before.st_ctim.tv_sec && after.st_ctim.tv_nsec == before.st_ctim.tv_nsec;
+  };
+  for (int i = 0; i < 100000 && (i == 0 || same_change()); ++i) {
+    medium.Write("setup.inf", "[Setup]\nProductName=%EE%\n");
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), same_time, 0), 0);
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+  }
+  EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", ""), "%EE%");
   // A file that went away reads as none.
   medium.Remove("setup.inf");
   EXPECT_EQ(ReadIniString(path, "Setup", "ProductName", "gone"), "gone");
   EXPECT_EQ(ReadIniInt(path, "Setup", "Missing", 9), 9u);
+}
+
+TEST(IniFileFromDisk, FewFilesAreKeptTheLeastUsedGoesFirst) {
+  testing_support::TempMedium medium;
+  std::vector<std::string> paths;
+  for (int i = 0; i <= 16; ++i) paths.push_back(medium.Write("f" + std::to_string(i) + ".ini", "[s]\nk=v\n"));
+  const auto first = IniFile::LoadShared(paths[0]);
+  const auto second = IniFile::LoadShared(paths[1]);
+  EXPECT_EQ(IniFile::LoadShared(paths[0]), first);  // used again: now the second is the oldest
+  for (int i = 2; i <= 16; ++i) IniFile::LoadShared(paths[i]);
+  EXPECT_EQ(IniFile::LoadShared(paths[0]), first);
+  EXPECT_NE(IniFile::LoadShared(paths[1]), second);
 }
 
 TEST(IniFileFromDisk, ADirectoryInPlaceOfTheFileReadsAsNoFile) {

@@ -87,6 +87,22 @@ TEST_F(LauncherDlgTest, BothDatabaseOptionsOpenTheDatabasePageFirst) {
   EXPECT_FALSE(dialog_.IsSapPage());
 }
 
+TEST_F(LauncherDlgTest, WithoutItsOwnFolderTheDialogEndsAndReadsNothing) {
+  // A medium in the working folder, complete with its parent's lock: it
+  // must not stand in for the launcher's own folder.
+  WriteMedium(kPlainInf, kTwoLanguages);
+  char* cwd = getcwd(nullptr, 0);
+  ASSERT_EQ(chdir(medium_.dir().c_str()), 0);
+  system_.module_file = "";
+  dialog_.OnInitDialog();
+  EXPECT_EQ(chdir(cwd), 0);
+  free(cwd);
+  EXPECT_EQ(window_.ended, IDCANCEL);
+  EXPECT_TRUE(system_.locks.empty());
+  EXPECT_TRUE(browser_.calls.empty());
+  EXPECT_FALSE(window_.caption.has_value());
+}
+
 TEST_F(LauncherDlgTest, AnEmptyMediumStillStartsOnTheHomePage) {
   dialog_.OnInitDialog();
   EXPECT_EQ(dialog_.LangId(), "1033");
@@ -234,13 +250,25 @@ TEST_F(LauncherDlgTest, WithoutItsParentItEndsAfterStartingUp) {
   EXPECT_TRUE(system_.results.empty());
 }
 
-TEST_F(LauncherDlgTest, ASecondLauncherEnds) {
+TEST_F(LauncherDlgTest, ASecondLauncherEndsAndSoDoesOneWhoseGuardCannotBeHeld) {
   WriteMedium(kPlainInf, kTwoLanguages);
-  system_.held_by_others.insert("PreventSecondInstance");
-  dialog_.OnInitDialog();
-  EXPECT_EQ(window_.ended, IDCANCEL);
-  // Both guards are taken.
-  EXPECT_THAT(system_.locks, ElementsAre("PreventSecondInstance", "Aurora Ledger 7"));
+  // The second launcher's guard is held already, or it cannot be held at
+  // all (a dangling link in place of its file): either way another
+  // launcher may be running.
+  for (const bool held_by_another : {true, false}) {
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = system_.module_file;
+    (held_by_another ? system.held_by_others : system.unavailable_locks).insert("PreventSecondInstance");
+    setupdata::LanguageTable languages;
+    CLauncherDlg dialog(window, browser, system, languages);
+    dialog.OnInitDialog();
+    EXPECT_EQ(window.ended, IDCANCEL) << held_by_another;
+    // Both guards are taken.
+    EXPECT_THAT(system.locks, ElementsAre("PreventSecondInstance", "Aurora Ledger 7"));
+    EXPECT_TRUE(system.results.empty());
+  }
 }
 
 TEST_F(LauncherDlgTest, WithoutAProductNameThereIsNoParentToWaitFor) {
@@ -422,7 +450,7 @@ TEST_F(StartedDialogTest, OkBeforeALanguageIsChosenDoesNothing) {
   EXPECT_FALSE(window_.ended.has_value());
 }
 
-TEST_F(StartedDialogTest, WithoutStandardHandlesTheDialogStillEnds) {
+TEST_F(StartedDialogTest, WithoutStandardHandlesOrWithTheResultLostTheDialogStillEnds) {
   Start(kPlainInf, kMediumTexts);
   medium_.MakeDir("ENU");
   FillHome(kSlots);
@@ -430,6 +458,32 @@ TEST_F(StartedDialogTest, WithoutStandardHandlesTheDialogStillEnds) {
   Navigate("res://SetupHmRes.dll/IDRLANGUAGE0");
   EXPECT_TRUE(system_.results.empty());
   EXPECT_EQ(window_.ended, IDOK);
+  // Without standard handles there is no one to tell: nothing is lost.
+  EXPECT_FALSE(dialog_.ResultLost());
+
+  // A write that fails is remembered, for the exit status, whichever way
+  // the result goes.
+  for (const bool by_closing : {false, true}) {
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = system_.module_file;
+    system.result_lost = true;
+    window.answer = IDYES;
+    setupdata::LanguageTable languages;
+    CLauncherDlg dialog(window, browser, system, languages);
+    dialog.OnInitDialog();
+    browser.body = kSlots;
+    dialog.OnDocumentComplete(kHome);
+    if (by_closing) {
+      dialog.OnClose();
+    } else {
+      bool cancel = false;
+      dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE0", cancel);
+    }
+    EXPECT_TRUE(dialog.ResultLost()) << by_closing;
+    EXPECT_EQ(window.ended, by_closing ? IDCANCEL : IDOK);
+  }
 }
 
 TEST_F(StartedDialogTest, ReleaseNotesOfTheLanguageOrOf1033) {

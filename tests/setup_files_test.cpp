@@ -26,6 +26,12 @@ TEST(SetupFilesPaths, FormedFromTheProgramsDirectory) {
   EXPECT_EQ(files.setup_inf_path, "/media/cd/setup.inf");
   EXPECT_EQ(SetupFiles::ForDirectory("/media/cd").module_dir, "/media/cd/");
   EXPECT_EQ(SetupFiles::ForDirectory("/media/cd/").module_dir, "/media/cd/");
+  // Without a full path of the program there is no medium, never the
+  // working folder.
+  for (const char* program : {"", "setup-launcher", "./setup-launcher"}) {
+    const SetupFiles none = SetupFiles::ForProgram(program);
+    EXPECT_EQ(none.module_dir + none.res_ini_path + none.setup_inf_path, "") << program;
+  }
 }
 
 TEST_F(SetupFilesTest, ResStringGivesTheWholeValueAndResTextStopsAtTheFirstComma) {

@@ -187,6 +187,36 @@ TEST_F(WebKitBrowserTest, EventsThatArriveDuringAHandlerWaitForIt) {
   EXPECT_EQ(sink_.events[2], "before res://SetupHmRes.dll/HTML_SAP");
 }
 
+// A file whose path is not UTF-8, as on a medium in such a folder: a file
+// address of it would end the web process, blanking its window and taking
+// the page along. It shows in its window, and the page stays.
+TEST_F(WebKitBrowserTest, AFileWhosePathIsNotUtf8ShowsInANewWindow) {
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  const std::string notes = medium_.Write("1033\xFF/readme.html",
+                                          "<html><head><title>Notes</title></head><body>Notes</body></html>");
+  GList* before = gtk_window_list_toplevels();
+  browser_->Navigate2(notes, true);
+  GList* after = gtk_window_list_toplevels();
+  WebKitWebView* shown = nullptr;
+  for (GList* w = after; w != nullptr; w = w->next) {
+    if (g_list_find(before, w->data) != nullptr || !GTK_IS_BIN(w->data)) continue;
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(w->data));
+    if (child != nullptr && WEBKIT_IS_WEB_VIEW(child)) shown = WEBKIT_WEB_VIEW(child);
+  }
+  g_list_free(before);
+  g_list_free(after);
+  ASSERT_NE(shown, nullptr);
+  EXPECT_TRUE(RunUntil([&] {
+    const char* title = webkit_web_view_get_title(shown);
+    return title != nullptr && std::string(title) == "Notes";
+  }));
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+  EXPECT_EQ(sink_.events.size(), 2u) << "the page was loaded again";
+  gtk_widget_destroy(gtk_widget_get_toplevel(GTK_WIDGET(shown)));
+}
+
 }  // namespace
 }  // namespace browser
 

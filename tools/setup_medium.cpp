@@ -112,9 +112,10 @@ int Lock(const std::vector<std::string_view>& args) {
     std::fputs("setup-medium: the medium names no product: the launcher will not run\n", stderr);
     return 1;
   }
-  const std::string dir = app::NamedLockDirectory();
+  std::string problem;
+  const std::string dir = app::NamedLockDirectory(&problem);
   if (dir.empty()) {
-    std::fputs("setup-medium: there is no directory for lock files\n", stderr);
+    std::fprintf(stderr, "setup-medium: %s\n", problem.c_str());
     return 1;
   }
   return WriteAll(dir + "/" + app::NamedLockFileName(product) + "\n") ? 0 : 1;

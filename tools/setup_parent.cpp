@@ -9,7 +9,8 @@
 // launcher handed over) when there was one; 1 when the launcher ended
 // normally without a result (the user closed it, or a guard ended it);
 // 2 when the launcher failed (a signal, a non-zero exit status) or could
-// not be started.
+// not be started; 3 when a result was lost on its way, the launcher's or
+// this program's own write failed.
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -30,6 +31,7 @@
 namespace {
 
 constexpr char kLauncherName[] = "setup-launcher";
+constexpr int kResultLost = 3;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "setup-parent: %s\n", message.c_str());
@@ -50,10 +52,12 @@ int main(int argc, char** argv) {
   files.ChooseLanguage(setupdata::SystemDefaultLangId());
   const std::string product = files.ProductName();
   bool existed = false;
-  const std::unique_ptr<app::NamedLock> lock = app::NamedLock::Create(product, existed);
+  std::string problem;
+  const std::unique_ptr<app::NamedLock> lock = app::NamedLock::Create(product, existed, &problem);
   if (!lock) {
-    std::fprintf(stderr, "setup-parent: cannot hold the lock of the product \"%s\"; the launcher will end\n",
-                 product.c_str());
+    std::fprintf(stderr,
+                 "setup-parent: cannot hold the lock of the product \"%s\" (%s); the launcher will end\n",
+                 product.c_str(), problem.c_str());
   }
 
   int pipe_fds[2];
@@ -93,9 +97,18 @@ int main(int argc, char** argv) {
                 strsignal(WTERMSIG(status)) + ")");
   }
   if (WEXITSTATUS(status) == 127) return Fail("the launcher could not be run: " + launcher);
+  if (WEXITSTATUS(status) == app::kResultLostStatus) {
+    std::fputs("setup-parent: the launcher could not hand over its result\n", stderr);
+    return kResultLost;
+  }
   if (WEXITSTATUS(status) != 0) {
     return Fail("the launcher failed with exit status " + std::to_string(WEXITSTATUS(status)));
   }
   if (result.empty()) return 1;
-  return app::WriteAll(STDOUT_FILENO, result) ? 0 : 2;
+  if (!app::WriteAll(STDOUT_FILENO, result)) {
+    std::fprintf(stderr, "setup-parent: cannot write the result: %s\n",
+                 errno == ETIMEDOUT ? "standard output stayed full" : std::strerror(errno));
+    return kResultLost;
+  }
+  return 0;
 }

@@ -14,6 +14,7 @@
 #include "app/gtk_dialog_window.h"
 #include "app/launcher_dlg.h"
 #include "app/page_source.h"
+#include "app/result_channel.h"
 #include "browser/webkit_browser.h"
 #include "setupdata/setup_files.h"
 
@@ -34,7 +35,10 @@ void ArmExitWatchdog(int status) {
   }).detach();
 }
 
-int ExitStatusOf(const CLauncherDlg& dialog) { return dialog.ViewFailed() ? 1 : 0; }
+int ExitStatusOf(const CLauncherDlg& dialog) {
+  if (dialog.ViewFailed()) return 1;
+  return dialog.ResultLost() ? kResultLostStatus : 0;
+}
 
 }  // namespace
 
@@ -44,6 +48,14 @@ int CLauncherApp::Run(int argc, char** argv) {
   int gtk_argc = 1;
   char* gtk_args[] = {argv[0], nullptr};
   char** gtk_argv = gtk_args;
+  // The medium is the launcher's own folder: without it the launcher
+  // cannot run, and never takes the working folder instead.
+  module_dir_ = setupdata::SetupFiles::ForProgram(PosixSystem().ModuleFileName()).module_dir;
+  if (module_dir_.empty()) {
+    std::fputs("setup-launcher: cannot find the launcher's own folder (/proc/self/exe cannot be read)\n",
+               stderr);
+    return 1;
+  }
   // The locale of the user's messages also governs GTK's own words (the
   // buttons of a message box). A locale this system lacks falls back to
   // plain UTF-8 quietly, instead of GTK's warning on standard error.
@@ -62,11 +74,10 @@ int CLauncherApp::Run(int argc, char** argv) {
 
 bool CLauncherApp::InitInstance() {
   PosixSystem system;
-  const std::string module_dir = setupdata::SetupFiles::ForProgram(system.ModuleFileName()).module_dir;
   {
     browser::HandlerQueue handlers;
     GtkDialogWindow window(handlers);
-    browser::CWebBrowser2 view(window.client(), std::make_shared<PageLibrarySource>(module_dir), handlers);
+    browser::CWebBrowser2 view(window.client(), std::make_shared<PageLibrarySource>(module_dir_), handlers);
     CLauncherDlg dialog(window, view, system, languages_);
     window.SetOnEnd([&dialog] { ArmExitWatchdog(ExitStatusOf(dialog)); });
     window.SetEventSink(&dialog);

@@ -14,6 +14,12 @@ void CLauncherDlg::OnInitDialog() {
   m_window.SetIcon(m_hIcon, false);
 
   FormPaths();
+  // Without its own folder the launcher has no medium: nothing is read and
+  // nothing is shown.
+  if (m_strModuleDir.empty()) {
+    OnCancel();
+    return;
+  }
   ResolveLanguage();
   // A guard that fires lets the start-up run to its end; the dialog then
   // closes without a result. Both guards are always taken.
@@ -46,7 +52,8 @@ void CLauncherDlg::ResolveLanguage() {
 bool CLauncherDlg::AnotherLauncherRuns() {
   bool existed = false;
   m_hSecondInstanceMutex = m_system.CreateNamedLock(kSecondInstanceLock, existed);
-  return existed;
+  // A lock that cannot be held guards nothing: another launcher may run.
+  return existed || !m_hSecondInstanceMutex;
 }
 
 bool CLauncherDlg::ParentIsThere() {
@@ -94,7 +101,11 @@ void CLauncherDlg::OnOK() {
   m_window.EndDialog(IDOK);
 }
 
-bool CLauncherDlg::WriteResult(const std::string& text) { return m_system.WriteResult(text); }
+bool CLauncherDlg::WriteResult(const std::string& text) {
+  const ResultWrite written = m_system.WriteResult(text);
+  if (written == ResultWrite::kLost) m_bResultLost = true;
+  return written == ResultWrite::kWritten;
+}
 
 void CLauncherDlg::OnClose() {
   if (m_bClosing || m_bEnded) return;  // the question is already showing

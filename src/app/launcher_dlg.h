@@ -52,7 +52,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // once a language has been chosen; does nothing before.
   void OnOK();
   // Writes `text` to standard output for the parent; false when standard
-  // input or output is missing, or the write failed.
+  // input or output is missing, or the write failed. A result that was
+  // lost is remembered.
   bool WriteResult(const std::string& text);
 
   // Events of the view.
@@ -99,6 +100,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool IsLaunchReady() const { return m_bLaunchReady; }
   // The dialog ended because the view could not show the pages.
   bool ViewFailed() const { return m_bViewFailed; }
+  // A result was written but did not reach the parent whole.
+  bool ResultLost() const { return m_bResultLost; }
   // Which table key the last filling of the home page placed in each
   // language slot; a language link is resolved through it.
   const pages::SlotKeys& SlotLanguageKeys() const { return m_strSlotKeys; }
@@ -141,6 +144,7 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool m_bClosing = false;      // the close question is showing
   bool m_bEnded = false;        // the dialog has ended: pages ask for nothing more
   bool m_bViewFailed = false;
+  bool m_bResultLost = false;
 };
 
 }  // namespace app

@@ -20,6 +20,34 @@ int OpenNoFollow(const std::string& path, int flags, mode_t mode = 0600) {
   return fd;
 }
 
+// Opens (creating it) a file of the lock folder: never through a link, and
+// only a regular file of this user. -1 with `why` set otherwise.
+int OpenLockFile(const std::string& path, std::string& why) {
+  const int fd = OpenNoFollow(path, O_RDWR | O_CREAT | O_NONBLOCK);
+  if (fd < 0) {
+    const int error = errno;
+    struct stat st {};
+    if (error == ELOOP) {
+      why = path + ": it is a symbolic link";
+    } else if (error == EACCES && lstat(path.c_str(), &st) == 0 && st.st_uid != getuid()) {
+      why = path + ": it belongs to another user";
+    } else {
+      why = path + ": " + g_strerror(error);
+    }
+    return -1;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    why = path + ": it is not a file";
+  } else if (st.st_uid != getuid()) {
+    why = path + ": it belongs to another user";
+  } else {
+    return fd;
+  }
+  close(fd);
+  return -1;
+}
+
 int Flock(int fd, int operation) {
   int rc;
   do {
@@ -30,19 +58,44 @@ int Flock(int fd, int operation) {
 
 }  // namespace
 
-std::string NamedLockDirectory() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+std::string ChooseNamedLockDirectory(const char* runtime_dir, const std::string& fallback,
+                                     std::string* problem) {
+  const uid_t uid = getuid();
   struct stat st {};
-  if (runtime != nullptr && runtime[0] == '/' && stat(runtime, &st) == 0 && S_ISDIR(st.st_mode)) {
-    return runtime;
+  // The runtime folder counts only as the base-directory rules define it:
+  // the user's own, closed to everyone else.
+  if (runtime_dir != nullptr && runtime_dir[0] == '/' && stat(runtime_dir, &st) == 0 && S_ISDIR(st.st_mode) &&
+      st.st_uid == uid && (st.st_mode & 0777) == 0700) {
+    return runtime_dir;
   }
-  const std::string dir = "/tmp/setup-launcher-" + std::to_string(getuid());
-  mkdir(dir.c_str(), 0700);
-  if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
-      (st.st_mode & 07777) != 0700) {
-    return {};
+  std::string why;
+  const bool created = mkdir(fallback.c_str(), 0700) == 0;
+  const int fd = created || errno == EEXIST
+                     ? open(fallback.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                     : -1;
+  if (fd < 0) {
+    why = errno == ENOTDIR || errno == ELOOP ? "it is not a directory" : g_strerror(errno);
+  } else if (fstat(fd, &st) != 0) {
+    why = g_strerror(errno);
+  } else if (st.st_uid != uid) {
+    why = "it belongs to another user";
+  } else {
+    // The umask may have taken bits from a folder made here, now or by an
+    // earlier run (0277 leaves dr-x------): a folder of this user that
+    // nobody else can enter gets its mode.
+    if ((st.st_mode & 07777) != 0700 && (st.st_mode & 077) == 0 && fchmod(fd, 0700) == 0)
+      st.st_mode = S_IFDIR | 0700;
+    if ((st.st_mode & 07777) != 0700) why = "its mode is not 0700";
   }
-  return dir;
+  if (fd >= 0) close(fd);
+  if (why.empty()) return fallback;
+  if (problem != nullptr) *problem = "no folder for the locks: " + fallback + ": " + why;
+  return {};
+}
+
+std::string NamedLockDirectory(std::string* problem) {
+  return ChooseNamedLockDirectory(std::getenv("XDG_RUNTIME_DIR"),
+                                  "/tmp/setup-launcher-" + std::to_string(getuid()), problem);
 }
 
 std::string NamedLockFileName(const std::string& name) {
@@ -82,27 +135,34 @@ std::string NamedLockFileName(const std::string& name) {
 
 NamedLock::~NamedLock() { close(fd_); }
 
-std::unique_ptr<NamedLock> NamedLock::Create(const std::string& name, bool& already_existed) {
+std::unique_ptr<NamedLock> NamedLock::Create(const std::string& name, bool& already_existed,
+                                             std::string* problem) {
   already_existed = false;
-  if (name.empty()) return nullptr;
-  const std::string dir = NamedLockDirectory();
+  std::string ignored;
+  std::string& why = problem != nullptr ? *problem : ignored;
+  if (name.empty()) {
+    why = "the lock has no name";
+    return nullptr;
+  }
+  const std::string dir = NamedLockDirectory(&why);
   if (dir.empty()) return nullptr;
 
   // Testers take turns on the directory's guard file, so that between one
   // tester's test and its shared hold no other tester can look.
-  const int guard = OpenNoFollow(dir + "/.guard", O_RDWR | O_CREAT);
+  const int guard = OpenLockFile(dir + "/.guard", why);
   if (guard < 0) return nullptr;
   Flock(guard, LOCK_EX);
 
   std::string path = dir + "/" + NamedLockFileName(name);
   std::unique_ptr<NamedLock> lock;
-  const int fd = OpenNoFollow(path, O_RDWR | O_CREAT);
+  const int fd = OpenLockFile(path, why);
   if (fd >= 0) {
     // Nobody holds the lock when an exclusive hold is granted at once.
     if (Flock(fd, LOCK_EX | LOCK_NB) != 0) already_existed = true;
     if (Flock(fd, LOCK_SH | LOCK_NB) == 0) {
       lock.reset(new NamedLock(fd, std::move(path)));
     } else {
+      why = path + ": " + g_strerror(errno);
       close(fd);
     }
   }

@@ -11,10 +11,16 @@
 namespace app {
 
 // The directory of the lock files: $XDG_RUNTIME_DIR when it is an absolute
-// path of a directory, else /tmp/setup-launcher-<uid> (created with mode
-// 0700, and used only when it is a real directory of this user with that
-// mode). Empty when there is none to use.
-std::string NamedLockDirectory();
+// path of a directory of this user with mode 0700, else
+// /tmp/setup-launcher-<uid> (created with mode 0700 whatever the umask, and
+// used only when it is a real directory of this user with that mode). Empty
+// when there is none to use, with `problem` saying why.
+std::string NamedLockDirectory(std::string* problem = nullptr);
+
+// The same choice between a runtime folder (null when there is none) and a
+// fallback folder.
+std::string ChooseNamedLockDirectory(const char* runtime_dir, const std::string& fallback,
+                                     std::string* problem = nullptr);
 
 // The lock file's name: bytes A-Z a-z 0-9 . _ - stay, every other byte and
 // a leading "." become "%" and two upper-case hex digits; ".lock" follows.
@@ -31,9 +37,11 @@ class NamedLock {
 
   // Creates (holds) the lock `name`. `already_existed` tells whether
   // another process held it before. Returns nullptr, with `already_existed`
-  // set as far as it could be told, when the lock cannot be held (an empty
-  // name, no lock directory).
-  static std::unique_ptr<NamedLock> Create(const std::string& name, bool& already_existed);
+  // set as far as it could be told and `problem` saying why, when the lock
+  // cannot be held (an empty name, no lock directory, a lock file that is
+  // a link, no regular file or another user's).
+  static std::unique_ptr<NamedLock> Create(const std::string& name, bool& already_existed,
+                                           std::string* problem = nullptr);
 
   const std::string& path() const { return path_; }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 
 #include "app/named_lock.h"
 #include "app/result_channel.h"
@@ -41,14 +42,21 @@ std::string PosixSystem::ModuleFileName() {
 std::uint16_t PosixSystem::SystemDefaultLangId() { return setupdata::SystemDefaultLangId(); }
 
 std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& name, bool& already_existed) {
-  std::unique_ptr<NamedLock> lock = NamedLock::Create(name, already_existed);
-  if (!lock) return nullptr;
+  std::string problem;
+  std::unique_ptr<NamedLock> lock = NamedLock::Create(name, already_existed, &problem);
+  if (!lock) {
+    // The dialog ends when a lock cannot be held; the first reason is said.
+    static bool said = false;
+    if (!said)
+      std::fprintf(stderr, "setup-launcher: cannot hold the lock \"%s\": %s\n", name.c_str(),
+                   problem.c_str());
+    said = true;
+    return nullptr;
+  }
   return std::make_unique<PosixLockHandle>(std::move(lock));
 }
 
-bool PosixSystem::WriteResult(std::string_view bytes) {
-  return WriteResultOnce(bytes);
-}
+ResultWrite PosixSystem::WriteResult(std::string_view bytes) { return WriteResultOnce(bytes); }
 
 bool PosixSystem::FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 

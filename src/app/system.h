@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/result_channel.h"
+
 namespace app {
 
 // A held named lock; released when the object goes or the process ends.
@@ -23,11 +25,11 @@ class ISystem {
   // The system's default language as a Windows language identifier.
   virtual std::uint16_t SystemDefaultLangId() = 0;
   // Creates and holds the named lock `name`; `already_existed` tells whether
-  // another process held it before. nullptr when it cannot be held.
+  // another process held it before. nullptr when it cannot be held (the
+  // reason goes to standard error).
   virtual std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) = 0;
-  // Writes `bytes` to standard output in full; false without writing when
-  // standard input or output is not open, false when the write failed.
-  virtual bool WriteResult(std::string_view bytes) = 0;
+  // Writes `bytes` to standard output in full, once.
+  virtual ResultWrite WriteResult(std::string_view bytes) = 0;
   // A file or folder of that name exists.
   virtual bool FileExists(const std::string& path) = 0;
   // Opens `path` with the desktop's default program for HTML, detached and
@@ -40,7 +42,7 @@ class PosixSystem final : public ISystem {
   std::string ModuleFileName() override;
   std::uint16_t SystemDefaultLangId() override;
   std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override;
-  bool WriteResult(std::string_view bytes) override;
+  ResultWrite WriteResult(std::string_view bytes) override;
   bool FileExists(const std::string& path) override;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override;
 };

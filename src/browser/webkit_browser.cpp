@@ -10,6 +10,8 @@
 #include <memory>
 #include <utility>
 
+#include "setupdata/bounded_file.h"
+
 namespace browser {
 namespace {
 
@@ -257,15 +259,50 @@ void CWebBrowser2::DeliverNext() {
 }
 
 void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
-  // A file path is loaded as the file's address.
+  // A file path is loaded as the file's address. WebKit's web process ends
+  // on a file address whose path is not UTF-8 (a medium in such a folder),
+  // taking the page with it: such a file is read here and shown without an
+  // address of its own, so what it names relatively is not found.
   std::string url = address;
+  GBytes* contents = nullptr;
+  std::string content_type;
   if (!address.empty() && address.front() == '/') {
-    gchar* uri = g_filename_to_uri(address.c_str(), nullptr, nullptr);
-    if (uri != nullptr) url = uri;
-    g_free(uri);
+    if (g_utf8_validate(address.data(), static_cast<gssize>(address.size()), nullptr)) {
+      gchar* uri = g_filename_to_uri(address.c_str(), nullptr, nullptr);
+      if (uri != nullptr) url = uri;
+      g_free(uri);
+    } else {
+      constexpr std::size_t kMaxShownFileBytes = 16u << 20;
+      setupdata::BoundedFile file(address, kMaxShownFileBytes);
+      std::optional<std::string> bytes = file.ReadAll();
+      if (!bytes) bytes = "<p>" + file.problem() + "</p>";
+      gchar* type = g_content_type_guess(address.c_str(), reinterpret_cast<const guchar*>(bytes->data()),
+                                         bytes->size(), nullptr);
+      gchar* mime = g_content_type_get_mime_type(type);
+      content_type = mime != nullptr ? mime : "application/octet-stream";
+      g_free(mime);
+      g_free(type);
+      // Without the MIME database the guess is plain text: the name tells.
+      g_autofree gchar* name = g_ascii_strdown(address.c_str() + address.rfind('/') + 1, -1);
+      if ((content_type == "text/plain" || content_type == "application/octet-stream") &&
+          (g_str_has_suffix(name, ".html") || g_str_has_suffix(name, ".htm"))) {
+        content_type = "text/html";
+      }
+      auto* owned = new std::string(std::move(*bytes));
+      contents = g_bytes_new_with_free_func(
+          owned->data(), owned->size(), [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
+    }
   }
+  const auto load = [&](WebKitWebView* view) {
+    if (contents != nullptr) {
+      webkit_web_view_load_bytes(view, contents, content_type.c_str(), nullptr, nullptr);
+      g_bytes_unref(contents);
+    } else {
+      webkit_web_view_load_uri(view, url.c_str());
+    }
+  };
   if (!new_window) {
-    webkit_web_view_load_uri(view_, url.c_str());
+    load(view_);
     return;
   }
   // A window of its own whose view shares this view's web process and
@@ -275,7 +312,7 @@ void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
   gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
   gtk_container_add(GTK_CONTAINER(window), related);
   g_signal_connect_swapped(related, "close", G_CALLBACK(gtk_widget_destroy), window);
-  webkit_web_view_load_uri(WEBKIT_WEB_VIEW(related), url.c_str());
+  load(WEBKIT_WEB_VIEW(related));
   gtk_widget_show_all(window);
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "pages/page_contract.h"
+#include "setupdata/bounded_file.h"
 #include "setupdata/text.h"
 
 namespace pages {
@@ -57,6 +58,9 @@ std::string GuessContentType(std::string_view name, const std::string& bytes) {
 // The largest resource a bundle may declare: GIO allocates the declared
 // size of a compressed resource before it inflates it.
 constexpr guint32 kMaxResourceBytes = 64u << 20;
+// The largest library that is read: a medium's library holds two pages and
+// their images.
+constexpr std::size_t kMaxLibraryBytes = 64u << 20;
 
 guint32 ReadLe32(const guint8* p) {
   return static_cast<guint32>(p[0]) | static_cast<guint32>(p[1]) << 8 | static_cast<guint32>(p[2]) << 16 |
@@ -148,20 +152,26 @@ PageLibrary::PageLibrary(GResource* resource) : resource_(resource) {}
 PageLibrary::~PageLibrary() = default;
 
 std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::string* error) {
-  GError* gerror = nullptr;
-  GMappedFile* file = g_mapped_file_new(path.c_str(), FALSE, &gerror);
-  GResource* resource = nullptr;
-  if (file != nullptr) {
-    GBytes* bytes = g_mapped_file_get_bytes(file);
-    g_mapped_file_unref(file);
-    resource = g_resource_new_from_data(bytes, &gerror);
-    if (resource != nullptr && !EntriesAreResources(bytes)) {
-      g_resource_unref(resource);
-      resource = nullptr;
-      g_set_error_literal(&gerror, G_RESOURCE_ERROR, G_RESOURCE_ERROR_INTERNAL, "damaged resource entries");
-    }
-    g_bytes_unref(bytes);
+  // Opened without waiting and checked through its descriptor, then read
+  // whole: nothing swapped in meanwhile holds the view up, and a file that
+  // changes later cannot pull the pages away under a lookup.
+  setupdata::BoundedFile file(path, kMaxLibraryBytes);
+  std::optional<std::string> contents = file.ReadAll();
+  if (!contents) {
+    if (error != nullptr) *error = file.problem();
+    return nullptr;
   }
+  auto* owned = new std::string(std::move(*contents));
+  GBytes* bytes = g_bytes_new_with_free_func(
+      owned->data(), owned->size(), [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
+  GError* gerror = nullptr;
+  GResource* resource = g_resource_new_from_data(bytes, &gerror);
+  if (resource != nullptr && !EntriesAreResources(bytes)) {
+    g_resource_unref(resource);
+    resource = nullptr;
+    g_set_error_literal(&gerror, G_RESOURCE_ERROR, G_RESOURCE_ERROR_INTERNAL, "damaged resource entries");
+  }
+  g_bytes_unref(bytes);
   if (resource == nullptr) {
     if (error != nullptr) *error = gerror != nullptr ? gerror->message : "cannot load";
     g_clear_error(&gerror);

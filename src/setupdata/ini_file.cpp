@@ -3,11 +3,15 @@
 #include <glib.h>
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <mutex>
 #include <set>
+#include <utility>
 
+#include "setupdata/bounded_file.h"
 #include "setupdata/text.h"
 
 namespace setupdata {
@@ -82,22 +86,36 @@ void ReportUnreadable(const std::string& path, const char* reason) {
                g_get_prgname() != nullptr ? g_get_prgname() : "setup-launcher", path.c_str(), reason);
 }
 
-// Whether `path` is a file that may be read; `st` receives its status. A
-// missing file is no error: lookups just give their defaults.
-bool StatReadable(const std::string& path, struct stat& st) {
-  if (stat(path.c_str(), &st) != 0) {
-    if (errno != ENOENT && errno != ENOTDIR) ReportUnreadable(path, g_strerror(errno));
-    return false;
+// Opens a setup file for reading. A missing file is no error: lookups just
+// give their defaults; anything else that keeps it from being read is said.
+bool OpenSetupFile(const std::string& path, BoundedFile& file) {
+  if (file.ok()) return true;
+  if (!file.missing()) ReportUnreadable(path, file.problem().c_str());
+  return false;
+}
+
+std::optional<std::string> ReadSetupFile(const std::string& path, BoundedFile& file) {
+  std::optional<std::string> bytes = file.ReadAll();
+  if (!bytes) ReportUnreadable(path, file.problem().c_str());
+  return bytes;
+}
+
+std::uint64_t Mix(std::uint64_t hash) {
+  hash ^= hash >> 33;
+  hash *= 0xFF51AFD7ED558CCDULL;
+  hash ^= hash >> 33;
+  return hash;
+}
+
+// FNV-1a over the folded bytes, mixed so that its low bits spread.
+std::uint32_t HashName(std::string_view name) {
+  std::uint64_t hash = 1469598103934665603ULL;
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    hash ^= (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
+    hash *= 1099511628211ULL;
   }
-  if (!S_ISREG(st.st_mode)) {
-    ReportUnreadable(path, S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a file");
-    return false;
-  }
-  if (st.st_size > static_cast<off_t>(kMaxFileBytes)) {
-    ReportUnreadable(path, "it is larger than 16 MiB");
-    return false;
-  }
-  return true;
+  return static_cast<std::uint32_t>(Mix(hash));
 }
 
 }  // namespace
@@ -118,14 +136,111 @@ std::string DecodeIniBytes(std::string_view bytes) {
   return text;
 }
 
-IniFile IniFile::Parse(std::string_view bytes) {
-  const std::string text = DecodeIniBytes(bytes);
+void IniFile::SortByHash(HashOrder& order) {
+  // The whole value orders by hash and then by number, which is the order
+  // wanted: a short list is simply sorted.
+  if (order.size() < 256) {
+    std::sort(order.begin(), order.end());
+    return;
+  }
+  // A long one is sorted by its hash alone, in three stable passes of 11
+  // bits each, which keeps the numbers of equal hashes in their order and
+  // goes through memory in sequence rather than at random.
+  constexpr int kBits = 11;
+  constexpr int kPasses = 3;
+  constexpr std::size_t kMask = (1u << kBits) - 1;
+  std::vector<std::size_t> starts(kPasses << kBits, 0);
+  for (const std::uint64_t v : order) {
+    for (int pass = 0; pass < kPasses; ++pass)
+      ++starts[(pass << kBits) + ((v >> (32 + pass * kBits)) & kMask)];
+  }
+  HashOrder sorted(order.size());
+  for (int pass = 0; pass < kPasses; ++pass) {
+    std::size_t* start = starts.data() + (pass << kBits);
+    std::size_t sum = 0;
+    for (std::size_t b = 0; b <= kMask; ++b) sum += std::exchange(start[b], sum);
+    const int shift = 32 + pass * kBits;
+    for (const std::uint64_t v : order) sorted[start[(v >> shift) & kMask]++] = v;
+    order.swap(sorted);
+  }
+}
+
+template <typename Same>
+std::int64_t IniFile::FindIn(const HashOrder& order, std::uint32_t hash, const Same& same) {
+  for (auto it = std::lower_bound(order.begin(), order.end(), static_cast<std::uint64_t>(hash) << 32);
+       it != order.end() && (*it >> 32) == hash; ++it) {
+    const auto number = static_cast<std::uint32_t>(*it);
+    if (same(number)) return number;
+  }
+  return -1;
+}
+
+std::uint32_t IniFile::KeyHash(std::uint32_t section, std::uint32_t name_hash) {
+  return static_cast<std::uint32_t>(Mix((static_cast<std::uint64_t>(section) << 32) | name_hash));
+}
+
+IniFile::Name IniFile::NameAt(std::string_view name) const {
+  return Name{static_cast<std::uint32_t>(name.data() - text_.data()),
+              static_cast<std::uint32_t>(name.size())};
+}
+
+std::int64_t IniFile::FindSection(std::string_view section) const {
+  return FindIn(section_order_, HashName(section),
+                [&](std::uint32_t n) { return EqualsNoCase(NameText(sections_[n].name), section); });
+}
+
+IniFile IniFile::Parse(std::string_view bytes) { return ParseOwned(std::string(bytes)); }
+
+IniFile IniFile::ParseOwned(std::string bytes) {
   IniFile ini;
-  Section* current = nullptr;  // null before the first section and in a repeated one
-  std::string_view rest(text);
+  // A UTF-8 file without NUL characters, the usual case, is read where it
+  // lies; anything else is decoded first.
+  const std::string_view view = bytes;
+  if (!view.starts_with("\xFF\xFE") && !view.starts_with("\xFE\xFF") &&
+      view.find('\0') == std::string_view::npos) {
+    if (view.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    ini.text_ = std::move(bytes);
+  } else {
+    ini.text_ = DecodeIniBytes(bytes);
+  }
+  ini.ParseText();
+  return ini;
+}
+
+void IniFile::ParseText() {
+  // Entries are numbered in 32 bits; setup files are far smaller.
+  constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max() / 2;
+  if (text_.size() > kMaxText) text_.resize(kMaxText);
+  if (text_.empty()) return;
+  const std::string_view text = text_;
+
+  // One pass in the order of the file records every section and key, and
+  // where each value lies in the text.
+  struct Span {
+    std::uint32_t offset = kNoValue;
+    std::uint32_t size = 0;
+  };
+  std::vector<Span> value_spans;  // one per key
+  const char* const base = text.data();
+  // Room for as many entries as there are lines: memory that is reserved
+  // but not used is never touched, and nothing is copied as the lists grow.
+  std::size_t lines = 1;
+  const char* const end = text.data() + text.size();
+  for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', end - p)));) {
+    ++lines;
+    ++p;
+  }
+  sections_.reserve(lines);
+  section_order_.reserve(lines);
+  keys_.reserve(lines);
+  key_order_.reserve(lines);
+  value_spans.reserve(lines);
+  constexpr std::int64_t kNone = -1;
+  std::int64_t current = kNone;  // no section before the first
+  std::string_view rest = text;
   while (!rest.empty()) {
     const std::size_t eol = rest.find('\n');
-    std::string_view line = Trim(rest.substr(0, eol));
+    const std::string_view line = Trim(rest.substr(0, eol));
     rest = eol == std::string_view::npos ? std::string_view() : rest.substr(eol + 1);
 
     if (line.empty() || line.front() == ';') continue;
@@ -133,102 +248,190 @@ IniFile IniFile::Parse(std::string_view bytes) {
       const std::size_t close = line.find(']');
       const std::string_view name =
           Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
-      const auto [it, inserted] = ini.sections_.try_emplace(std::string(name));
-      current = inserted ? &it->second : nullptr;
+      const auto number = static_cast<std::uint32_t>(sections_.size());
+      const std::uint32_t hash = HashName(name);
+      sections_.push_back(SectionEntry{NameAt(name), static_cast<std::uint32_t>(keys_.size())});
+      section_order_.push_back(static_cast<std::uint64_t>(hash) << 32 | number);
+      current = number;
       continue;
     }
-    if (current == nullptr) continue;
+    if (current == kNone) continue;
+    const auto section = static_cast<std::uint32_t>(current);
     const std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos) {
-      current->try_emplace(std::string(line), std::nullopt);
-    } else {
-      current->try_emplace(std::string(Trim(line.substr(0, eq))),
-                           std::string(Unquote(Trim(line.substr(eq + 1)))));
+    const std::string_view key = eq == std::string_view::npos ? line : Trim(line.substr(0, eq));
+    Span span;
+    if (eq != std::string_view::npos) {
+      const std::string_view value = Unquote(Trim(line.substr(eq + 1)));
+      span = Span{static_cast<std::uint32_t>(value.data() - base), static_cast<std::uint32_t>(value.size())};
+    }
+    keys_.push_back(KeyEntry{NameAt(key), KeyHash(section, HashName(key)), section, kNoValue});
+    value_spans.push_back(span);
+    ++sections_[section].key_count;
+  }
+
+  // Then the first section of each name, and the first key of each name in
+  // it, are found through the entries ordered by hash; the others are
+  // marked and left out of the orders.
+  const auto keep_first = [](HashOrder& order, const auto& same, const auto& mark) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < order.size();) {
+      std::size_t end = i + 1;
+      while (end < order.size() && (order[end] >> 32) == (order[i] >> 32)) ++end;
+      const std::size_t run = kept;
+      for (; i < end; ++i) {
+        const auto number = static_cast<std::uint32_t>(order[i]);
+        bool seen = false;
+        for (std::size_t k = run; k < kept && !seen; ++k)
+          seen = same(static_cast<std::uint32_t>(order[k]), number);
+        if (seen) {
+          mark(number);
+        } else {
+          order[kept++] = order[i];
+        }
+      }
+    }
+    order.resize(kept);
+  };
+
+  SortByHash(section_order_);
+  keep_first(
+      section_order_,
+      [&](std::uint32_t a, std::uint32_t b) {
+        return EqualsNoCase(NameText(sections_[a].name), NameText(sections_[b].name));
+      },
+      [&](std::uint32_t n) { sections_[n].repeated = true; });
+
+  for (std::uint32_t n = 0; n < keys_.size(); ++n) {
+    if (!sections_[keys_[n].section].repeated) {
+      key_order_.push_back(static_cast<std::uint64_t>(keys_[n].hash) << 32 | n);
     }
   }
-  return ini;
+  SortByHash(key_order_);
+  keep_first(
+      key_order_,
+      [&](std::uint32_t a, std::uint32_t b) {
+        return keys_[a].section == keys_[b].section &&
+               EqualsNoCase(NameText(keys_[a].name), NameText(keys_[b].name));
+      },
+      [&](std::uint32_t n) { keys_[n].repeated = true; });
+
+  // Only the values that count are kept.
+  for (std::uint32_t n = 0; n < keys_.size(); ++n) {
+    KeyEntry& key = keys_[n];
+    if (key.repeated || sections_[key.section].repeated || value_spans[n].offset == kNoValue) continue;
+    key.value = static_cast<std::uint32_t>(values_.size());
+    values_.emplace_back(base + value_spans[n].offset, value_spans[n].size);
+  }
+  // Room that went unused is given back.
+  const auto fit = [](auto& list) {
+    if (list.capacity() / 2 > list.size()) list.shrink_to_fit();
+  };
+  fit(sections_);
+  fit(section_order_);
+  fit(keys_);
+  fit(key_order_);
 }
 
 std::optional<IniFile> IniFile::Load(const std::string& path) {
-  struct stat st {};
-  if (!StatReadable(path, st)) return std::nullopt;
-  gchar* contents = nullptr;
-  gsize length = 0;
-  GError* error = nullptr;
-  if (!g_file_get_contents(path.c_str(), &contents, &length, &error)) {
-    ReportUnreadable(path, error != nullptr ? error->message : "read error");
-    g_clear_error(&error);
-    return std::nullopt;
-  }
-  IniFile ini = Parse(std::string_view(contents, length));
-  g_free(contents);
-  return ini;
+  BoundedFile file(path, kMaxFileBytes);
+  if (!OpenSetupFile(path, file)) return std::nullopt;
+  std::optional<std::string> bytes = ReadSetupFile(path, file);
+  if (!bytes) return std::nullopt;
+  return ParseOwned(std::move(*bytes));
 }
 
 std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
+  // A file is the same file while it keeps its device, inode, size and
+  // both times: a rewrite within one tick of the modification time still
+  // moves the change time, and so does setting the modification time back.
   struct Cached {
+    std::string path;
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
     timespec modified{};
+    timespec changed{};
+    std::uint64_t last_use = 0;
     std::shared_ptr<const IniFile> ini;
   };
+  // A launcher reads two files; tools read a few media at most.
+  constexpr std::size_t kKeptFiles = 16;
   static std::mutex mutex;
-  static std::unordered_map<std::string, Cached> cache;
+  static std::vector<Cached> cache;
+  static std::uint64_t clock = 0;
+  const auto same_time = [](const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+  };
+  const auto find = [&] {
+    return std::find_if(cache.begin(), cache.end(), [&](const Cached& c) { return c.path == path; });
+  };
 
-  struct stat st {};
-  if (!StatReadable(path, st)) return nullptr;
-  const std::lock_guard<std::mutex> lock(mutex);
-  const auto it = cache.find(path);
-  if (it != cache.end() && it->second.device == st.st_dev && it->second.inode == st.st_ino &&
-      it->second.size == st.st_size && it->second.modified.tv_sec == st.st_mtim.tv_sec &&
-      it->second.modified.tv_nsec == st.st_mtim.tv_nsec) {
-    return it->second.ini;
-  }
-  std::optional<IniFile> loaded = Load(path);
-  if (!loaded) {
-    cache.erase(path);
+  BoundedFile file(path, kMaxFileBytes);
+  if (!OpenSetupFile(path, file)) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (const auto it = find(); it != cache.end()) cache.erase(it);
     return nullptr;
   }
-  auto ini = std::make_shared<const IniFile>(std::move(*loaded));
-  cache[path] = Cached{st.st_dev, st.st_ino, st.st_size, st.st_mtim, ini};
-  return ini;
-}
-
-std::size_t IniFile::NameHash::operator()(std::string_view name) const {
-  std::size_t hash = 1469598103934665603ULL;  // FNV-1a over the folded bytes
-  for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    hash ^= (byte >= 'A' && byte <= 'Z') ? byte + ('a' - 'A') : byte;
-    hash *= 1099511628211ULL;
+  const struct stat& st = file.status();
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto it = find();
+    if (it != cache.end() && it->device == st.st_dev && it->inode == st.st_ino && it->size == st.st_size &&
+        same_time(it->modified, st.st_mtim) && same_time(it->changed, st.st_ctim)) {
+      it->last_use = ++clock;
+      return it->ini;
+    }
   }
-  return hash;
-}
+  std::optional<std::string> bytes = ReadSetupFile(path, file);
+  std::shared_ptr<const IniFile> ini =
+      bytes ? std::make_shared<const IniFile>(ParseOwned(std::move(*bytes))) : nullptr;
 
-bool IniFile::NameEqual::operator()(std::string_view a, std::string_view b) const {
-  return EqualsNoCase(a, b);
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto it = find();
+  if (!ini) {
+    if (it != cache.end()) cache.erase(it);
+    return nullptr;
+  }
+  if (it == cache.end()) {
+    if (cache.size() < kKeptFiles) {
+      it = cache.emplace(cache.end());
+    } else {
+      it = std::min_element(cache.begin(), cache.end(),
+                            [](const Cached& a, const Cached& b) { return a.last_use < b.last_use; });
+    }
+  }
+  *it = Cached{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, ++clock, ini};
+  return ini;
 }
 
 const std::string* IniFile::Find(std::string_view section, std::string_view key) const {
   if (key.empty()) return nullptr;
-  const auto s = sections_.find(section);
-  if (s == sections_.end()) return nullptr;
-  const auto e = s->second.find(key);
-  if (e == s->second.end() || !e->second) return nullptr;
-  return &*e->second;
+  const std::int64_t s = FindSection(section);
+  if (s < 0) return nullptr;
+  const auto number = static_cast<std::uint32_t>(s);
+  const std::int64_t k = FindIn(key_order_, KeyHash(number, HashName(key)), [&](std::uint32_t n) {
+    return keys_[n].section == number && EqualsNoCase(NameText(keys_[n].name), key);
+  });
+  if (k < 0 || keys_[static_cast<std::size_t>(k)].value == kNoValue) return nullptr;
+  return &values_[keys_[static_cast<std::size_t>(k)].value];
 }
 
 std::vector<std::string> IniFile::SectionNames() const {
   std::vector<std::string> names;
-  for (const auto& [name, section] : sections_) names.push_back(name);
+  for (const SectionEntry& section : sections_) {
+    if (!section.repeated) names.emplace_back(NameText(section.name));
+  }
   return names;
 }
 
 std::vector<std::string> IniFile::KeysIn(std::string_view section) const {
   std::vector<std::string> keys;
-  const auto s = sections_.find(section);
-  if (s == sections_.end()) return keys;
-  for (const auto& [key, value] : s->second) keys.push_back(key);
+  const std::int64_t s = FindSection(section);
+  if (s < 0) return keys;
+  const SectionEntry& entry = sections_[static_cast<std::size_t>(s)];
+  for (std::uint32_t k = entry.first_key; k < entry.first_key + entry.key_count; ++k) {
+    if (!keys_[k].repeated) keys.emplace_back(NameText(keys_[k].name));
+  }
   return keys;
 }
 
@@ -259,14 +462,17 @@ std::uint32_t IniFile::GetInt(std::string_view section, std::string_view key,
 
 std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
                           std::string_view default_value) {
+  // The shared copy is used where it lies: never copied for one lookup.
   const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(path);
-  return (ini ? *ini : IniFile()).GetString(section, key, default_value);
+  const IniFile none;
+  return (ini ? *ini : none).GetString(section, key, default_value);
 }
 
 std::uint32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key,
                          std::int32_t default_value) {
   const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(path);
-  return (ini ? *ini : IniFile()).GetInt(section, key, default_value);
+  const IniFile none;
+  return (ini ? *ini : none).GetInt(section, key, default_value);
 }
 
 }  // namespace setupdata

@@ -19,7 +19,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace setupdata {
@@ -36,13 +35,15 @@ class IniFile {
   static IniFile Parse(std::string_view bytes);
 
   // Reads and parses a file; nullopt when it cannot be read as a file. A
-  // file that is there but cannot be read (a directory, no permission, too
-  // large) is reported once in one line on standard error.
+  // file that is there but cannot be read (a directory, a FIFO, no
+  // permission, too large) is reported once in one line on standard error.
+  // The file is opened without waiting and checked through its descriptor,
+  // so nothing put in its place meanwhile can hold the reader up.
   static std::optional<IniFile> Load(const std::string& path);
 
   // The parsed file, shared: a file that is still the same file (device,
-  // inode, size and modification time) is not read again. nullptr when it
-  // cannot be read as a file.
+  // inode, size, modification and change time) is not read again. The last
+  // few files used are kept. nullptr when it cannot be read as a file.
   static std::shared_ptr<const IniFile> LoadShared(const std::string& path);
 
   // The trimmed, unquoted value of the first `key` in the first section
@@ -66,20 +67,53 @@ class IniFile {
   std::uint32_t GetInt(std::string_view section, std::string_view key, std::int32_t default_value) const;
 
  private:
-  // Hashing and comparing names without regard to ASCII case, usable with
-  // a string_view without making a string.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const;
+  // A name as written (trimmed): where it lies in text_.
+  struct Name {
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
   };
-  struct NameEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const;
+  struct SectionEntry {
+    Name name;
+    std::uint32_t first_key = 0;  // its keys are keys_[first_key, first_key + key_count)
+    std::uint32_t key_count = 0;
+    bool repeated = false;  // an earlier section has its name: its keys do not count
   };
-  // Only the first section of a name and the first key of a name in it are
-  // kept. A key line without "=" holds no value.
-  using Section = std::unordered_map<std::string, std::optional<std::string>, NameHash, NameEqual>;
-  std::unordered_map<std::string, Section, NameHash, NameEqual> sections_;
+  struct KeyEntry {
+    Name name;
+    std::uint32_t hash = 0;  // of the folded name and the section
+    std::uint32_t section = 0;
+    std::uint32_t value = 0;  // index in values_, or kNoValue for a line without "="
+    bool repeated = false;    // an earlier key of its section has its name
+  };
+  static constexpr std::uint32_t kNoValue = 0xFFFFFFFF;
+
+  // Entries of a kind, ordered by their hashes and, for equal hashes, in
+  // the order of the file: the hash in the high 32 bits, the entry's number
+  // in the low ones.
+  using HashOrder = std::vector<std::uint64_t>;
+  static void SortByHash(HashOrder& order);
+  template <typename Same>
+  static std::int64_t FindIn(const HashOrder& order, std::uint32_t hash, const Same& same);
+
+  std::string_view NameText(const Name& name) const { return {text_.data() + name.offset, name.size}; }
+  Name NameAt(std::string_view name) const;
+  std::int64_t FindSection(std::string_view section) const;
+  static std::uint32_t KeyHash(std::uint32_t section, std::uint32_t name_hash);
+  // Parse, taking over the bytes read from a file.
+  static IniFile ParseOwned(std::string bytes);
+  // Parses text_.
+  void ParseText();
+
+  // The text of the file, UTF-8; every section and every key in the order
+  // of the file, the repeated ones marked; only the first section of a name
+  // and the first key of a name in it are in the orders, and only their
+  // values are kept.
+  std::string text_;
+  std::vector<SectionEntry> sections_;
+  std::vector<KeyEntry> keys_;
+  std::vector<std::string> values_;
+  HashOrder section_order_;
+  HashOrder key_order_;
 };
 
 // Converts the raw bytes of a setup file to UTF-8 text: a UTF-8 byte-order

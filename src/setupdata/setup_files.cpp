@@ -8,9 +8,9 @@
 namespace setupdata {
 
 SetupFiles SetupFiles::ForProgram(std::string_view program_path) {
-  const std::size_t slash = program_path.rfind('/');
-  return ForDirectory(slash == std::string_view::npos ? std::string_view("./")
-                                                      : program_path.substr(0, slash + 1));
+  // Only a full path names a medium: the working folder never stands in.
+  if (!program_path.starts_with('/')) return SetupFiles{};
+  return ForDirectory(program_path.substr(0, program_path.rfind('/') + 1));
 }
 
 SetupFiles SetupFiles::ForDirectory(std::string_view dir) {

@@ -38,7 +38,8 @@ struct SetupFiles {
   std::string setup_inf_path;  // module_dir + "setup.inf"
   std::string lang_id;         // the language section of setupres.ini
 
-  // The paths of a medium whose launcher lies at `program_path`.
+  // The paths of a medium whose launcher lies at `program_path`; all empty
+  // (no medium) when that is not a full path, an empty one among them.
   static SetupFiles ForProgram(std::string_view program_path);
   // The paths of a medium in `dir` (with or without its final "/").
   static SetupFiles ForDirectory(std::string_view dir);

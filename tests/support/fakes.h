@@ -80,12 +80,14 @@ class FakeSystem : public app::ISystem {
   std::unique_ptr<app::ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
     locks.push_back(name);
     already_existed = held_by_others.count(name) > 0 || (parent_present && name != "PreventSecondInstance");
+    if (unavailable_locks.count(name) > 0) return nullptr;
     return std::make_unique<app::ILockHandle>();
   }
-  bool WriteResult(std::string_view bytes) override {
-    if (!stdio_open) return false;
+  app::ResultWrite WriteResult(std::string_view bytes) override {
+    if (!stdio_open) return app::ResultWrite::kNoChannel;
+    if (result_lost) return app::ResultWrite::kLost;
     results.emplace_back(bytes);
-    return true;
+    return app::ResultWrite::kWritten;
   }
   // Files are looked for on the disk: tests lay them out in a medium.
   bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
@@ -101,8 +103,11 @@ class FakeSystem : public app::ISystem {
   // lock, whatever the medium names the product.
   bool parent_present = true;
   std::set<std::string> held_by_others;
+  // Locks that cannot be held (their file is a link, or another user's).
+  std::set<std::string> unavailable_locks;
   std::vector<std::string> locks;
   bool stdio_open = true;
+  bool result_lost = false;  // the write fails (a full disk, a parent gone)
   std::vector<std::string> results;
   bool html_program = true;
   std::vector<std::string> opened;

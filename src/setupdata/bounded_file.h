@@ -1,0 +1,48 @@
+// Reading a file that lies on a medium nobody here controls: it is opened
+// without waiting (a FIFO or a device put in its place never blocks the
+// reader), checked through its descriptor rather than its name (so nothing
+// swapped in between a check and the open is read), and read with a bound.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace setupdata {
+
+class BoundedFile {
+ public:
+  // Opens `path` for reading and checks that it is a regular file of at
+  // most `max_bytes` bytes. With `no_follow`, a symbolic link in the
+  // path's last place is refused.
+  BoundedFile(const std::string& path, std::size_t max_bytes, bool no_follow = false);
+  ~BoundedFile();
+  BoundedFile(const BoundedFile&) = delete;
+  BoundedFile& operator=(const BoundedFile&) = delete;
+
+  // A regular file within the limit, open for reading.
+  bool ok() const { return fd_ >= 0; }
+  // Nothing of that name (or a folder on the way is missing).
+  bool missing() const { return missing_; }
+  // Why the file cannot be read, in words ("it is a directory", "it is
+  // larger than 16 MiB", the system's error text); empty when it can.
+  const std::string& problem() const { return problem_; }
+  // The status of the open file.
+  const struct stat& status() const { return status_; }
+
+  // The whole file, read up to its end but never beyond the limit: a file
+  // that grew past it since it was opened is too large. nullopt, with
+  // problem() set, when it cannot be read.
+  std::optional<std::string> ReadAll();
+
+ private:
+  int fd_ = -1;
+  std::size_t max_bytes_;
+  bool missing_ = false;
+  std::string problem_;
+  struct stat status_ {};
+};
+
+}  // namespace setupdata
