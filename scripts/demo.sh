@@ -12,6 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 medium=medium
 [[ "${1:-}" == "--database" ]] && medium=medium-db
+"$root/scripts/setup-machine.sh"
 "$root/scripts/build.sh" >/dev/null
 parent="$root/build/bin/setup-parent"
 dir="$root/build/media/$medium"
