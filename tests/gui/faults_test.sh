@@ -150,7 +150,8 @@ custom=$(make_medium custom medium)
 printf '<svg xmlns="http://www.w3.org/2000/svg" width="10" height="10"><text>IDEXIT</text></svg>' >"$WORK/nobody.svg"
 make_library "$custom" "$WORK/nobody.svg"
 start_parent "$custom" LANG=en_US.UTF-8 && {
-  settle
+  # An image, nearly blank on screen: its text, read out, means it has loaded.
+  page_text --wait-for IDEXIT >/dev/null || fail "a page without a body was not shown"
   kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "a page without a body: the launcher runs on" || fail "a page without a body: ended"
   stop_launcher
 }

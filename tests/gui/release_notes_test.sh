@@ -77,7 +77,7 @@ start_parent "$db" LANG=ja_JP.UTF-8 "${with_viewer[@]}" && {
   settle
   press Tab Tab Return  # Oracle
   press Tab Return      # Next
-  page_text --wait-for "Aurora Ledger 7 Server for Oracle" >/dev/null || fail "no home page after Next"
+  page_text --wait-for "Aurora Ledger 7 Server（Oracle 対応版）" >/dev/null || fail "no home page after Next"
   press Tab Tab Tab Tab Tab Tab Return
   if wait_for_file "$WORK/viewer-args" && [[ "$(cat "$WORK/viewer-args")" == "$db/Oracle/1033/readme.html" ]]; then
     pass "Japanese in database mode: the Oracle folder's 1033 notes"
