@@ -51,14 +51,6 @@ TEST(BadSetupFiles, InvalidUtf8IsKeptAsItsBytes) {
   EXPECT_EQ(ini.GetString("s", "k", ""), "ab\xC3\x28\xFF");
 }
 
-TEST(BadSetupFiles, Utf16WithAnOddLengthOrOnlyItsMark) {
-  EXPECT_EQ(IniFile::Parse("\xFF\xFE").GetString("s", "k", "def"), "def");
-  constexpr char kOdd[] = "\xFF\xFE[\0s\0]\0\n\0k\0=\0v\0\n\0";
-  std::string odd(kOdd, sizeof kOdd - 1);
-  odd += 'X';
-  EXPECT_EQ(IniFile::Parse(odd).GetString("s", "k", "def"), "v");
-}
-
 TEST(BadSetupFiles, AFileOver16MiBIsNotReadAndSaysSo) {
   TempMedium medium;
   const std::string path = medium.Write("setupres.ini", "[1033]\n9011=%s Setup\n");
@@ -69,30 +61,6 @@ TEST(BadSetupFiles, AFileOver16MiBIsNotReadAndSaysSo) {
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("larger than 16 MiB"), std::string::npos);
   EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line, once: " << said;
-}
-
-TEST(BadSetupFiles, ADirectoryInPlaceOfAFileSaysSoOnce) {
-  TempMedium medium;
-  const std::string path = medium.MakeDir("setup.inf");
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(setupdata::ReadIniString(path, "Setup", "ProductName", ""), "");
-  const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("is a directory"), std::string::npos);
-}
-
-TEST(BadSetupFiles, LanguageNumbersOfEveryKind) {
-  TempMedium medium;
-  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(medium.dir());
-  auto count = [&](const std::string& value) {
-    medium.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=" + value + "\n");
-    return files.LanguageCount();
-  };
-  EXPECT_EQ(count("0"), 0);
-  EXPECT_EQ(count("65535"), 65535);
-  // As the Windows reader does: the number wraps in 32 bits, the dialog
-  // keeps 16 of them.
-  EXPECT_EQ(count("-1"), 65535);
-  EXPECT_EQ(count("99999999999"), 59391);
 }
 
 TEST(BadNames, LockFileNamesStayWithinTheLimitAndUnique) {
@@ -159,12 +127,6 @@ class NoLookups : public pages::PageLookups {
   std::string GetLanguageDir(const std::string&) const override { return ""; }
   bool IsSetupSubdir(const std::string&) const override { return false; }
 };
-
-TEST(BadPages, PlaceholdersInScriptsAndAttributesAreTextsToo) {
-  NoLookups lookups;
-  EXPECT_EQ(pages::FillHomePageText("<script>var t = 'IDEXIT';</script><a title='IDEXIT'>", {}, lookups),
-            "<script>var t = '<EXIT>';</script><a title='<EXIT>'>");
-}
 
 TEST(BadPages, ATenMegabytePageIsFilledWhole) {
   NoLookups lookups;

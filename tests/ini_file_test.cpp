@@ -157,6 +157,7 @@ TEST(IniFileEncodings, Utf16BigEndianWithItsMarkIsRead) {
 }
 
 TEST(IniFileEncodings, BrokenUtf16DoesNotStopTheReader) {
+  EXPECT_EQ(Get("\xFF\xFE", "s", "k"), "DEF");  // only the mark
   // A lone surrogate becomes U+FFFD; an odd last byte is dropped.
   std::string bytes = Utf16Le(u"[s]\nk=a");
   bytes += std::string("\x00\xD8", 2);  // high surrogate without its low half
@@ -214,11 +215,13 @@ TEST(IniFileFromDisk, AChangedFileIsReadAgainAnUnchangedOneIsNot) {
   EXPECT_EQ(ReadIniInt(path, "Setup", "Missing", 9), 9u);
 }
 
-TEST(IniFileFromDisk, ADirectoryInPlaceOfTheFileReadsAsNoFile) {
+TEST(IniFileFromDisk, ADirectoryInPlaceOfTheFileReadsAsNoFileAndSaysSo) {
   testing_support::TempMedium medium;
   const std::string path = medium.MakeDir("setupres.ini");
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(IniFile::Load(path).has_value());
   EXPECT_EQ(ReadIniString(path, "1033", "9011", "NULL"), "NULL");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("is a directory"), std::string::npos);
 }
 
 }  // namespace

@@ -6,20 +6,16 @@ source "$(dirname "$0")/lib.sh"
 plain=$(make_medium plain medium)
 db=$(make_medium database medium-db)
 
-# Each demo language, picked with Tab and Return, hands over its directory.
-position=1
-for dir in ENU DEU ESN FRA JPN; do
-  start_parent "$plain" LANG=en_US.UTF-8 && {
-    settle
-    keys=()
-    for ((i = 0; i < position; i++)); do keys+=(Tab); done
-    press "${keys[@]}" Return
-    wait_parent
-    [[ $STATUS == 0 ]] || fail "setup-parent exited $STATUS for $dir"
-    expect_output "$dir" "language $position through setup-parent"
-  }
-  position=$((position + 1))
-done
+# The last demo language, picked with Tab and Return, hands over its
+# directory (the others are picked below and in the other window tests;
+# which slot's link names which language is a page text test).
+start_parent "$plain" LANG=en_US.UTF-8 && {
+  settle
+  press Tab Tab Tab Tab Tab Return
+  wait_parent
+  [[ $STATUS == 0 ]] || fail "setup-parent exited $STATUS for JPN"
+  expect_output "JPN" "the fifth language through setup-parent"
+}
 
 # Database mode: Oracle picked with the keyboard, Next, the second language.
 start_parent "$db" LANG=en_US.UTF-8 && {
@@ -82,24 +78,12 @@ wait_for_window "$plain" && {
   expect_output "ESN" "a parent holding its lock with flock"
 }
 
-# Without its parent, the launcher ends at once and writes nothing.
-for locale in en_US.UTF-8 ja_JP.UTF-8; do
-  status=0
-  LANG=$locale timeout 20 "$plain/setup-launcher" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null || status=$?
-  [[ $status == 0 && ! -s "$WORK/stdout" ]] && pass "without a parent under $locale: ends, status 0, nothing written" \
-    || fail "without a parent under $locale: status $status, wrote [$(cat "$WORK/stdout")]"
-done
-
-# While another launcher runs, a second one ends at once.
-start_parent "$plain" LANG=en_US.UTF-8 && {
-  settle
-  status=0
-  LANG=en_US.UTF-8 timeout 20 flock --shared "$(LANG=en_US.UTF-8 "$BUILD_DIR/bin/setup-medium" lock "$plain")" \
-    "$plain/setup-launcher" >"$WORK/second" 2>/dev/null </dev/null || status=$?
-  [[ $status == 0 && ! -s "$WORK/second" ]] && pass "a second launcher ends at once" || fail "a second launcher: status $status"
-  kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "the first launcher stays" || fail "the first launcher ended"
-  stop_launcher
-}
+# Without its parent, the launcher ends at once and writes nothing. (A
+# second launcher beside a running one: twenty at once in the faults test.)
+status=0
+LANG=ja_JP.UTF-8 timeout 20 "$plain/setup-launcher" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null || status=$?
+[[ $status == 0 && ! -s "$WORK/stdout" ]] && pass "without a parent: ends, status 0, nothing written" \
+  || fail "without a parent: status $status, wrote [$(cat "$WORK/stdout")]"
 
 # A language whose folder went away shows message 9081, and stays.
 start_parent "$plain" LANG=en_US.UTF-8 && {
