@@ -203,9 +203,10 @@ window_count() {
 # windows_are N: the launcher shows N visible windows.
 windows_are() { [[ $(window_count) == "$1" ]]; }
 
-# wait_windows N: waits (at most 10 s) until the launcher shows N visible
-# windows: a message box or a notes window has opened or closed.
-wait_windows() { wait_until 10 windows_are "$1"; }
+# wait_windows N [SECONDS]: waits (at most SECONDS, 10 unless given) until
+# the launcher shows N visible windows: a message box or a notes window has
+# opened or closed.
+wait_windows() { wait_until "${2:-10}" windows_are "$1"; }
 
 # expect_output BYTES: the launcher handed over exactly BYTES.
 expect_output() {
