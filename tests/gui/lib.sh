@@ -195,7 +195,7 @@ window_count() {
   local pids pid n=0
   pids="$LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)"
   for pid in $pids; do
-    n=$((n + $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)))
+    n=$((n + $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l || true)))
   done
   echo "$n"
 }

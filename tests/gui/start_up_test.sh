@@ -10,7 +10,7 @@ medium=$(make_medium plain medium)
 db_medium=$(make_medium database medium-db)
 
 start_launcher "$medium" LANG=de_DE.UTF-8 LC_ALL= LC_MESSAGES= && {
-  got=$(caption)
+  got=$(caption) || got="(no caption)"
   want="Aurora Ledger 7 – Installation"
   if [[ "$got" == "$want" ]]; then pass "caption under de_DE.UTF-8"; else fail "caption under de_DE.UTF-8: '$got', wanted '$want'"; fi
   stop_launcher

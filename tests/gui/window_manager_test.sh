@@ -15,7 +15,7 @@ plain=$(make_medium plain medium)
 
 start_parent "$plain" LANG=en_US.UTF-8 && {
   settle
-  geometry=$(xdotool getwindowgeometry "$WINDOW" | grep Geometry | awk '{print $2}')
+  geometry=$(xdotool getwindowgeometry "$WINDOW" | awk '/Geometry/ {print $2}') || geometry="(none)"
   [[ "$geometry" == 474x418 ]] && pass "the client area is 474x418" || fail "the client area is $geometry"
   press alt+F4
   wait_windows 2 && pass "Alt+F4 asks" || fail "Alt+F4 did not ask"
