@@ -170,7 +170,8 @@ start_parent "$custom" LANG=en_US.UTF-8 && {
 {
   printf '<html><head><meta charset="utf-8"></head><body><h1>IDPRODUCTNAME</h1>'
   printf '<a href="res://SetupHmRes.dll/IDRLANGUAGE0">IDLANGUAGE0</a>'
-  for i in $(seq 1 2600); do printf '<p>%04d %s</p>\n' "$i" "$(head -c 4000 /dev/zero | tr '\0' 'x')"; done
+  xs=$(printf 'x%.0s' $(seq 1 4000))
+  for i in $(seq 1 2600); do printf '<p>%04d %s</p>\n' "$i" "$xs"; done
   printf '<p>IDEXIT</p></body></html>'
 } >"$WORK/big.html"
 make_library "$custom" "$WORK/big.html"
