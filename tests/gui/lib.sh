@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers of the headless window tests: each test runs the real launcher on
 # a medium of its own in Xvfb, as a parent would, and looks at what a person
 # would see. Sourced by the test scripts; BUILD_DIR and SOURCE_DIR are set
@@ -110,7 +111,6 @@ stop_launcher() {
   if [[ -n "$LAUNCHER_PID" ]] && kill -0 "$LAUNCHER_PID" 2>/dev/null; then
     # The launcher under its parent first, and until it is gone: its locks
     # go with it.
-    local children i
     local children child
     children=$(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)
     if [[ -n "$children" ]]; then

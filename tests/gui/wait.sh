@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Bounded waits of the window tests, without side effects of their own:
 # sourced by lib.sh and by the package test. Each wait polls for what it
 # waits for and gives up after its bound, with status 1.
