@@ -39,7 +39,7 @@ out="$root/build/demo"
 mkdir -p "$out"
 shot="$out/$medium.png"
 echo "No display: running the launcher in Xvfb"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
   parent=$1 dir=$2 shot=$3 out=$4 medium=$5
   source "$6/tests/gui/wait.sh"  # waits for a drawn page, with a bound
   "$parent" "$dir" >"$out/result" 2>"$out/stderr" &

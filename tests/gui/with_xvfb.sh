@@ -8,7 +8,9 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+# -noreset: the server does not reset when its last client leaves, so the
+# next window of a test never meets a server in the middle of a reset.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
 xvfb=$!
 child=
 group_ended() { ! kill -0 -- -"$child" 2>/dev/null; }
