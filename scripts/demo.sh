@@ -12,6 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 medium=medium
 [[ "${1:-}" == "--database" ]] && medium=medium-db
+"$root/scripts/setup-machine.sh"
 "$root/scripts/build.sh" >/dev/null
 parent="$root/build/bin/setup-parent"
 dir="$root/build/media/$medium"
@@ -38,8 +39,9 @@ out="$root/build/demo"
 mkdir -p "$out"
 shot="$out/$medium.png"
 echo "No display: running the launcher in Xvfb"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
   parent=$1 dir=$2 shot=$3 out=$4 medium=$5
+  source "$6/tests/gui/wait.sh"  # waits for a drawn page, with a bound
   "$parent" "$dir" >"$out/result" 2>"$out/stderr" &
   pid=$!
   wid=
@@ -49,22 +51,25 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     [[ -n "$wid" ]] && break
     sleep 0.2
   done
-  [[ -n "$wid" ]] || { echo "The launcher showed no window:"; cat "$out/stderr"; exit 1; }
-  sleep 3   # let the page finish drawing
-  import -window "$wid" "$shot"
+  [[ -n "$wid" ]] || { echo "The launcher showed no window:"; cat "$out/stderr"; kill "$pid" 2>/dev/null; exit 1; }
+  wait_for_picture "$wid" "$shot" || import -window "$wid" "$shot"
   echo "Window caption: $(xdotool getwindowname "$wid")"
   echo "Screenshot of the first page: $shot"
   xdotool windowfocus --sync "$wid"
   if [[ $medium == medium-db ]]; then
     echo "Pressing Tab, Tab, Tab, Return (Next with the first database), then Tab, Return (the first language)"
     xdotool key --delay 300 Tab Tab Tab Return
-    sleep 2
+    wait_for_picture "$wid" "$out/next.png" "$shot" || true
   else
     echo "Pressing Tab, Return (the first language)"
   fi
   xdotool key --delay 300 Tab Return
+  if ! wait_until 30 process_ended "$pid"; then
+    echo "The launcher did not end after the keys: stopping it"
+    kill "$pid" 2>/dev/null
+  fi
   status=0
   wait "$pid" || status=$?
   echo "$status" >"$out/status"
-' _ "$parent" "$dir" "$shot" "$out" "$medium"
+' _ "$parent" "$dir" "$shot" "$out" "$medium" "$root"
 report "$(cat "$out/status")" "$out/result"

@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer) in build-fuzz/ and runs each for SECONDS
 # (default 5) on a scratch copy of its seed corpus in fuzz/corpus/<target>/.
 # Fails when a target finds a crash or a failed check; what it found is kept
-# in build-fuzz/findings/<target>/.
+# in build-fuzz/findings/<target>/. It installs nothing: scripts/test.sh sets
+# up the machine before it runs this (scripts/setup-machine.sh).
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
@@ -15,7 +16,10 @@ if ((${#targets[@]} == 0)); then
   targets=(ini_fuzzer page_filling_fuzzer link_fuzzer page_library_fuzzer)
 fi
 
-"$root/scripts/setup-machine.sh"
+if ! command -v clang++ >/dev/null || ! command -v cmake >/dev/null; then
+  echo "fuzz.sh: clang++ or cmake is missing: run scripts/setup-machine.sh first" >&2
+  exit 1
+fi
 build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DSETUP_LAUNCHER_FUZZ=ON >/dev/null
 cmake --build "$build" --target "${targets[@]}"

@@ -5,6 +5,7 @@
 # UndefinedBehaviorSanitizer, and a short run of each fuzz target.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup-machine.sh"
 "$root/scripts/build.sh"
 (cd "$root/build" && ctest --output-on-failure -j2)
 

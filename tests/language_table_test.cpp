@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "support/temp_medium.h"
 
 namespace setupdata {
@@ -94,16 +97,18 @@ TEST_F(LanguageTableTest, WithoutSetupresTheTableStaysEmpty) {
   EXPECT_TRUE(table_.built());
 }
 
-TEST(IsSetupSubdir, OnlyExistingDirectoriesCount) {
+// Only existing directories of the medium count, by their exact name (a
+// trailing blank is part of it), and never one that leads out of it.
+TEST(IsSetupSubdir, OnlyExistingDirectoriesInsideTheMediumCount) {
   TempMedium medium;
-  medium.MakeDir("ENU");
+  medium.MakeDir("ENU/x64");
+  medium.MakeDir("ENU ");
   medium.Write("file", "x");
-  EXPECT_TRUE(IsSetupSubdir(medium.dir(), "ENU"));
-  EXPECT_FALSE(IsSetupSubdir(medium.dir(), "enu"));
-  EXPECT_FALSE(IsSetupSubdir(medium.dir(), "file"));
-  EXPECT_FALSE(IsSetupSubdir(medium.dir(), "missing"));
-  EXPECT_FALSE(IsSetupSubdir(medium.dir(), ""));
-  EXPECT_FALSE(IsSetupSubdir(medium.dir(), "ENU/"));
+  const std::pair<std::string, bool> kNames[] = {
+      {"ENU", true},   {"ENU/x64", true}, {"ENU ", true},     {"ENU  ", false},
+      {"enu", false},  {"file", false},   {"missing", false}, {"", false},
+      {"ENU/", false}, {"..", false},     {"ENU/..", false},  {"../" + medium.dir(), false}};
+  for (const auto& [name, counts] : kNames) EXPECT_EQ(IsSetupSubdir(medium.dir(), name), counts) << name;
   // A module directory without its final "/" still looks inside it.
   std::string without_slash = medium.dir();
   without_slash.pop_back();

@@ -101,16 +101,18 @@ TEST(FillHomePage, TheCountBoundsTheSlots) {
   EXPECT_EQ(FillHomePageText(AllSlots(), {false, 0, "SQL"}, lookups), "[][][][][][][][][]");
 }
 
-TEST(FillHomePage, EveryOccurrenceIsReplacedAttributesIncluded) {
+TEST(FillHomePage, EveryOccurrenceIsReplacedAttributesAndScriptsIncluded) {
   MapLookups lookups;
   lookups.table = {{"LANGUAGE0", {"English", "ENU"}}};
   lookups.dirs = {"ENU"};
   const std::string body =
       "<a href=\"res://SetupHmRes.dll/IDRLANGUAGE0\" title=\"IDLANGUAGE0\">IDLANGUAGE0</a>"
-      "<a title=\"IDRELNOTES\" href=\"res://SetupHmRes.dll/IDRRELNOTES\">IDRELNOTES</a>";
+      "<a title=\"IDRELNOTES\" href=\"res://SetupHmRes.dll/IDRRELNOTES\">IDRELNOTES</a>"
+      "<script>var t = 'IDEXIT';</script>";
   EXPECT_EQ(FillHomePageText(body, {false, 1, "SQL"}, lookups),
             "<a href=\"res://SetupHmRes.dll/IDRLANGUAGE0\" title=\"English\">English</a>"
-            "<a title=\"Notes\" href=\"res://SetupHmRes.dll/IDRRELNOTES\">Notes</a>");
+            "<a title=\"Notes\" href=\"res://SetupHmRes.dll/IDRRELNOTES\">Notes</a>"
+            "<script>var t = 'Exit';</script>");
 }
 
 TEST(FillHomePage, LowerCaseWordsAndCommandWordsStay) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "support/temp_medium.h"
 
 namespace setupdata {
@@ -98,14 +101,14 @@ TEST_F(SetupFilesTest, DatabaseChoiceNeedsBothOptions) {
 
 TEST_F(SetupFilesTest, LanguageCountDefaultsToOneAndKeeps16Bits) {
   EXPECT_EQ(Files().LanguageCount(), 1);
-  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=3\n");
-  EXPECT_EQ(Files().LanguageCount(), 3);
-  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=0\n");
-  EXPECT_EQ(Files().LanguageCount(), 0);
-  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=65536\n");
-  EXPECT_EQ(Files().LanguageCount(), 0);
-  medium_.Write("setupres.ini", "[LANGUAGE]\nLANGUAGENUMBER=-1\n");
-  EXPECT_EQ(Files().LanguageCount(), 65535);
+  // As the Windows reader does: the number wraps in 32 bits, the dialog
+  // keeps 16 of them.
+  const std::pair<const char*, int> kCounts[] = {{"3", 3},     {"0", 0},      {"65535", 65535},
+                                                 {"65536", 0}, {"-1", 65535}, {"99999999999", 59391}};
+  for (const auto& [value, count] : kCounts) {
+    medium_.Write("setupres.ini", std::string("[LANGUAGE]\nLANGUAGENUMBER=") + value + "\n");
+    EXPECT_EQ(Files().LanguageCount(), count) << value;
+  }
 }
 
 TEST_F(SetupFilesTest, ResolveLanguageUsesPresentSectionsAndFallsBackTo1033) {

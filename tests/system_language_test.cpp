@@ -2,35 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace setupdata {
 namespace {
 
+// POSIX locale names map to Windows language ids; a language without a
+// country takes its usual one; unknown and C locales count as US English.
 TEST(LangIdForLocale, PosixLocaleNamesMapToWindowsIdentifiers) {
-  EXPECT_EQ(LangIdForLocale("en_US.UTF-8"), 1033);
-  EXPECT_EQ(LangIdForLocale("de_DE.UTF-8"), 1031);
-  EXPECT_EQ(LangIdForLocale("de_DE@euro"), 1031);
-  EXPECT_EQ(LangIdForLocale("de_AT.UTF-8"), 3079);
-  EXPECT_EQ(LangIdForLocale("fr_FR.UTF-8"), 1036);
-  EXPECT_EQ(LangIdForLocale("ja_JP.UTF-8"), 1041);
-  EXPECT_EQ(LangIdForLocale("es_ES.UTF-8"), 3082);
-  EXPECT_EQ(LangIdForLocale("es_MX.UTF-8"), 2058);
-}
-
-TEST(LangIdForLocale, ALanguageWithoutCountryTakesItsUsualOne) {
-  EXPECT_EQ(LangIdForLocale("de"), 1031);
-  EXPECT_EQ(LangIdForLocale("ja"), 1041);
-  EXPECT_EQ(LangIdForLocale("zh"), 2052);
-}
-
-TEST(LangIdForLocale, UnknownAndCLocalesCountAsUsEnglish) {
-  EXPECT_EQ(LangIdForLocale("C"), 1033);
-  EXPECT_EQ(LangIdForLocale("C.UTF-8"), 1033);
-  EXPECT_EQ(LangIdForLocale("POSIX"), 1033);
-  EXPECT_EQ(LangIdForLocale(""), 1033);
-  EXPECT_EQ(LangIdForLocale("xx_YY"), 1033);
-  EXPECT_EQ(LangIdForLocale("!!garbage!!"), 1033);
+  const std::pair<const char*, std::uint16_t> kCases[] = {
+      {"en_US.UTF-8", 1033}, {"en_GB.UTF-8", 2057}, {"de_DE.UTF-8", 1031}, {"de_DE@euro", 1031},
+      {"de_AT.UTF-8", 3079}, {"fr_FR.UTF-8", 1036}, {"ja_JP.UTF-8", 1041}, {"es_ES.UTF-8", 3082},
+      {"es_MX.UTF-8", 2058}, {"de", 1031},          {"ja", 1041},          {"zh", 2052},
+      {"C", 1033},           {"C.UTF-8", 1033},     {"POSIX", 1033},       {"", 1033},
+      {"xx_YY", 1033},       {"!!garbage!!", 1033}};
+  for (const auto& [locale, id] : kCases) EXPECT_EQ(LangIdForLocale(locale), id) << locale;
 }
 
 TEST(SystemDefaultLangId, TheMessagesLocaleGoverns) {

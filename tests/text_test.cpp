@@ -7,21 +7,22 @@
 namespace setupdata {
 namespace {
 
-TEST(FormatWithOneString, TheFirstPercentSTakesTheArgument) {
-  EXPECT_EQ(FormatWithOneString("%s Setup", "Ledger"), "Ledger Setup");
-  EXPECT_EQ(FormatWithOneString("Setup", "Ledger"), "Setup");
-  EXPECT_EQ(FormatWithOneString("", "Ledger"), "");
-}
-
-TEST(FormatWithOneString, FileTextsAreNeverFormatsOfTheirOwn) {
-  // A second "%s" and any other conversion stay as written; "%%" is "%".
-  EXPECT_EQ(FormatWithOneString("%s and %s", "A"), "A and %s");
-  EXPECT_EQ(FormatWithOneString("%n%d%x %s %p", "A"), "%n%d%x A %p");
-  EXPECT_EQ(FormatWithOneString("100%% %s", "A"), "100% A");
-  EXPECT_EQ(FormatWithOneString("%%s %s", "A"), "%s A");
-  EXPECT_EQ(FormatWithOneString("trailing %", "A"), "trailing %");
-  // The argument itself is not formatted again.
-  EXPECT_EQ(FormatWithOneString("%s!", "%s%n"), "%s%n!");
+// The first "%s" takes the argument; file texts are never formats of their
+// own: a second "%s" and any other conversion stay as written, "%%" is "%",
+// and the argument is not formatted again.
+TEST(FormatWithOneString, TheFirstPercentSTakesTheArgumentAndNothingElseIsAFormat) {
+  const struct {
+    const char *format, *arg, *out;
+  } kCases[] = {{"%s Setup", "Ledger", "Ledger Setup"},
+                {"Setup", "Ledger", "Setup"},
+                {"", "Ledger", ""},
+                {"%s and %s", "A", "A and %s"},
+                {"%n%d%x %s %p", "A", "%n%d%x A %p"},
+                {"100%% %s", "A", "100% A"},
+                {"%%s %s", "A", "%s A"},
+                {"trailing %", "A", "trailing %"},
+                {"%s!", "%s%n", "%s%n!"}};
+  for (const auto& c : kCases) EXPECT_EQ(FormatWithOneString(c.format, c.arg), c.out) << c.format;
 }
 
 TEST(DropFirstAndLastChar, RemovesCharactersNotBytes) {

@@ -7,12 +7,9 @@
 source "$(dirname "$0")/lib.sh"
 
 openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-trap 'kill $wm 2>/dev/null; stop_launcher; rm -rf "$WORK"' EXIT
-for _ in $(seq 1 50); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+started $!
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_until 10 wm_running || fail "openbox did not start"
 
 # medium_with_page NAME BODY: the plain demo medium whose home page is BODY.
 medium_with_page() {
@@ -24,16 +21,6 @@ medium_with_page() {
     >"$pages/HTML_HOMEPAGE"
   "$BUILD_DIR/bin/setup-medium" pack "$pages" "$dir/SetupHmRes.dll" >/dev/null
   echo "$dir"
-}
-
-# wait_windows N [SECONDS]: waits until the launcher shows N windows.
-wait_windows() {
-  local i
-  for i in $(seq 1 $((${2:-15} * 10))); do
-    [[ $(window_count) == "$1" ]] && return 0
-    sleep 0.1
-  done
-  return 1
 }
 
 # close_and_confirm WHAT: Alt+F4, then Yes to the close question; the parent
@@ -70,7 +57,7 @@ start_parent "$never" LANG=en_US.UTF-8 && close_and_confirm "a page that never f
 after="$links<script>Object.defineProperty(Element.prototype, 'outerHTML', { get() { for (;;) {} } });</script>"
 looping=$(medium_with_page looping "$after")
 start_parent "$looping" LANG=en_US.UTF-8 && {
-  for _ in $(seq 1 600); do kill -0 "$LAUNCHER_PID" 2>/dev/null || break; sleep 0.1; done
+  wait_until 60 process_ended "$LAUNCHER_PID"
   wait_parent
   [[ $STATUS == 2 ]] && grep -q "keeps failing" "$WORK/stderr" \
     && pass "a page that loops after loading: the launcher gives up" \

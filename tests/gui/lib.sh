@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers of the headless window tests: each test runs the real launcher on
 # a medium of its own in Xvfb, as a parent would, and looks at what a person
 # would see. Sourced by the test scripts; BUILD_DIR and SOURCE_DIR are set
@@ -13,24 +14,41 @@ if [[ -z "${GUI_TEST_SESSION_BUS:-}" ]]; then
   exec dbus-run-session -- bash "$0" "$@"
 fi
 unset NO_AT_BRIDGE  # the launcher shows its widgets and page on that bus
+source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
 WORK=$(mktemp -d)
 LAUNCHER_PID=
 FAILURES=0
-trap 'stop_launcher; rm -rf "$WORK"' EXIT
+# Processes a test starts besides the launcher (see started), and those the
+# launcher starts for it that write their ids into $WORK/started-pids (a
+# viewer of its own): ended on every way out, as the launcher is.
+STARTED_PIDS=()
+cleanup() {
+  stop_launcher
+  local pid
+  if [[ -s "$WORK/started-pids" ]]; then mapfile -t -O "${#STARTED_PIDS[@]}" STARTED_PIDS <"$WORK/started-pids"; fi
+  for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${STARTED_PIDS[@]}"; do
+    wait_until 5 process_ended "$pid" || kill -KILL "$pid" 2>/dev/null || true
+  done
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+# started PID...: processes of the test's own, ended with it.
+started() { STARTED_PIDS+=("$@"); }
 # Each test has its own named locks.
 export XDG_RUNTIME_DIR="$WORK/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
 
-# The display must answer before the first window opens.
-if [[ -n "${DISPLAY:-}" ]]; then
-  for _ in $(seq 1 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.2
-  done
-fi
 pass() { echo "ok: $*"; }
+
+# The display must answer before the first window opens.
+display_answers() { xdpyinfo >/dev/null 2>&1; }
+if [[ -n "${DISPLAY:-}" ]] && ! wait_until 10 display_answers; then
+  echo "FAIL: the display $DISPLAY does not answer" >&2
+  exit 1
+fi
 
 # make_medium NAME SOURCE: a copy of a demo medium (or an empty one when
 # SOURCE is "empty") with the launcher and the sample page library.
@@ -59,47 +77,49 @@ start_launcher() {
   wait_for_window "$dir"
 }
 
-# wait_for_window WHAT: waits for the window of the launcher started as (or
-# by) $LAUNCHER_PID; sets WINDOW.
+# wait_for_window WHAT: waits (at most 20 s) for the window of the launcher
+# started as (or by) $LAUNCHER_PID; sets WINDOW.
 wait_for_window() {
   WINDOW=
-  local i pids
-  for i in $(seq 1 100); do
-    pids="$LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)"
-    for pid in $pids; do
-      WINDOW=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
-      [[ -n "$WINDOW" ]] && break 2
-    done
-    if ! kill -0 "$LAUNCHER_PID" 2>/dev/null; then
-      wait "$LAUNCHER_PID"
-      fail "the launcher of $1 ended with status $? before showing its window"
-      cat "$WORK/stderr" >&2
-      LAUNCHER_PID=
-      return 1
-    fi
-    sleep 0.2
-  done
-  if [[ -z "$WINDOW" ]]; then
+  if ! wait_until 20 launcher_window_or_end; then
     fail "no window from the launcher of $1"
     cat "$WORK/stderr" >&2
     return 1
   fi
+  if [[ -z "$WINDOW" ]]; then
+    local status=0
+    wait "$LAUNCHER_PID" || status=$?
+    fail "the launcher of $1 ended with status $status before showing its window"
+    cat "$WORK/stderr" >&2
+    LAUNCHER_PID=
+    return 1
+  fi
+}
+
+# launcher_window_or_end: sets WINDOW once the launcher shows one; true then,
+# and when the launcher has ended.
+launcher_window_or_end() {
+  local pid
+  for pid in $LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true); do
+    WINDOW=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1 || true)
+    [[ -n "$WINDOW" ]] && return 0
+  done
+  ! kill -0 "$LAUNCHER_PID" 2>/dev/null
 }
 
 stop_launcher() {
   if [[ -n "$LAUNCHER_PID" ]] && kill -0 "$LAUNCHER_PID" 2>/dev/null; then
     # The launcher under its parent first, and until it is gone: its locks
     # go with it.
-    local children i
+    local children child
     children=$(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)
     if [[ -n "$children" ]]; then
+      # shellcheck disable=SC2086  # one PID a word
       kill $children 2>/dev/null || true
-      for i in $(seq 1 50); do
-        kill -0 $children 2>/dev/null || break
-        sleep 0.1
-      done
+      for child in $children; do wait_until 5 process_ended "$child" || kill -KILL "$child" 2>/dev/null || true; done
     fi
     kill "$LAUNCHER_PID" 2>/dev/null || true
+    wait_until 5 process_ended "$LAUNCHER_PID" || kill -KILL "$LAUNCHER_PID" 2>/dev/null || true
     wait "$LAUNCHER_PID" 2>/dev/null || true
   fi
   LAUNCHER_PID=
@@ -117,17 +137,7 @@ page_text() {
 # screenshot FILE: waits until the window shows a drawn page (more than a
 # handful of colours) that has stopped changing, then keeps that picture.
 screenshot() {
-  local previous="" current colours i
-  for i in $(seq 1 60); do
-    sleep 0.5
-    import -window "$WINDOW" "$1" 2>/dev/null || continue
-    colours=$(convert "$1" -format %k info: 2>/dev/null || echo 0)
-    ((colours > 16)) || continue
-    current=$(md5sum <"$1" | cut -d' ' -f1)
-    if [[ "$current" == "$previous" ]]; then return 0; fi
-    previous=$current
-  done
-  fail "the window did not settle on a drawn page"
+  wait_for_picture "$WINDOW" "$1" || fail "the window did not settle on a drawn page"
 }
 
 # has_colour FILE RRGGBB: the picture holds pixels of exactly that colour.
@@ -158,28 +168,25 @@ start_parent() {
 # wait_parent: waits (at most 20 s) for the parent started last; sets
 # STATUS to its exit status, 124 when it did not end.
 wait_parent() {
-  local i
   STATUS=124
-  for i in $(seq 1 100); do
-    if ! kill -0 "$LAUNCHER_PID" 2>/dev/null; then
-      STATUS=0
-      wait "$LAUNCHER_PID" || STATUS=$?
-      LAUNCHER_PID=
-      return 0
-    fi
-    sleep 0.2
-  done
-  stop_launcher
+  if wait_until 20 process_ended "$LAUNCHER_PID"; then
+    STATUS=0
+    wait "$LAUNCHER_PID" || STATUS=$?
+    LAUNCHER_PID=
+  else
+    stop_launcher
+  fi
 }
 
 # settle: waits until the page has been drawn and stopped changing.
 settle() { screenshot "$WORK/settle.png"; }
 
-# press KEY...: real key presses into the launcher's window.
+# press KEY...: real key presses into the launcher's window. It does not
+# wait for their effect: the caller waits for what it expects (a page's text,
+# a window, the end of the parent).
 press() {
   xdotool windowfocus --sync "$WINDOW" 2>/dev/null || true
   xdotool key --delay 200 "$@"
-  sleep 0.5
 }
 
 # window_count: the launcher's visible top-level windows (message boxes and
@@ -188,10 +195,18 @@ window_count() {
   local pids pid n=0
   pids="$LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true)"
   for pid in $pids; do
-    n=$((n + $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)))
+    n=$((n + $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l || true)))
   done
   echo "$n"
 }
+
+# windows_are N: the launcher shows N visible windows.
+windows_are() { [[ $(window_count) == "$1" ]]; }
+
+# wait_windows N [SECONDS]: waits (at most SECONDS, 10 unless given) until
+# the launcher shows N visible windows: a message box or a notes window has
+# opened or closed.
+wait_windows() { wait_until "${2:-10}" windows_are "$1"; }
 
 # expect_output BYTES: the launcher handed over exactly BYTES.
 expect_output() {

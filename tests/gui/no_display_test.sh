@@ -5,7 +5,7 @@ set -uo pipefail
 : "${BUILD_DIR:?}"
 out=$(mktemp); err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
-env -u DISPLAY -u WAYLAND_DISPLAY "$BUILD_DIR/media/medium/setup-launcher" >"$out" 2>"$err" </dev/null
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$BUILD_DIR/media/medium/setup-launcher" >"$out" 2>"$err" </dev/null
 status=$?
 fails=0
 if ((status == 0)); then echo "FAIL: exit status 0 without a display"; fails=1; fi

@@ -45,7 +45,8 @@ start_launcher "$plain" LANG=en_US.UTF-8 && {
 }
 
 # A database medium in German: the database page, then, with Oracle chosen,
-# the home page with the chosen database in the product name and Back.
+# the home page with the chosen database in the product name and Back; the
+# second language then hands over its folder, the database and its option.
 start_launcher "$db" LANG=de_DE.UTF-8 && {
   expect_page "database page, German" \
     "Wählen Sie die Datenbank für Ihre Installation" SQL-Server-Datenbank Oracle-Datenbank \
@@ -55,7 +56,9 @@ start_launcher "$db" LANG=de_DE.UTF-8 && {
   expect_page "home page after the database page, German" \
     "Aurora Ledger 7 Server für Oracle" "Wählen Sie die Sprache der Installation" \
     English Deutsch Español Français 日本語 Versionshinweise Zurück Beenden
-  stop_launcher
+  press Tab Tab Return  # Deutsch
+  wait_parent
+  expect_output "DEUO-db=oracle" "database mode with Oracle"
 }
 
 # A medium of three languages whose second folder is missing, and whose
@@ -84,7 +87,7 @@ mkdir "$three/FRA" "$three/ITA"
 start_launcher "$three" LANG=fr_FR.UTF-8 && {
   expect_page "two of three languages, a missing text" \
     "Registre Aurore" "Choisissez la langue" Français Italiano NULL Quitter
-  links=$(page_text --links | cut -f2 | head -n2 | tr '\n' ' ')
+  links=$(page_text --links | cut -f2 | head -n2 | tr '\n' ' ') || true
   [[ "$links" == "res://SetupHmRes.dll/IDRLANGUAGE0 res://SetupHmRes.dll/IDRLANGUAGE1 " ]] \
     && pass "the two languages take the first two slots" || fail "slots: $links"
   stop_launcher

@@ -8,7 +8,7 @@ trap 'rm -rf "$out"' EXIT
 fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 
-env -u DISPLAY -u WAYLAND_DISPLAY "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium-db" --out "$out/db" \
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 120 "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium-db" --out "$out/db" \
   >"$out/list" 2>"$out/err" || fail "preview of the database medium: status $?: $(cat "$out/err")"
 for lang in 1031 1033 1034 1036 1041; do
   for page in home database; do
@@ -24,13 +24,13 @@ histogram=$(convert "$out/db/1033-database.png" -format %c histogram:info:-)
 grep -qi '#1B7F3B' <<<"$histogram" || fail "no database page in 1033-database.png"
 
 # One language of a plain medium: the home page only.
-env -u DISPLAY "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium" --language 1036 --out "$out/plain" >/dev/null 2>&1
+env -u DISPLAY timeout 60 "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium" --language 1036 --out "$out/plain" >/dev/null 2>&1
 [[ "$(ls "$out/plain")" == "1036-home.png" ]] || fail "one language: $(ls "$out/plain")"
 # ... and the same with --database: the database page too.
-env -u DISPLAY "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium" --language 1036 --database --out "$out/forced" >/dev/null 2>&1
+env -u DISPLAY timeout 60 "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium" --language 1036 --database --out "$out/forced" >/dev/null 2>&1
 [[ "$(ls "$out/forced" | tr '\n' ' ')" == "1036-database.png 1036-home.png " ]] || fail "--database: $(ls "$out/forced")"
 
-"$BUILD_DIR/bin/setup-medium" preview /nonexistent --out "$out/none" >/dev/null 2>&1
+timeout 60 "$BUILD_DIR/bin/setup-medium" preview /nonexistent --out "$out/none" >/dev/null 2>&1
 [[ $? == 2 ]] || fail "a medium without languages does not give 2"
 
 ((fails == 0)) && echo "all checks passed"

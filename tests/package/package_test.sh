@@ -1,84 +1,92 @@
 #!/usr/bin/env bash
-# The Debian package as a user gets it: built with cpack from the build
-# directory, installed with apt-get (so that its dependencies resolve), its
-# files where the shell, man and the tools look for them, the installed demo
-# run in Xvfb as a person would; removed again at the end. Needs root for
-# apt-get: skipped (77) otherwise. BUILD_DIR and SOURCE_DIR are set by CTest.
+# The Debian package as a user gets it, without touching the system: built
+# with cpack from the build directory, its control fields read with
+# dpkg-deb, and its files unpacked with dpkg-deb -x into a folder of the
+# test's own, where the programs, manual pages, page library and demo media
+# are checked and the demo runs in Xvfb as a person would run it. The
+# dependencies must name the package of every library the programs load.
+#
+# With SETUP_LAUNCHER_APT_TEST=1 (as root, with the package not installed)
+# the package is also installed with apt-get, so that its dependencies
+# resolve, checked where the shell and man find it, its demo run, and
+# removed again. BUILD_DIR and SOURCE_DIR are set by CTest.
 set -euo pipefail
 : "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
+source "$SOURCE_DIR/tests/gui/wait.sh"
 
 FAILURES=0
 fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
 pass() { echo "ok: $*"; }
 
-# run_demo WORK ARGS EXPECTED KEYS...: runs the installed setup-launcher-demo
-# (in the display this script was started in), finds the launcher's window,
-# presses KEYS (a group of keys, or "pause" for a second's wait) and checks
-# what the demo printed.
+# run_demo WORK BIN ARGS EXPECTED KEYS...: runs BIN/setup-launcher-demo (in
+# the display this script was started in), waits for the launcher's page,
+# presses KEYS (a group of keys, or "next-page": wait until the window
+# shows another page) and checks what the demo printed.
 run_demo() {
-  local work=$1 args=$2 expected=$3
-  shift 3
+  local work=$1 bin=$2 args=$3 expected=$4
+  shift 4
   local out="$work/demo.out" err="$work/demo.err"
   # A session of its own, so that a demo that hangs can be ended whole.
   # shellcheck disable=SC2086
-  setsid setup-launcher-demo $args >"$out" 2>"$err" </dev/null &
-  local pid=$! wid=
-  for _ in $(seq 1 100); do
-    wid=$(xdotool search --onlyvisible --name Aurora 2>/dev/null | head -n1 || true)
-    [[ -n "$wid" ]] && break
-    sleep 0.2
-  done
-  if [[ -z "$wid" ]]; then
+  setsid "$bin/setup-launcher-demo" $args >"$out" 2>"$err" </dev/null &
+  DEMO_PID=$!
+  WID=
+  if ! wait_until 20 demo_window_or_end || [[ -z "$WID" ]]; then
     fail "setup-launcher-demo $args: no launcher window; it printed: $(cat "$out" "$err")"
-    kill -- -"$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    stop_demo
     return
   fi
-  xdotool windowfocus --sync "$wid"
-  sleep 3  # let the page finish drawing
+  xdotool windowfocus --sync "$WID"
+  wait_for_picture "$WID" "$work/page.png" || fail "setup-launcher-demo $args: the first page was not drawn"
   local keys
   for keys in "$@"; do
-    # shellcheck disable=SC2086  # a group of keys, one word each
-    if [[ $keys == pause ]]; then sleep 2; else xdotool key --delay 300 $keys; fi
+    if [[ $keys == next-page ]]; then
+      wait_for_picture "$WID" "$work/next.png" "$work/page.png" || fail "setup-launcher-demo $args: no next page"
+      mv "$work/next.png" "$work/page.png"
+    else
+      # shellcheck disable=SC2086  # a group of keys, one word each
+      xdotool key --delay 200 $keys
+    fi
   done
-  local status=0 ended=0
-  for _ in $(seq 1 150); do
-    if ! kill -0 "$pid" 2>/dev/null; then ended=1; break; fi
-    sleep 0.2
-  done
-  if ((ended == 0)); then
+  local status=0
+  if ! wait_until 30 process_ended "$DEMO_PID"; then
     fail "setup-launcher-demo $args did not end after the keys $*"
-    kill -- -"$pid" 2>/dev/null || true
+    stop_demo
+    return
   fi
-  wait "$pid" || status=$?
+  wait "$DEMO_PID" || status=$?
+  DEMO_PID=
   if [[ $status -eq 0 ]] && grep -qx "The launcher handed over: $expected" "$out"; then
-    pass "setup-launcher-demo ${args:-(the plain medium)}: $(tail -n1 "$out")"
+    pass "$bin/setup-launcher-demo ${args:-(the plain medium)}: $(tail -n1 "$out")"
   else
     fail "setup-launcher-demo $args: status $status, expected the result $expected; it printed: $(cat "$out" "$err")"
   fi
 }
+demo_window_or_end() {
+  WID=$(xdotool search --onlyvisible --name Aurora 2>/dev/null | head -n1 || true)
+  [[ -n "$WID" ]] || process_ended "$DEMO_PID"
+}
+stop_demo() {
+  if [[ -n "${DEMO_PID:-}" ]]; then
+    kill -- -"$DEMO_PID" 2>/dev/null || true
+    wait "$DEMO_PID" 2>/dev/null || true
+  fi
+  DEMO_PID=
+}
 
 # The part that needs a display: this script again, under with_xvfb.sh.
 if [[ "${1:-}" == --in-display ]]; then
-  work=$2
-  run_demo "$work" "" ENU "Tab Return"
+  work=$2 bin=$3
+  DEMO_PID=
+  trap stop_demo EXIT
+  run_demo "$work" "$bin" "" ENU "Tab Return"
   # The database page comes first: Next with the first database (SQL),
   # then the first language.
-  run_demo "$work" --database ENUS-db=mssql "Tab Tab Tab Return" pause "Tab Return"
+  run_demo "$work" "$bin" --database ENUS-db=mssql "Tab Tab Tab Return" next-page "Tab Return"
   exit $((FAILURES > 0))
 fi
 
-if [[ $(id -u) -ne 0 ]]; then
-  echo "skipped: installing a package needs root"
-  exit 77
-fi
-if dpkg-query -W -f='${Status}' setup-launcher 2>/dev/null | grep -q " installed$"; then
-  echo "FAIL: setup-launcher is installed already; this test installs and removes it" >&2
-  exit 1
-fi
-
 work=$(mktemp -d)
-chmod 755 "$work"  # apt reads the package as its own user
 installed=0
 cleanup() {
   if ((installed)); then apt-get remove -y -qq setup-launcher >/dev/null 2>&1 || true; fi
@@ -87,7 +95,7 @@ cleanup() {
 trap cleanup EXIT
 export XDG_RUNTIME_DIR="$work/run"  # locks of this test's own
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1
+export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1 TMPDIR="$work"
 
 # Build the package, outside the build directory.
 if ! (cd "$BUILD_DIR" && cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1; then
@@ -101,87 +109,137 @@ if [[ ${#debs[@]} -ne 1 || ! -f "${debs[0]}" ]]; then
   exit 1
 fi
 deb=${debs[0]}
-
-# What the package declares: the libraries found by dpkg-shlibdeps and the
-# package that really ships glib-compile-resources here (setup-medium pack).
-depends=$(dpkg-deb -f "$deb" Depends)
-resource_compiler_package=$(dpkg -S "$(command -v glib-compile-resources)" | cut -d: -f1)
-missing=()
-for p in libwebkit2gtk-4.1-0 libgtk-3-0 libicu72 libstdc++6 "$resource_compiler_package"; do
-  [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || missing+=("$p")
-done
-if [[ $(dpkg-deb -f "$deb" Package) == setup-launcher && ${#missing[@]} -eq 0 ]]; then
-  pass "the package setup-launcher depends on: $depends"
-else
-  fail "the package's Depends lacks ${missing[*]}: $depends"
-fi
-
-# Install it as a user would, dependencies and all.
-if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1; then
-  cat "$work/apt.log" >&2
-  echo "FAIL: apt-get could not install $deb" >&2
+root="$work/root"
+if ! dpkg-deb -I "$deb" >"$work/info" 2>&1 || ! dpkg-deb -x "$deb" "$root" 2>>"$work/info"; then
+  cat "$work/info" >&2
+  echo "FAIL: dpkg-deb cannot read $deb" >&2
   exit 1
 fi
-installed=1
 
-# The programs on PATH, and each one's manual page where man finds it,
-# rendering without a warning.
-before=$FAILURES
-for p in setup-launcher setup-parent setup-medium setup-launcher-demo; do
-  [[ "$(command -v "$p")" == "/usr/bin/$p" ]] || fail "$p is not /usr/bin/$p on PATH: $(command -v "$p" || echo none)"
-done
-for p in setup-launcher setup-parent setup-medium; do
-  page=$(man -w "$p" 2>&1) || { fail "man -w $p: $page"; continue; }
-  warnings=$(zcat -f "$page" | groff -man -Tutf8 -ww -z 2>&1)
-  [[ -z "$warnings" ]] || fail "the manual page $page renders with warnings: $warnings"
-done
-[[ -f /usr/share/doc/setup-launcher/README.md ]] || fail "no README in /usr/share/doc/setup-launcher"
-((FAILURES == before)) && pass "the programs are on PATH, their manual pages found by man"
-
-# The sample page library and its sources: the installed library holds the
-# four pages, and the installed setup-medium packs them again (which needs
-# glib-compile-resources, from a dependency).
-share=/usr/share/setup-launcher
-names=$(setup-medium unpack "$share/SetupHmRes.dll" "$work/unpacked" 2>&1 | sort | tr '\n' ' ') || true
-if [[ "$names" == "GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP " &&
-      -f "$share/pages/home.html" && -f "$share/pages/database.html" ]] &&
-   setup-medium pack "$work/unpacked" "$work/repacked.dll" >"$work/pack.log" 2>&1; then
-  pass "the installed page library, its sources, and setup-medium pack"
-else
-  fail "the page library: unpack gave '$names'; pack said: $(cat "$work/pack.log" 2>/dev/null)"
-fi
-
-# The demo media: whole as the launcher reads them, setups executable.
-for medium in medium medium-db; do
-  dir="$share/demo/$medium"
-  if report=$(setup-medium check "$dir" 2>&1); then
-    pass "setup-medium check $dir is clean"
-  else
-    fail "setup-medium check $dir: $report"
-  fi
-  for lang in ENU DEU ESN FRA JPN; do
-    [[ -x "$dir/$lang/setup.sh" ]] || fail "$dir/$lang/setup.sh is missing or not executable"
+# What the package declares: a package for this machine, depending on the
+# package of each library its programs load (their own entries, resolved
+# as the loader resolves them here) and on the package that ships
+# glib-compile-resources here (setup-medium pack runs it).
+package_of() {  # FILE: the installed package that ships it
+  local real candidate
+  real=$(readlink -f "$1")
+  for candidate in "$1" "/usr$1" "${1#/usr}" "$real" "/usr$real" "${real#/usr}"; do
+    if dpkg -S "$candidate" >"$work/owner" 2>/dev/null; then
+      head -n1 "$work/owner" | cut -d: -f1
+      return 0
+    fi
   done
+  echo "(no package for $1)"
+}
+wanted=("$(package_of "$(command -v glib-compile-resources)")")
+for program in "$root"/usr/bin/*; do
+  [[ "$(head -c 4 "$program")" == $'\x7fELF' ]] || continue
+  while read -r library; do
+    path=$(ldd "$program" | awk -v l="$library" '$1 == l { print $3 }')
+    wanted+=("$(package_of "${path:-$library}")")
+  done < <(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
 done
-
-# Without a display the demo says so and ends with 1.
-status=0
-err=$(env -u DISPLAY -u WAYLAND_DISPLAY setup-launcher-demo 2>&1 >/dev/null) || status=$?
-if [[ $status -eq 1 && "$err" == *"no display"* ]]; then
-  pass "setup-launcher-demo without a display: $err"
+depends=$(dpkg-deb -f "$deb" Depends)
+declared=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/:.*//; s/[[:space:]]//g' | sort -u)
+missing=$(printf '%s\n' "${wanted[@]}" | sort -u | grep -vxF -f <(echo "$declared") || true)
+if [[ $(dpkg-deb -f "$deb" Package) == setup-launcher &&
+      $(dpkg-deb -f "$deb" Architecture) == "$(dpkg --print-architecture)" && -z "$missing" ]]; then
+  pass "the package setup-launcher depends on: $depends"
 else
-  fail "setup-launcher-demo without a display: status $status, said: $err"
+  fail "the package's control fields: $(cat "$work/info"); its Depends lacks: ${missing//$'\n'/ }"
 fi
 
-# The installed demo in a display, both media.
-"$SOURCE_DIR/tests/gui/with_xvfb.sh" "$0" --in-display "$work" || FAILURES=$((FAILURES + 1))
+# check_files ROOT: the programs in ROOT/usr/bin, each one's manual page
+# where man finds it, rendering without a warning, the README, the page
+# library and the demo media, as the package put them under ROOT ("" for
+# the system).
+check_files() {
+  local root=$1 before=$FAILURES p page warnings
+  local bin="$root/usr/bin" share="$root/usr/share/setup-launcher"
+  local man=(man -M "$root/usr/share/man")
+  [[ -n "$root" ]] || man=(man)
+  for p in setup-launcher setup-parent setup-medium setup-launcher-demo; do
+    [[ -x "$bin/$p" ]] || fail "$bin/$p is missing or not executable"
+  done
+  for p in setup-launcher setup-parent setup-medium; do
+    page=$("${man[@]}" -w "$p" 2>&1) || { fail "man -w $p: $page"; continue; }
+    warnings=$(zcat -f "$page" | groff -man -Tutf8 -ww -z 2>&1)
+    [[ -z "$warnings" ]] || fail "the manual page $page renders with warnings: $warnings"
+  done
+  [[ -f "$root/usr/share/doc/setup-launcher/README.md" ]] || fail "no README in $root/usr/share/doc/setup-launcher"
+  ((FAILURES == before)) && pass "$bin holds the programs, man finds their manual pages"
 
-# Leave the machine as it was.
-if apt-get remove -y -qq setup-launcher >"$work/remove.log" 2>&1 && [[ ! -e /usr/bin/setup-launcher ]]; then
-  installed=0
-  pass "apt-get remove setup-launcher"
+  # The sample page library and its sources: the library holds the four
+  # pages, and setup-medium packs them again (which needs
+  # glib-compile-resources, from a dependency).
+  local names unpacked="$work/unpacked$$" status=0
+  rm -rf "$unpacked"
+  names=$("$bin/setup-medium" unpack "$share/SetupHmRes.dll" "$unpacked" 2>&1 | sort | tr '\n' ' ') || status=$?
+  if [[ $status == 0 && "$names" == "GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP " &&
+        -f "$share/pages/home.html" && -f "$share/pages/database.html" ]] &&
+     "$bin/setup-medium" pack "$unpacked" "$work/repacked.dll" >"$work/pack.log" 2>&1; then
+    pass "the page library of $share, its sources, and setup-medium pack"
+  else
+    fail "the page library of $share: unpack gave '$names'; pack said: $(cat "$work/pack.log" 2>/dev/null)"
+  fi
+
+  # The demo media: whole as the launcher reads them, setups executable.
+  local medium dir report lang
+  for medium in medium medium-db; do
+    dir="$share/demo/$medium"
+    if report=$("$bin/setup-medium" check "$dir" 2>&1); then
+      pass "setup-medium check $dir is clean"
+    else
+      fail "setup-medium check $dir: $report"
+    fi
+    for lang in ENU DEU ESN FRA JPN; do
+      [[ -x "$dir/$lang/setup.sh" ]] || fail "$dir/$lang/setup.sh is missing or not executable"
+    done
+  done
+
+  # Without a display the demo says so and ends with 1.
+  local err
+  status=0
+  err=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$bin/setup-launcher-demo" 2>&1 >/dev/null) || status=$?
+  if [[ $status -eq 1 && "$err" == *"no display"* ]]; then
+    pass "setup-launcher-demo without a display: $err"
+  else
+    fail "setup-launcher-demo without a display: status $status, said: $err"
+  fi
+
+  # The demo in a display, both media.
+  "$SOURCE_DIR/tests/gui/with_xvfb.sh" "$0" --in-display "$work" "$bin" || FAILURES=$((FAILURES + 1))
+}
+
+check_files "$root"
+
+# The install with apt-get, on request only: it changes the system.
+if [[ "${SETUP_LAUNCHER_APT_TEST:-0}" != 1 ]]; then
+  echo "skipped: the install with apt-get (SETUP_LAUNCHER_APT_TEST=1 runs it, as root)"
+elif [[ $(id -u) -ne 0 ]]; then
+  fail "SETUP_LAUNCHER_APT_TEST=1: installing a package needs root"
+elif dpkg-query -W -f='${Status}' setup-launcher 2>/dev/null | grep -q " installed$"; then
+  fail "SETUP_LAUNCHER_APT_TEST=1: setup-launcher is installed already; the install test would remove it"
 else
-  fail "apt-get remove setup-launcher: $(cat "$work/remove.log")"
+  chmod 755 "$work"  # apt reads the package as its own user
+  # Install it as a user would, dependencies and all.
+  if DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1; then
+    installed=1
+    pass "apt-get install $deb"
+    for p in setup-launcher setup-parent setup-medium setup-launcher-demo; do
+      [[ "$(command -v "$p")" == "/usr/bin/$p" ]] || fail "$p is not /usr/bin/$p on PATH: $(command -v "$p" || echo none)"
+    done
+    check_files ""
+    # Leave the machine as it was.
+    if apt-get remove -y -qq setup-launcher >"$work/remove.log" 2>&1 && [[ ! -e /usr/bin/setup-launcher ]]; then
+      installed=0
+      pass "apt-get remove setup-launcher"
+    else
+      fail "apt-get remove setup-launcher: $(cat "$work/remove.log")"
+    fi
+  else
+    fail "apt-get could not install $deb: $(cat "$work/apt.log")"
+  fi
 fi
 
 ((FAILURES == 0)) || { echo "$FAILURES check(s) failed" >&2; exit 1; }
