@@ -17,11 +17,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/named_lock.h"
 #include "app/result_channel.h"
@@ -32,6 +34,9 @@ namespace {
 
 constexpr char kLauncherName[] = "setup-launcher";
 constexpr int kResultLost = 3;
+
+// How long the launcher may take to end once its output has closed.
+constexpr auto kEndGrace = std::chrono::seconds(10);
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "setup-parent: %s\n", message.c_str());
@@ -88,9 +93,24 @@ int main(int argc, char** argv) {
   }
   close(pipe_fds[0]);
 
+  // The launcher closes its output when it hands over the result, or when it
+  // ends; once that is done it is gone within two seconds. It gets more
+  // than that on a busy machine, but not for ever.
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return Fail(std::string("cannot wait for the launcher: ") + std::strerror(errno));
+  const auto deadline = std::chrono::steady_clock::now() + kEndGrace;
+  while (true) {
+    const pid_t ended = waitpid(pid, &status, WNOHANG);
+    if (ended == pid) break;
+    if (ended < 0 && errno != EINTR) {
+      return Fail(std::string("cannot wait for the launcher: ") + std::strerror(errno));
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      return Fail("the launcher did not end after closing its output; it was stopped");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   if (WIFSIGNALED(status)) {
     return Fail(std::string("the launcher was ended by signal ") + std::to_string(WTERMSIG(status)) + " (" +
