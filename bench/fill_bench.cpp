@@ -14,21 +14,12 @@
 #include "medium/medium.h"
 #include "pages/page_filling.h"
 #include "pages/page_library.h"
+#include "sample_page.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
 
 namespace {
-
-std::string SampleHomeBody() {
-  std::string error;
-  auto library = pages::PageLibrary::Open(SAMPLE_PAGE_LIBRARY, &error);
-  if (!library) return {};
-  const std::string page = library->Lookup("HTML_HOMEPAGE")->bytes;
-  const std::size_t start = page.find("<body");
-  const std::size_t end = page.find("</body>");
-  return page.substr(start, end + 7 - start);
-}
 
 class MemoryLookups : public pages::PageLookups {
  public:

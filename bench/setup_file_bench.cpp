@@ -16,6 +16,7 @@
 
 #include "app/launcher_dlg.h"
 #include "pages/page_library.h"
+#include "sample_page.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/language_table.h"
 #include "support/fakes.h"
@@ -109,16 +110,6 @@ void BM_LoadLargeSetupFile(benchmark::State& state) {
   PeakMemory(state);
 }
 BENCHMARK(BM_LoadLargeSetupFile)->Unit(benchmark::kMillisecond);
-
-std::string SampleHomeBody() {
-  std::string error;
-  auto library = pages::PageLibrary::Open(SAMPLE_PAGE_LIBRARY, &error);
-  if (!library) return {};
-  const std::string page = library->Lookup("HTML_HOMEPAGE")->bytes;
-  const std::size_t start = page.find("<body");
-  const std::size_t end = page.find("</body>");
-  return page.substr(start, end + 7 - start);
-}
 
 // The dialog from its start to the home page filled, the file read afresh.
 void BM_DialogStartUpOnLargeFile(benchmark::State& state) {
