@@ -108,7 +108,7 @@ bool CLauncherDlg::WriteResult(const std::string& text) {
 }
 
 void CLauncherDlg::OnClose() {
-  if (m_bClosing || m_bEnded) return;  // the question is already showing
+  if (m_bClosing || m_bEnded) return;  // the question shows already, or the dialog has ended
   m_bClosing = true;
   const int answer = m_window.MessageBox(GetResString(kCloseQuestionId), GetResString(kCloseCaptionId),
                                          MessageBoxType::kYesNoWarning);
