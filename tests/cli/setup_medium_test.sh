@@ -55,10 +55,12 @@ got=$(env LC_ALL=de_DE.UTF-8 LANG=fr_FR.UTF-8 "$tool" language "$medium")
 [[ "$got" == 1031 ]] || { echo "FAIL: LC_ALL does not govern: $got"; fails=$((fails + 1)); }
 
 # The lock folder gets mode 0700 whatever the umask, and the next run can
-# use it (in a /tmp of its own, without a runtime folder).
+# use it (in a /tmp of its own, without a runtime folder; the tool and the
+# medium are copied aside first, since they may lie under /tmp).
 if unshare -rm true 2>/dev/null; then
   got=$(env -u XDG_RUNTIME_DIR LANG=C unshare -rm sh -c \
-    'mount -t tmpfs none /tmp && umask 0277 && "$0" lock "$1" >/dev/null && "$0" lock "$1" && stat -c %a /tmp/setup-launcher-0' \
+    'mount -t tmpfs none /mnt && cp "$0" /mnt/tool && cp -r "$1" /mnt/medium && mount -t tmpfs none /tmp &&
+     umask 0277 && /mnt/tool lock /mnt/medium >/dev/null && /mnt/tool lock /mnt/medium && stat -c %a /tmp/setup-launcher-0' \
     "$tool" "$medium" 2>&1)
   want="/tmp/setup-launcher-0/Aurora%20Ledger%207.lock
 700"
