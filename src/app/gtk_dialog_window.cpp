@@ -11,10 +11,8 @@ constexpr int kSmallIconSize = 16;
 
 // GTK shows UTF-8 only; bytes of a setup file that are not become U+FFFD.
 std::string ValidUtf8(const std::string& text) {
-  gchar* valid = g_utf8_make_valid(text.c_str(), -1);
-  std::string result(valid);
-  g_free(valid);
-  return result;
+  g_autofree gchar* valid = g_utf8_make_valid(text.c_str(), -1);
+  return valid;
 }
 
 GdkPixbuf* LoadIcon(const std::string& icon, int size) {

@@ -33,10 +33,8 @@ void DetachChild(gpointer) {
 }  // namespace
 
 std::string PosixSystem::ModuleFileName() {
-  gchar* path = g_file_read_link("/proc/self/exe", nullptr);
-  std::string result = path != nullptr ? path : "";
-  g_free(path);
-  return result;
+  g_autofree gchar* path = g_file_read_link("/proc/self/exe", nullptr);
+  return path != nullptr ? path : "";
 }
 
 std::uint16_t PosixSystem::SystemDefaultLangId() { return setupdata::SystemDefaultLangId(); }
@@ -61,15 +59,11 @@ ResultWrite PosixSystem::WriteResult(std::string_view bytes) { return WriteResul
 bool PosixSystem::FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 bool PosixSystem::OpenWithDefaultHtmlProgram(const std::string& path) {
-  GAppInfo* app = g_app_info_get_default_for_type("text/html", FALSE);
-  if (app == nullptr) return false;
-  if (!G_IS_DESKTOP_APP_INFO(app)) {
-    g_object_unref(app);
-    return false;
-  }
-  GFile* file = g_file_new_for_path(path.c_str());
-  gchar* uri = g_file_get_uri(file);
-  GList* uris = g_list_append(nullptr, uri);
+  g_autoptr(GAppInfo) app = g_app_info_get_default_for_type("text/html", FALSE);
+  if (app == nullptr || !G_IS_DESKTOP_APP_INFO(app)) return false;
+  g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
+  g_autofree gchar* uri = g_file_get_uri(file);
+  g_autoptr(GList) uris = g_list_append(nullptr, uri);
   // The program gets /dev/null for its standard descriptors: never the
   // launcher's standard output, which the parent reads to its end, and
   // GLib closes every other descriptor, the locks among them.
@@ -78,10 +72,6 @@ bool PosixSystem::OpenWithDefaultHtmlProgram(const std::string& path) {
                                                      G_SPAWN_SEARCH_PATH, DetachChild, nullptr, nullptr,
                                                      nullptr, null_fd, null_fd, null_fd, nullptr);
   if (null_fd >= 0) close(null_fd);
-  g_list_free(uris);
-  g_free(uri);
-  g_object_unref(file);
-  g_object_unref(app);
   // A program was found: whether it started is not examined further.
   return true;
 }

@@ -20,9 +20,8 @@ struct SchemeData {
 };
 
 void FinishWithError(WebKitURISchemeRequest* request, const std::string& message) {
-  GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, message.c_str());
+  g_autoptr(GError) error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, message.c_str());
   webkit_uri_scheme_request_finish_error(request, error);
-  g_error_free(error);
 }
 
 void ServeResRequest(WebKitURISchemeRequest* request, gpointer data) {
@@ -36,12 +35,10 @@ void ServeResRequest(WebKitURISchemeRequest* request, gpointer data) {
   }
   const auto size = static_cast<gint64>(resource->bytes.size());
   auto* owned = new std::string(std::move(resource->bytes));
-  GBytes* bytes = g_bytes_new_with_free_func(
+  g_autoptr(GBytes) bytes = g_bytes_new_with_free_func(
       owned->data(), owned->size(), [](gpointer p) { delete static_cast<std::string*>(p); }, owned);
-  GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
-  g_bytes_unref(bytes);
+  g_autoptr(GInputStream) stream = g_memory_input_stream_new_from_bytes(bytes);
   webkit_uri_scheme_request_finish(request, stream, size, resource->content_type.c_str());
-  g_object_unref(stream);
 }
 
 // Text handed to JavaScript must be valid UTF-8 without NUL characters.
@@ -52,10 +49,8 @@ std::string ValidUtf8(const std::string& text) {
     if (c != '\0') clean += c;
   }
   if (g_utf8_validate(clean.data(), static_cast<gssize>(clean.size()), nullptr)) return clean;
-  gchar* valid = g_utf8_make_valid(clean.data(), static_cast<gssize>(clean.size()));
-  std::string result(valid);
-  g_free(valid);
-  return result;
+  g_autofree gchar* valid = g_utf8_make_valid(clean.data(), static_cast<gssize>(clean.size()));
+  return valid;
 }
 
 #ifdef SETUP_LAUNCHER_BENCH_TRACE
@@ -84,7 +79,7 @@ int BenchTraceFd() {
 void TraceBodyWritten(GObject* source, GAsyncResult* result, gpointer) {
   JSCValue* value =
       webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-  if (value != nullptr) g_object_unref(value);
+  g_clear_object(&value);
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   char line[64];
@@ -112,11 +107,10 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> re
   // The pages are local and nothing of them is kept: no website data on
   // disk (nothing is written under the user's home), and no caches beyond
   // the page on show (bench/README.md has the figures).
-  WebKitWebContext* context = webkit_web_context_new_ephemeral();
+  g_autoptr(WebKitWebContext) context = webkit_web_context_new_ephemeral();
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   RegisterResScheme(context, std::move(resources));
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
-  g_object_unref(context);
 
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
@@ -264,24 +258,21 @@ void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
   // taking the page with it: such a file is read here and shown without an
   // address of its own, so what it names relatively is not found.
   std::string url = address;
-  GBytes* contents = nullptr;
+  g_autoptr(GBytes) contents = nullptr;
   std::string content_type;
   if (!address.empty() && address.front() == '/') {
     if (g_utf8_validate(address.data(), static_cast<gssize>(address.size()), nullptr)) {
-      gchar* uri = g_filename_to_uri(address.c_str(), nullptr, nullptr);
+      g_autofree gchar* uri = g_filename_to_uri(address.c_str(), nullptr, nullptr);
       if (uri != nullptr) url = uri;
-      g_free(uri);
     } else {
       constexpr std::size_t kMaxShownFileBytes = 16u << 20;
       setupdata::BoundedFile file(address, kMaxShownFileBytes);
       std::optional<std::string> bytes = file.ReadAll();
       if (!bytes) bytes = "<p>" + file.problem() + "</p>";
-      gchar* type = g_content_type_guess(address.c_str(), reinterpret_cast<const guchar*>(bytes->data()),
-                                         bytes->size(), nullptr);
-      gchar* mime = g_content_type_get_mime_type(type);
+      g_autofree gchar* type = g_content_type_guess(
+          address.c_str(), reinterpret_cast<const guchar*>(bytes->data()), bytes->size(), nullptr);
+      g_autofree gchar* mime = g_content_type_get_mime_type(type);
       content_type = mime != nullptr ? mime : "application/octet-stream";
-      g_free(mime);
-      g_free(type);
       // Without the MIME database the guess is plain text: the name tells.
       g_autofree gchar* name = g_ascii_strdown(address.c_str() + address.rfind('/') + 1, -1);
       if ((content_type == "text/plain" || content_type == "application/octet-stream") &&
@@ -296,7 +287,6 @@ void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
   const auto load = [&](WebKitWebView* view) {
     if (contents != nullptr) {
       webkit_web_view_load_bytes(view, contents, content_type.c_str(), nullptr, nullptr);
-      g_bytes_unref(contents);
     } else {
       webkit_web_view_load_uri(view, url.c_str());
     }
