@@ -210,8 +210,13 @@ void CWebBrowser2::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessT
   // The page comes back in a new web process, filled anew when it
   // completes; a process that keeps failing ends the launcher.
   if (++browser->restarts_ <= kMaxRestarts) {
-    std::fprintf(stderr, "setup-launcher: the web process %s; reloading the page\n",
-                 hung ? "did not answer" : "ended unexpectedly");
+    if (hung) {
+      std::fprintf(stderr,
+                   "setup-launcher: the web process did not answer within %d ms; reloading the page\n",
+                   kBodyWaitMilliseconds);
+    } else {
+      std::fputs("setup-launcher: the web process ended unexpectedly; reloading the page\n", stderr);
+    }
     webkit_web_view_reload(view);
     return;
   }
@@ -342,7 +347,6 @@ std::optional<std::string> CWebBrowser2::ReadBody() {
   g_source_unref(timer);
   if (!pending->done) {
     g_cancellable_cancel(cancellable);
-    std::fprintf(stderr, "setup-launcher: the page did not answer within %d ms\n", kBodyWaitMilliseconds);
     EndHungWebProcess();
     return std::nullopt;
   }
