@@ -149,8 +149,22 @@ TEST(FillHomePage, MissingTextsShowNullButMissingLanguagesShowNothing) {
 
 TEST(FillHomePage, TheBackElementShowsOnlyInDatabaseMode) {
   MapLookups lookups;
-  EXPECT_EQ(FillHomePageText("<a id=AAAAA>", {false, 1, "SQL"}, lookups), "<a style='visibility:hidden'>");
-  EXPECT_EQ(FillHomePageText("<a id=AAAAA>", {true, 1, "SQL"}, lookups), "<a style='visibility:visible'>");
+  // The marker as an author writes it, as the view reads it back (quoted),
+  // and inside another attribute's value.
+  const struct {
+    const char *page, *hidden, *visible;
+  } kCases[] = {
+      {"<a id=AAAAA>", "<a style='visibility:hidden'>", "<a style='visibility:visible'>"},
+      {"<a id=\"AAAAA\">", "<a style='visibility:hidden'>", "<a style='visibility:visible'>"},
+      {"<a id='AAAAA' href=x>", "<a style='visibility:hidden' href=x>",
+       "<a style='visibility:visible' href=x>"},
+      {"<a data-v=\"id=AAAAA\">", "<a data-v=\"style='visibility:hidden'\">",
+       "<a data-v=\"style='visibility:visible'\">"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(FillHomePageText(c.page, {false, 1, "SQL"}, lookups), c.hidden) << c.page;
+    EXPECT_EQ(FillHomePageText(c.page, {true, 1, "SQL"}, lookups), c.visible) << c.page;
+  }
 }
 
 TEST(FillHomePage, TheProductNameTakesTheDatabaseOnlyInDatabaseMode) {

@@ -54,6 +54,9 @@ inline constexpr const char* kDatabasePlaceholders[] = {"IDSELECTPRODUCT", "IDSA
 // The attribute text on the element that leads back to the database page,
 // and what it becomes: the element shows only when there is a database choice.
 inline constexpr char kVisibilityMarker[] = "id=AAAAA";
+// The same attribute as a page's markup reads once a browser has parsed it:
+// with its value in quotes. The whole attribute is replaced.
+inline constexpr const char* kQuotedVisibilityMarkers[] = {"id=\"AAAAA\"", "id='AAAAA'"};
 inline constexpr char kVisible[] = "style='visibility:visible'";
 inline constexpr char kHidden[] = "style='visibility:hidden'";
 

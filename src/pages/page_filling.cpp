@@ -124,10 +124,21 @@ std::string FillHomePageText(std::string text, const HomePageState& state, const
   // The slots no language took are emptied.
   for (int slot = placed_count; slot < kLanguageSlots; ++slot)
     page.Replace(LanguageSlotPlaceholder(slot), "");
-  page.Replace(kVisibilityMarker, state.sap_mode ? kVisible : kHidden);
+  const char* visibility = state.sap_mode ? kVisible : kHidden;
+  for (const char* marker : kQuotedVisibilityMarkers) page.Replace(marker, visibility);
+  page.Replace(kVisibilityMarker, visibility);
 
   if (placed != nullptr) *placed = slots;
   return page.Take();
+}
+
+bool HasVisibilityMarker(std::string_view body) {
+  // The quoted forms hold no plain marker, so each is looked for.
+  if (body.find(kVisibilityMarker) != std::string_view::npos) return true;
+  for (const char* marker : kQuotedVisibilityMarkers) {
+    if (body.find(marker) != std::string_view::npos) return true;
+  }
+  return false;
 }
 
 std::string FillSapPageText(std::string text, const PageLookups& lookups) {

@@ -64,6 +64,10 @@ std::string LanguageSlotPlaceholder(int slot);
 std::string FillHomePageText(std::string text, const HomePageState& state, const PageLookups& lookups,
                              SlotKeys* placed = nullptr);
 
+// The page carries the visibility marker in one of the forms the filling
+// replaces.
+bool HasVisibilityMarker(std::string_view body);
+
 // Fills the database page's texts.
 std::string FillSapPageText(std::string text, const PageLookups& lookups);
 
