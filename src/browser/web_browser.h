@@ -7,6 +7,10 @@
 
 namespace browser {
 
+// The address with which the view's own error page completes, after a load
+// that failed: the address of no page.
+inline constexpr char kErrorPageAddress[] = "about:error";
+
 // Receives the view's two events, one at a time, on the user-interface
 // thread and never inside another handler.
 class IBrowserEvents {
@@ -16,7 +20,7 @@ class IBrowserEvents {
   // Navigate2). Setting `cancel` keeps the current page.
   virtual void OnBeforeNavigate2(const std::string& url, bool& cancel) = 0;
   // A document has finished loading; `url` is its address, and after a
-  // failed load the address that failed.
+  // failed load kErrorPageAddress (the view's error page).
   virtual void OnDocumentComplete(const std::string& url) = 0;
   // The view cannot show pages any more (its web process keeps failing).
   virtual void OnViewFailed() {}

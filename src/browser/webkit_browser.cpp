@@ -167,11 +167,14 @@ void CWebBrowser2::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpo
   switch (browser->failure_) {
     case Failure::kNone:
     case Failure::kErrorPage: {
-      // The error page carries the address that failed; should a real page
-      // have come instead, it carries its own.
-      browser->failure_ = Failure::kNone;
+      // The error page is shown under the address that failed, but it is
+      // not that document: it completes as a document of its own address,
+      // which no page of the library has. Should a real page have come
+      // instead, it carries its own.
       const char* current = webkit_web_view_get_uri(view);
       url = current != nullptr ? current : "";
+      if (browser->failure_ == Failure::kErrorPage && url == browser->failed_uri_) url = kErrorPageAddress;
+      browser->failure_ = Failure::kNone;
       break;
     }
     case Failure::kCancelled:
@@ -189,8 +192,10 @@ void CWebBrowser2::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpo
   browser->Queue(Event{Event::Kind::kDocumentComplete, std::move(url), nullptr});
 }
 
-gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error, gpointer self) {
+gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
+                                    gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
+  browser->failed_uri_ = uri != nullptr ? uri : "";
   const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
                          g_error_matches(error, WEBKIT_POLICY_ERROR,
                                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);

@@ -82,6 +82,7 @@ class CWebBrowser2 final : public IWebBrowser {
   // How the current load failed; its document completes accordingly.
   enum class Failure { kNone, kCancelled, kErrorPageFollows, kErrorPage };
   Failure failure_ = Failure::kNone;
+  std::string failed_uri_;  // the address of the load that failed last
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   int restarts_ = 0;  // web processes started again after a crash or a hang
 };
