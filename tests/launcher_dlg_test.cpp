@@ -308,21 +308,41 @@ TEST_F(StartedDialogTest, ChoosingALanguageHandsItsDirectoryOver) {
   EXPECT_EQ(window_.ended, IDOK);
 }
 
-TEST_F(StartedDialogTest, ASlotMeansTheLanguageItShows) {
+// The table is built with all three languages; then Deutsch's folder goes,
+// which the next filling notices. On a page with slots the second slot
+// shows Français, and its link hands over FRA, not DEU. A page that names
+// its languages itself has no slots: its links mean their address's entry.
+struct LanguageLink {
+  const char* body;
+  const char* link;
+  const char* result;  // nullptr: no setup, the message shows
+};
+
+class LanguageLinkTest : public StartedDialogTest, public ::testing::WithParamInterface<LanguageLink> {};
+
+TEST_P(LanguageLinkTest, MeansTheLanguageItsSlotShowsElseTheOneItsAddressNames) {
+  const LanguageLink& c = GetParam();
   Start(kPlainInf, kMediumTexts);
-  medium_.MakeDir("ENU");
-  medium_.MakeDir("DEU");
-  medium_.MakeDir("FRA");
-  // The table is built with all three; then Deutsch's folder goes, which
-  // the next filling notices: the second slot shows Français, and its link
-  // hands over FRA, not DEU.
+  for (const char* dir : {"ENU", "DEU", "FRA"}) medium_.MakeDir(dir);
   EXPECT_EQ(dialog_.GetLanguageDir("LANGUAGE1"), "DEU");
   medium_.Remove("DEU");
-  FillHome(kSlots);
-  EXPECT_EQ(browser_.written.back(), "[English][Français][]");
-  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE1"));
-  EXPECT_THAT(system_.results, ElementsAre("FRA"));
+  FillHome(c.body);
+  EXPECT_TRUE(Navigate(std::string("res://SetupHmRes.dll/") + c.link));
+  if (c.result != nullptr) {
+    EXPECT_THAT(system_.results, ElementsAre(c.result));
+  } else {
+    EXPECT_THAT(window_.calls, ElementsAre("error No setup for this language."));
+    EXPECT_TRUE(system_.results.empty());
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, LanguageLinkTest,
+    ::testing::Values(LanguageLink{kSlots, "IDRLANGUAGE1", "FRA"},
+                      LanguageLink{"<a href=IDRLANGUAGE0>English</a><a href=IDRLANGUAGE2>Français</a>",
+                                   "IDRLANGUAGE2", "FRA"},
+                      LanguageLink{"<a href=IDRLANGUAGE1>Deutsch</a>", "IDRLANGUAGE1", nullptr},
+                      LanguageLink{"<a href=IDRLANGUAGE0>English</a>", "IDRLANGUAGE0", "ENU"}));
 
 TEST_F(StartedDialogTest, NumbersAtOrAboveTheCountAreSwallowed) {
   Start(kPlainInf, kMediumTexts);

@@ -164,8 +164,11 @@ void CLauncherDlg::ChooseLanguage(long long number, const std::string& key, int 
   if (number >= static_cast<long long>(m_nLanguageCount)) return;
   // The link of a slot means the language that slot shows. When the
   // filling skipped an entry, that is not the table entry of the slot's
-  // own number, so the slot's key from the last filling is used.
-  const std::string& table_key = (m_bSlotsFilled && slot >= 0) ? m_strSlotKeys[slot] : key;
+  // own number, so the key the last filling placed in the slot is used.
+  // A page that names its languages itself carries no slots: its links
+  // mean the entry their address names.
+  const bool placed = slot >= 0 && !m_strSlotKeys[slot].empty();
+  const std::string& table_key = placed ? m_strSlotKeys[slot] : key;
   const std::string dir = GetLanguageDir(table_key);
   // A folder that went away after the page was filled is no setup either:
   // the parent must never be handed a directory that is not there.
@@ -229,7 +232,6 @@ void CLauncherDlg::FillHomePage() {
   pages::SlotKeys placed;
   m_browser.WriteBody(Medium().FillPage(pages::Page::kHome, *body, HomeState(), &placed));
   m_strSlotKeys = placed;
-  m_bSlotsFilled = true;
 }
 
 void CLauncherDlg::FillSapPage() {

@@ -140,7 +140,6 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // Held for the life of the process, like the product's lock.
   std::unique_ptr<ILockHandle> m_hSecondInstanceMutex;
   pages::SlotKeys m_strSlotKeys;
-  bool m_bSlotsFilled = false;  // the home page has been filled at least once
   bool m_bClosing = false;      // the close question is showing
   bool m_bEnded = false;        // the dialog has ended: pages ask for nothing more
   bool m_bViewFailed = false;
