@@ -32,20 +32,26 @@ FolderEntries::FolderEntries(const std::string& dir) {
       is_dir = fstatat(dirfd(handle), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
     if (is_dir) directories_.insert(entry->d_name);
-    by_folded_[AsciiUpper(entry->d_name)].emplace_back(entry->d_name);
+    names_.insert(entry->d_name);
   }
   closedir(handle);
 }
 
 FoundPath FolderEntries::Find(std::string_view name) const {
   FoundPath found;
+  if (names_.count(std::string(name)) > 0) {
+    found.match = NameMatch::kExact;
+    found.path = std::string(name);
+    return found;
+  }
+  if (!folded_) {
+    for (const std::string& entry : names_) by_folded_[AsciiUpper(entry)].push_back(entry);
+    folded_ = true;
+  }
   const auto it = by_folded_.find(AsciiUpper(name));
   if (it == by_folded_.end()) return found;
   const std::vector<std::string>& entries = it->second;
-  if (std::find(entries.begin(), entries.end(), name) != entries.end()) {
-    found.match = NameMatch::kExact;
-    found.path = std::string(name);
-  } else if (entries.size() == 1) {
+  if (entries.size() == 1) {
     found.match = NameMatch::kFolded;
     found.path = entries.front();
   } else {

@@ -49,9 +49,12 @@ class FolderEntries {
   bool IsDirectory(const std::string& entry) const { return directories_.count(entry) > 0; }
 
  private:
-  // Entries by their upper-cased name.
-  std::unordered_map<std::string, std::vector<std::string>> by_folded_;
+  std::unordered_set<std::string> names_;
   std::unordered_set<std::string> directories_;
+  // Entries by their upper-cased name, made when a name is first missed:
+  // most names are found as they are written.
+  mutable std::unordered_map<std::string, std::vector<std::string>> by_folded_;
+  mutable bool folded_ = false;
 };
 
 // `relative` below the folder `dir`, part by part ("SQL/1033/readme.html");
