@@ -48,6 +48,9 @@ expect missing-folder 1 '\[1033\] LANGUAGE2: error: the folder "ESN" is missing'
 d=$(broken folder-is-file medium); rm -r "$d/JPN"; echo x >"$d/JPN"
 expect folder-is-file 1 '\[1033\] LANGUAGE4: error: the folder "JPN" is a file'
 
+d=$(broken folder-outside medium); sed -i 's/,JPN$/,../' "$d/setupres.ini"
+expect folder-outside 1 '\[1033\] LANGUAGE4: error: the folder "\.\." leads out of the medium'
+
 d=$(broken no-comma medium); sed -i 's/^LANGUAGE1=Deutsch,DEU$/LANGUAGE1=Deutsch DEU/' "$d/setupres.ini"
 expect no-comma 1 'LANGUAGE1: error: no comma'
 
