@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -24,17 +25,19 @@ class LanguageTableTest : public ::testing::Test {
 };
 
 TEST_F(LanguageTableTest, OnlyEntriesWithAnExistingSubdirectoryAreTakenAndRenumbered) {
-  Entries("LANGUAGE0=English,ENU\nLANGUAGE1=Deutsch,DEU\nLANGUAGE2=Français,FRA\n");
+  Entries("LANGUAGE0=English,ENU\nLANGUAGE1=Deutsch,DEU\nLANGUAGE2=Français,FRA\nLANGUAGE3=Italiano,ita\n");
   medium_.MakeDir("ENU");
   medium_.MakeDir("FRA");
-  const LanguageSource source = Source(3);
+  medium_.MakeDir("ITA");  // the one folder in another case stands for it
+  const LanguageSource source = Source(4);
   EXPECT_EQ(table_.GetLanguageName(source, "LANGUAGE0"), "English");
   EXPECT_EQ(table_.GetLanguageDir(source, "LANGUAGE0"), "ENU");
   EXPECT_EQ(table_.GetLanguageName(source, "LANGUAGE1"), "Français");
   EXPECT_EQ(table_.GetLanguageDir(source, "LANGUAGE1"), "FRA");
-  EXPECT_EQ(table_.GetLanguageName(source, "LANGUAGE2"), "");
-  EXPECT_EQ(table_.GetLanguageDir(source, "LANGUAGE2"), "");
-  EXPECT_EQ(table_.size(), 2u);
+  EXPECT_EQ(table_.GetLanguageDir(source, "LANGUAGE2"), "ita");  // as the entry writes it
+  EXPECT_EQ(table_.GetLanguageName(source, "LANGUAGE3"), "");
+  EXPECT_EQ(table_.GetLanguageDir(source, "LANGUAGE3"), "");
+  EXPECT_EQ(table_.size(), 3u);
 }
 
 TEST_F(LanguageTableTest, EntriesThatNeverCount) {
@@ -43,10 +46,13 @@ TEST_F(LanguageTableTest, EntriesThatNeverCount) {
       "LANGUAGE1=Empty directory,\n"
       "LANGUAGE2=A file,plain.txt\n"
       "LANGUAGE3=Trailing blank,ENU \n"  // trimmed by the reader: this one counts
-      "LANGUAGE5=Beyond a gap,ENU\n");
+      "LANGUAGE5=Beyond a gap,ENU\n"
+      "LANGUAGE6=Two folders in other cases,Esn\n");
   medium_.MakeDir("ENU");
+  medium_.MakeDir("ESN");
+  medium_.MakeDir("esn");
   medium_.Write("plain.txt", "x");
-  const LanguageSource source = Source(6);  // LANGUAGE4 is missing: "NULL"
+  const LanguageSource source = Source(7);  // LANGUAGE4 is missing: "NULL"
   EXPECT_EQ(table_.GetLanguageName(source, "LANGUAGE0"), "Trailing blank");
   EXPECT_EQ(table_.GetLanguageName(source, "LANGUAGE1"), "Beyond a gap");
   EXPECT_EQ(table_.size(), 2u);
@@ -98,17 +104,31 @@ TEST_F(LanguageTableTest, WithoutSetupresTheTableStaysEmpty) {
 }
 
 // Only existing directories of the medium count, by their exact name (a
-// trailing blank is part of it), and never one that leads out of it.
+// trailing blank is part of it) or their one match in another case, and
+// never one that leads out of it. The folder is named as the medium spells it.
 TEST(IsSetupSubdir, OnlyExistingDirectoriesInsideTheMediumCount) {
   TempMedium medium;
   medium.MakeDir("ENU/x64");
   medium.MakeDir("ENU ");
   medium.Write("file", "x");
-  const std::pair<std::string, bool> kNames[] = {
-      {"ENU", true},   {"ENU/x64", true}, {"ENU ", true},     {"ENU  ", false},
-      {"enu", false},  {"file", false},   {"missing", false}, {"", false},
-      {"ENU/", false}, {"..", false},     {"ENU/..", false},  {"../" + medium.dir(), false}};
-  for (const auto& [name, counts] : kNames) EXPECT_EQ(IsSetupSubdir(medium.dir(), name), counts) << name;
+  const std::optional<std::string> kNone;
+  const std::pair<std::string, std::optional<std::string>> kNames[] = {{"ENU", "ENU"},
+                                                                       {"ENU/x64", "ENU/x64"},
+                                                                       {"ENU ", "ENU "},
+                                                                       {"ENU  ", kNone},
+                                                                       {"enu", "ENU"},
+                                                                       {"enu/X64", "ENU/x64"},
+                                                                       {"FILE", kNone},
+                                                                       {"missing", kNone},
+                                                                       {"", kNone},
+                                                                       {"ENU/", kNone},
+                                                                       {"..", kNone},
+                                                                       {"ENU/..", kNone},
+                                                                       {"../" + medium.dir(), kNone}};
+  for (const auto& [name, on_medium] : kNames) {
+    EXPECT_EQ(SetupSubdirOnMedium(medium.dir(), name), on_medium) << name;
+    EXPECT_EQ(IsSetupSubdir(medium.dir(), name), on_medium.has_value()) << name;
+  }
   // A module directory without its final "/" still looks inside it.
   std::string without_slash = medium.dir();
   without_slash.pop_back();

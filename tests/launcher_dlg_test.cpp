@@ -381,6 +381,27 @@ TEST_F(StartedDialogTest, AFolderThatWentAwayAfterTheFillingIsNoSetup) {
   EXPECT_FALSE(dialog_.IsLaunchReady());
 }
 
+// A medium made on Windows may spell folders and files in another case than
+// its setup files name them: each part of a path is found by its one match
+// in another case, and the parent gets the folder as the medium spells it.
+// Two folders that differ only in case stand for none.
+TEST_F(StartedDialogTest, NamesInAnotherCaseAreHandedOverAsTheMediumSpellsThem) {
+  Start("[Setup]\nProductName=%ProductName%\nReleaseNotes=ReadMe.HTML\n[SAP]\nSQL=s\nOracle=-db=oracle\n",
+        kMediumTexts);
+  for (const char* folder : {"enu", "Deu", "deu", "FRA"}) medium_.MakeDir(folder);
+  medium_.Write("oracle/1033/readme.html", "notes");
+  browser_.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";
+  dialog_.OnDocumentComplete(kDatabase);
+  Navigate(kHome);
+  FillHome(kSlots);
+  EXPECT_EQ(browser_.written.back(), "[English][Français][]");
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRRELNOTES"));
+  EXPECT_THAT(system_.opened, ElementsAre(medium_.dir() + "oracle/1033/readme.html"));
+  EXPECT_TRUE(Navigate("res://SetupHmRes.dll/IDRLANGUAGE0"));
+  EXPECT_EQ(dialog_.SetupDir(), "enu");
+  EXPECT_THAT(system_.results, ElementsAre("enuO-db=oracle"));
+}
+
 TEST_F(StartedDialogTest, InDatabaseModeTheResultCarriesTheChoice) {
   Start(kDatabaseInf, kMediumTexts);
   medium_.MakeDir("ENU");

@@ -124,7 +124,7 @@ TEST(PageLibrary, ABundleWithDamagedEntriesDoesNotOpen) {
   EXPECT_TRUE(PageLibrary::Open(medium.Write("copy.dll", sample), &error));
 }
 
-TEST(FindFileNoCase, TheExactNameFirstThenAnyCase) {
+TEST(FindFileNoCase, TheExactNameFirstThenTheOneInAnotherCase) {
   testing_support::TempMedium medium;
   medium.Write("SetupHmRes.dll", "x");
   EXPECT_EQ(FindFileNoCase(medium.dir(), "SetupHmRes.dll"), medium.dir() + "SetupHmRes.dll");
@@ -132,6 +132,11 @@ TEST(FindFileNoCase, TheExactNameFirstThenAnyCase) {
   EXPECT_EQ(FindFileNoCase(medium.dir(), "other.dll"), "");
   medium.MakeDir("folder.dll");
   EXPECT_EQ(FindFileNoCase(medium.dir(), "folder.dll"), "");
+  // Two that differ only in case, and none exact: neither is a guess worth taking.
+  medium.Write("PAGES.DLL", "x");
+  medium.Write("pages.dll", "x");
+  EXPECT_EQ(FindFileNoCase(medium.dir(), "Pages.dll"), "");
+  EXPECT_EQ(FindFileNoCase(medium.dir(), "pages.dll"), medium.dir() + "pages.dll");
 }
 
 }  // namespace

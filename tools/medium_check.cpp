@@ -2,7 +2,6 @@
 
 #include <glib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "medium/medium.h"
 #include "pages/page_library.h"
 #include "setupdata/ini_file.h"
+#include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
 namespace tools {
@@ -20,8 +20,6 @@ namespace {
 bool IsLanguageSection(const std::string& name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return g_ascii_isdigit(c); });
 }
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 std::string BodyOf(const std::string& page) {
   const std::size_t start = page.find("<body");
@@ -48,6 +46,22 @@ std::vector<std::string> PlaceholderLikeWords(std::string_view body) {
     words.emplace_back(body.substr(at, end - at));
   }
   return words;
+}
+
+// What check says of a name that the launcher finds only by its
+// case-folded name, or that several names in another case keep it from
+// finding: empty otherwise.
+std::string FoundByCase(const std::string& asked, const setupdata::FoundPath& found) {
+  if (found.match != setupdata::NameMatch::kFolded) return {};
+  return "\"" + asked + "\" is \"" + found.path + "\" on the medium: found by its case-folded name";
+}
+std::string NoneOfTheCases(const setupdata::FoundPath& found) {
+  if (found.match != setupdata::NameMatch::kAmbiguous) return {};
+  std::string names;
+  for (const std::string& candidate : found.candidates) {
+    names += (names.empty() ? "\"" : "\" and \"") + found.path + candidate;
+  }
+  return names + "\" differ from it only in case: none is used";
 }
 
 class Checker {
@@ -194,14 +208,7 @@ class Checker {
         Error(file, section, key, "no comma between display text and folder: the language is not offered");
         continue;
       }
-      const std::string& folder = *entry.dir;
-      if (!language.IsSetupSubdir(folder)) {
-        const bool is_file = !folder.empty() && Exists(language.ModuleDir() + folder);
-        Error(file, section, key,
-              "the folder \"" + folder + "\" " +
-                  (folder.empty() ? "is empty" : (is_file ? "is a file, not a folder" : "is missing")) +
-                  ": the language is not offered");
-      }
+      CheckLanguageFolder(language, section, key, *entry.dir);
     }
     const std::string prefix = setupdata::kLanguageKeyPrefix;
     for (const std::string& key : res_->KeysIn(section)) {
@@ -213,6 +220,39 @@ class Checker {
         Warning(file, section, key, "beyond LANGUAGENUMBER (" + std::to_string(count) + "): never read");
       }
     }
+  }
+
+  // The folder of a language entry, as the launcher finds it.
+  void CheckLanguageFolder(const medium::Medium& language, const std::string& section, const std::string& key,
+                           const std::string& folder) {
+    const char* const file = setupdata::kSetupResName;
+    const setupdata::FoundPath found = setupdata::FindOnMedium(language.ModuleDir(), folder);
+    if (language.IsSetupSubdir(folder)) {
+      if (found.match == setupdata::NameMatch::kFolded)
+        Warning(file, section, key, "folder " + FoundByCase(folder, found));
+      return;
+    }
+    std::string why = "is missing";
+    if (folder.empty()) {
+      why = "is empty";
+    } else if (setupdata::LeavesTheMedium(folder)) {
+      why = "leads out of the medium";
+    } else if (found.match == setupdata::NameMatch::kAmbiguous) {
+      why = "is missing; " + NoneOfTheCases(found);
+    } else if (found.found()) {
+      why = "is a file, not a folder";
+    }
+    Error(file, section, key, "the folder \"" + folder + "\" " + why + ": the language is not offered");
+  }
+
+  // Whether the launcher finds the notes at `place`; a name found only by
+  // its case-folded name is warned of, and `why_not` tells of names in
+  // another case that keep it from finding any.
+  bool FindNotes(const std::string& place, std::string& why_not) {
+    const setupdata::FoundPath found = setupdata::FindOnMedium(medium_.ModuleDir(), place);
+    if (found.match == setupdata::NameMatch::kFolded) Warning(place, "", "", FoundByCase(place, found));
+    why_not = found.match == setupdata::NameMatch::kAmbiguous ? " (" + NoneOfTheCases(found) + ")" : "";
+    return found.found();
   }
 
   // The notes the release-notes link opens, in every language the launcher
@@ -227,18 +267,20 @@ class Checker {
     if (sap_mode_) databases.assign(std::begin(medium::kDatabases), std::end(medium::kDatabases));
     for (const std::string& database : databases) {
       const std::string fallback = medium_.ReleaseNotesOf(setupdata::kFallbackLangId, database).fallback;
-      const bool has_fallback = Exists(medium_.ModuleDir() + fallback);
+      std::string why_not;
+      const bool has_fallback = FindNotes(fallback, why_not);
       if (!has_fallback) {
         Error(fallback, "", "",
-              "missing: languages without notes of their own show message " +
+              "missing" + why_not + ": languages without notes of their own show message " +
                   std::to_string(medium::kNoReleaseNotesId));
       }
       for (const std::string& section : medium_.LanguageSections()) {
         const medium::ReleaseNotesPlaces places = medium_.ReleaseNotesOf(section, database);
-        if (places.own == places.fallback || Exists(medium_.ModuleDir() + places.own)) continue;
+        if (places.own == places.fallback || FindNotes(places.own, why_not)) continue;
         Warning(places.own, "", "",
-                has_fallback ? "missing: the " + std::string(setupdata::kFallbackLangId) + " notes are shown"
-                             : "missing");
+                "missing" + why_not +
+                    (has_fallback ? ": the " + std::string(setupdata::kFallbackLangId) + " notes are shown"
+                                  : ""));
       }
     }
   }
@@ -250,8 +292,11 @@ class Checker {
     std::unique_ptr<pages::PageLibrary> library =
         path.empty() ? nullptr : pages::PageLibrary::Open(path, &error);
     if (!library) {
+      const std::string why_not = NoneOfTheCases(setupdata::FindOnMedium(medium_.ModuleDir(), file));
       Error(file, "", "",
-            path.empty() ? "missing: the view shows an error page" : "not a page library: " + error);
+            path.empty()
+                ? "missing" + (why_not.empty() ? "" : " (" + why_not + ")") + ": the view shows an error page"
+                : "not a page library: " + error);
       return;
     }
     const std::optional<pages::PageResource> home = library->Lookup(pages::kHomePageName);
@@ -281,6 +326,7 @@ class Checker {
       Add(Severity::kError, pages::kPageLibraryName, page, pages::kVisibilityMarker,
           "no visibility marker: the back element always shows");
     }
+    CheckQuotedMarkers(page, body);
     for (const char* placeholder : {pages::kSelectLangPlaceholder, pages::kProductNamePlaceholder}) {
       Require(page, body, placeholder, "placeholder missing", Severity::kWarning);
     }
@@ -310,6 +356,17 @@ class Checker {
         page_keys_.insert(std::move(key));
     }
     CheckUnknownWords(page, body);
+  }
+
+  // The marker written as an attribute with its value in quotes is taken
+  // whole: the element gets the visibility style instead of the id.
+  void CheckQuotedMarkers(const std::string& page, const std::string& body) {
+    for (const char* marker : pages::kQuotedVisibilityMarkers) {
+      if (body.find(marker) == std::string::npos) continue;
+      Warning(pages::kPageLibraryName, page, marker,
+              "the launcher replaces the whole attribute with the visibility style: the element loses "
+              "its id, and selectors or scripts that look for it find nothing");
+    }
   }
 
   // Words that look like placeholders but are none stay on the page as

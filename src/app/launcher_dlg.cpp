@@ -171,24 +171,29 @@ void CLauncherDlg::ChooseLanguage(long long number, const std::string& key, int 
   const std::string& table_key = placed ? m_strSlotKeys[slot] : key;
   const std::string dir = GetLanguageDir(table_key);
   // A folder that went away after the page was filled is no setup either:
-  // the parent must never be handed a directory that is not there.
-  if (dir.empty() || !IsSetupSubdir(dir)) {
+  // the parent must never be handed a directory that is not there. It gets
+  // the folder as the medium spells it, which may differ in case from the
+  // language entry, so that it can open it.
+  const std::optional<std::string> on_medium = dir.empty() ? std::nullopt : Medium().SetupSubdirOnMedium(dir);
+  if (!on_medium) {
     m_window.MessageBox(GetResString(kNoLanguageSetupId), "", MessageBoxType::kOkError);
     return;
   }
-  m_strSetupDir = dir;
+  m_strSetupDir = *on_medium;
   m_bLaunchReady = true;
   OnOK();
 }
 
 void CLauncherDlg::OpenReleaseNotes() {
-  const std::string path = Medium().ReleaseNotesPath(
-      m_bSapMode ? m_strDatabase : "", [this](const std::string& file) { return m_system.FileExists(file); });
-  if (!m_system.FileExists(path)) {
-    m_window.MessageBox(GetResString(kNoReleaseNotesId) + path, "", MessageBoxType::kOkError);
+  const medium::Medium::NotesFile notes = Medium().ReleaseNotesPath(
+      m_bSapMode ? m_strDatabase : "", [this](const std::string& dir, const std::string& relative) {
+        return m_system.FindOnMedium(dir, relative);
+      });
+  if (!notes.found) {
+    m_window.MessageBox(GetResString(kNoReleaseNotesId) + notes.path, "", MessageBoxType::kOkError);
     return;
   }
-  ShowReleaseNotes(path);
+  ShowReleaseNotes(notes.path);
   m_window.Lower();
 }
 

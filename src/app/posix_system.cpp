@@ -9,6 +9,7 @@
 #include "app/named_lock.h"
 #include "app/result_channel.h"
 #include "app/system.h"
+#include "setupdata/name_on_medium.h"
 #include "setupdata/system_language.h"
 
 namespace app {
@@ -56,7 +57,11 @@ std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& nam
 
 ResultWrite PosixSystem::WriteResult(std::string_view bytes) { return WriteResultOnce(bytes); }
 
-bool PosixSystem::FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+std::optional<std::string> PosixSystem::FindOnMedium(const std::string& dir, const std::string& relative) {
+  const setupdata::FoundPath found = setupdata::FindOnMedium(dir, relative);
+  if (!found.found()) return std::nullopt;
+  return (dir.empty() || dir.back() != '/' ? dir + "/" : dir) + found.path;
+}
 
 bool PosixSystem::OpenWithDefaultHtmlProgram(const std::string& path) {
   g_autoptr(GAppInfo) app = g_app_info_get_default_for_type("text/html", FALSE);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,8 +31,10 @@ class ISystem {
   virtual std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) = 0;
   // Writes `bytes` to standard output in full, once.
   virtual ResultWrite WriteResult(std::string_view bytes) = 0;
-  // A file or folder of that name exists.
-  virtual bool FileExists(const std::string& path) = 0;
+  // The file or folder `relative` names below the folder `dir`, as the
+  // full path the medium spells it: each part by its own name, else by its
+  // one case-folded match. None when it does not exist.
+  virtual std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) = 0;
   // Opens `path` with the desktop's default program for HTML, detached and
   // with none of the launcher's descriptors; false when there is none.
   virtual bool OpenWithDefaultHtmlProgram(const std::string& path) = 0;
@@ -43,7 +46,7 @@ class PosixSystem final : public ISystem {
   std::uint16_t SystemDefaultLangId() override;
   std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override;
   ResultWrite WriteResult(std::string_view bytes) override;
-  bool FileExists(const std::string& path) override;
+  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override;
 };
 

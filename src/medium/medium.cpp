@@ -52,6 +52,10 @@ bool Medium::IsSetupSubdir(const std::string& name) const {
   return setupdata::IsSetupSubdir(files_.module_dir, name);
 }
 
+std::optional<std::string> Medium::SetupSubdirOnMedium(const std::string& name) const {
+  return setupdata::SetupSubdirOnMedium(files_.module_dir, name);
+}
+
 setupdata::LanguageEntry Medium::LanguageEntry(std::uint32_t n) const {
   const std::shared_ptr<const setupdata::IniFile> res_ini =
       setupdata::IniFile::LoadShared(files_.res_ini_path);
@@ -79,11 +83,13 @@ ReleaseNotesPlaces Medium::ReleaseNotesOf(const std::string& lang_id, std::strin
   return ReleaseNotesPlaces{base + lang_id + "/" + name, base + setupdata::kFallbackLangId + "/" + name};
 }
 
-std::string Medium::ReleaseNotesPath(std::string_view database,
-                                     const std::function<bool(const std::string&)>& exists) const {
+Medium::NotesFile Medium::ReleaseNotesPath(std::string_view database, const FindOnMedium& find) const {
   const ReleaseNotesPlaces places = ReleaseNotesOf(files_.lang_id, database);
-  const std::string own = files_.module_dir + places.own;
-  return exists(own) ? own : files_.module_dir + places.fallback;
+  for (const std::string* place : {&places.own, &places.fallback}) {
+    if (std::optional<std::string> path = find(files_.module_dir, *place))
+      return NotesFile{std::move(*path), true};
+  }
+  return NotesFile{files_.module_dir + places.fallback, false};
 }
 
 std::string Medium::FillPage(pages::Page page, std::string body, const pages::HomePageState& state,

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,9 @@ class Medium final : public pages::PageLookups {
   std::string GetLanguageName(const std::string& key) const override;
   std::string GetLanguageDir(const std::string& key) const override;
   bool IsSetupSubdir(const std::string& name) const override;
+  // The setup directory `name` stands for, as the medium spells it (the
+  // one the parent can open); none when it is no directory of the medium.
+  std::optional<std::string> SetupSubdirOnMedium(const std::string& name) const;
   // Entry `n` of the language section as the table reads it.
   setupdata::LanguageEntry LanguageEntry(std::uint32_t n) const;
 
@@ -91,11 +95,17 @@ class Medium final : public pages::PageLookups {
   // the medium's folder; `database` names the database's folder on a
   // medium with a database choice and is empty on others.
   ReleaseNotesPlaces ReleaseNotesOf(const std::string& lang_id, std::string_view database) const;
-  // The notes the release-notes link opens in this medium's language: the
-  // full path of its own notes when `exists` finds them, else of the 1033
-  // notes (which may be missing too).
-  std::string ReleaseNotesPath(std::string_view database,
-                               const std::function<bool(const std::string&)>& exists) const;
+  // The notes the release-notes link opens in this medium's language: its
+  // own notes when `find` finds them below the medium's folder, else the
+  // 1033 notes, as the full path the medium spells. When neither is found,
+  // `found` is false and the path names the 1033 notes as the files do.
+  struct NotesFile {
+    std::string path;
+    bool found = false;
+  };
+  using FindOnMedium =
+      std::function<std::optional<std::string>(const std::string& dir, const std::string& relative)>;
+  NotesFile ReleaseNotesPath(std::string_view database, const FindOnMedium& find) const;
 
   // A completed document filled as the launcher fills it.
   std::string FillPage(pages::Page page, std::string body, const pages::HomePageState& state,

@@ -7,6 +7,7 @@
 
 #include "pages/page_contract.h"
 #include "setupdata/bounded_file.h"
+#include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
 namespace pages {
@@ -217,19 +218,10 @@ std::vector<std::string> PageLibrary::Names() const {
 }
 
 std::string FindFileNoCase(const std::string& dir, const std::string& name) {
+  const setupdata::FoundPath found = setupdata::FindOnMedium(dir, name);
   struct stat st {};
-  if (stat((dir + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return dir + name;
-  g_autoptr(GDir) handle = g_dir_open(dir.c_str(), 0, nullptr);
-  if (handle == nullptr) return {};
-  std::string found;
-  while (const char* entry = g_dir_read_name(handle)) {
-    if (setupdata::EqualsNoCase(entry, name) && stat((dir + entry).c_str(), &st) == 0 &&
-        S_ISREG(st.st_mode)) {
-      found = dir + entry;
-      break;
-    }
-  }
-  return found;
+  if (!found.found() || stat((dir + found.path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return dir + found.path;
 }
 
 }  // namespace pages

@@ -54,8 +54,9 @@ class PageLibrary {
   std::unique_ptr<GResource, Unref> resource_;  // the library owns its reference
 };
 
-// Finds `name` in `dir` (ending with "/"): the exact name first, else the
-// first entry whose name matches without regard to case. Empty when none.
+// Finds the file `name` in `dir` (ending with "/"): the exact name, else
+// the one entry that differs from it only in case (name_on_medium.h).
+// Empty when that is no regular file, or several differ only in case.
 std::string FindFileNoCase(const std::string& dir, const std::string& name);
 
 }  // namespace pages

@@ -1,11 +1,9 @@
 #include "setupdata/language_table.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <unordered_set>
-
 #include "setupdata/ini_file.h"
+#include "setupdata/name_on_medium.h"
 #include "setupdata/setup_files.h"
 
 namespace setupdata {
@@ -23,35 +21,28 @@ bool LeavesTheMedium(std::string_view name) {
   return false;
 }
 
-bool IsSetupSubdir(const std::string& module_dir, const std::string& name) {
-  if (LeavesTheMedium(name)) return false;
+std::optional<std::string> SetupSubdirOnMedium(const std::string& module_dir, const std::string& name) {
+  if (LeavesTheMedium(name) || name.empty() || name.back() == '/') return std::nullopt;
+  const FoundPath found = FindOnMedium(module_dir, name);
+  if (!found.found()) return std::nullopt;
   std::string path = module_dir;
   if (path.empty() || path.back() != '/') path += '/';
-  path += name;
-  if (path.back() == '/') return false;
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (stat((path + found.path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return found.path;
+}
+
+bool IsSetupSubdir(const std::string& module_dir, const std::string& name) {
+  return SetupSubdirOnMedium(module_dir, name).has_value();
 }
 
 namespace {
 
-// The names in `module_dir` that are directories (links to directories
-// included), read in one pass; a table of many entries then tests each
-// plain name without a file-system call of its own.
-std::unordered_set<std::string> DirectoriesIn(const std::string& module_dir) {
-  std::unordered_set<std::string> names;
-  DIR* dir = opendir(module_dir.empty() ? "." : module_dir.c_str());
-  if (dir == nullptr) return names;
-  while (const dirent* entry = readdir(dir)) {
-    bool is_dir = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      is_dir = fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
-    if (is_dir) names.insert(entry->d_name);
-  }
-  closedir(dir);
-  return names;
+// A plain folder name looked up in one listing of the medium read for the
+// whole table, by the same rule as a single name.
+bool IsDirectoryIn(const FolderEntries& folder, const std::string& name) {
+  const FoundPath found = folder.Find(name);
+  return found.found() && folder.IsDirectory(found.path);
 }
 
 }  // namespace
@@ -75,14 +66,14 @@ void LanguageTable::Build(const LanguageSource& source) {
   const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(source.res_ini_path);
   const IniFile empty;
   const IniFile& file = ini ? *ini : empty;
-  const std::unordered_set<std::string> directories = DirectoriesIn(source.module_dir);
+  const FolderEntries folder(source.module_dir);
   entries_.reserve(source.count);
   for (std::uint32_t n = 0; n < source.count; ++n) {
     LanguageEntry entry = ReadLanguageEntry(file, source.lang_id, n);
     const std::string subdir = entry.dir.value_or(std::string());
     // A plain name is looked up in the listing; a path goes to the file system.
     const bool plain_name = !subdir.empty() && subdir.find('/') == std::string::npos && subdir != "..";
-    if (plain_name ? directories.count(subdir) > 0 : IsSetupSubdir(source.module_dir, subdir)) {
+    if (plain_name ? IsDirectoryIn(folder, subdir) : IsSetupSubdir(source.module_dir, subdir)) {
       entries_[LanguageKey(entry_counter_)] = std::move(entry);
       ++entry_counter_;
     }

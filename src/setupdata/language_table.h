@@ -41,9 +41,13 @@ struct LanguageSource {
   std::uint16_t count = 0;   // entries "LANGUAGE0" to "LANGUAGE<count-1>"
 };
 
-// TRUE when `name` is an existing directory in `module_dir`. The name is
-// taken as it stands; a joined path ending with "/" (an empty name) never
-// counts, nor does a plain file, nor a name that leads out of the medium.
+// The directory `name` stands for in `module_dir`, as the medium spells it:
+// each part found by its own name or by its one case-folded match
+// (name_on_medium.h). None when that is no existing directory; a joined
+// path ending with "/" (an empty name) never counts, nor does a plain
+// file, nor a name that leads out of the medium.
+std::optional<std::string> SetupSubdirOnMedium(const std::string& module_dir, const std::string& name);
+// TRUE when `name` stands for a directory in `module_dir`, as above.
 bool IsSetupSubdir(const std::string& module_dir, const std::string& name);
 
 // A ".." among the parts of `name`: the folder would lie outside the medium,

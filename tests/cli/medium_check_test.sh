@@ -48,6 +48,9 @@ expect missing-folder 1 '\[1033\] LANGUAGE2: error: the folder "ESN" is missing'
 d=$(broken folder-is-file medium); rm -r "$d/JPN"; echo x >"$d/JPN"
 expect folder-is-file 1 '\[1033\] LANGUAGE4: error: the folder "JPN" is a file'
 
+d=$(broken folder-outside medium); sed -i 's/,JPN$/,../' "$d/setupres.ini"
+expect folder-outside 1 '\[1033\] LANGUAGE4: error: the folder "\.\." leads out of the medium'
+
 d=$(broken no-comma medium); sed -i 's/^LANGUAGE1=Deutsch,DEU$/LANGUAGE1=Deutsch DEU/' "$d/setupres.ini"
 expect no-comma 1 'LANGUAGE1: error: no comma'
 
@@ -75,6 +78,14 @@ expect notes-language 0 '^1034/readme.html: warning: missing: the 1033 notes are
 d=$(broken notes-1033 medium-db); rm "$d/Oracle/1033/readme.html"
 expect notes-1033 1 '^Oracle/1033/readme.html: error: missing'
 
+# Names in another case than the files write them: found by their one match
+# in another case (a warning); two that differ only in case find nothing.
+d=$(broken case medium); mv "$d/ENU" "$d/enu"; mv "$d/ESN" "$d/esn"; mkdir "$d/Esn"
+mv "$d/1033/readme.html" "$d/1033/ReadMe.HTML"
+expect case 1 '\[1033\] LANGUAGE0: warning: folder "ENU" is "enu" on the medium: found by its case-folded name'
+expect case 1 '\[1033\] LANGUAGE2: error: the folder "ESN" is missing; "Esn" and "esn" differ from it only in case: none is used'
+expect case 1 '^1033/readme.html: warning: "1033/readme.html" is "1033/ReadMe.HTML" on the medium'
+
 d=$(broken long-value medium); sed -i "s/^EXIT=Exit$/EXIT=$(printf 'x%.0s' $(seq 1 300))/" "$d/setupres.ini"
 expect long-value 0 '\[1033\] EXIT: warning: the value has 300 bytes'
 
@@ -100,6 +111,8 @@ library lib-links 's/IDRLANGUAGE/IDRLANGAUGE/g'
 expect lib-links 1 'HTML_HOMEPAGE\] IDRLANGUAGE: error: no language link'
 library lib-marker 's/id=AAAAA/id=BBBBB/'
 expect lib-marker 1 'HTML_HOMEPAGE\] id=AAAAA: error: no visibility marker'
+library lib-quoted-marker 's/data-visibility="id=AAAAA" href/id="AAAAA" href/'
+expect lib-quoted-marker 0 'HTML_HOMEPAGE\] id="AAAAA": warning: the launcher replaces the whole attribute'
 library lib-database '' 's/IDSELECTORACLE/IDSELECT_ORACLE/g'
 expect lib-database 1 'HTML_SAP\] IDSELECTORACLE: error: database marker missing'
 d=$(broken lib-missing medium); rm "$d/SetupHmRes.dll"

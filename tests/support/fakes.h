@@ -2,8 +2,6 @@
 // asks of them, so a test reads like the behaviour it checks.
 #pragma once
 
-#include <unistd.h>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -89,8 +87,11 @@ class FakeSystem : public app::ISystem {
     results.emplace_back(bytes);
     return app::ResultWrite::kWritten;
   }
-  // Files are looked for on the disk: tests lay them out in a medium.
-  bool FileExists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
+  // Files are looked for on the disk as the launcher looks for them: tests
+  // lay them out in a medium.
+  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
+    return disk_.FindOnMedium(dir, relative);
+  }
   bool OpenWithDefaultHtmlProgram(const std::string& path) override {
     if (!html_program) return false;
     opened.push_back(path);
@@ -111,6 +112,9 @@ class FakeSystem : public app::ISystem {
   std::vector<std::string> results;
   bool html_program = true;
   std::vector<std::string> opened;
+
+ private:
+  app::PosixSystem disk_;
 };
 
 }  // namespace testing_support
