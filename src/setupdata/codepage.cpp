@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace setupdata {
 namespace {
@@ -93,9 +94,7 @@ bool LanguageAndScript(std::uint16_t lang_id, std::string& language, std::string
   return true;
 }
 
-}  // namespace
-
-std::uint16_t AnsiCodepage(std::uint16_t lang_id) {
+std::uint16_t LookUpAnsiCodepage(std::uint16_t lang_id) {
   std::string language;
   std::string script;
   // An id ICU does not know is read as its language's main one.
@@ -104,6 +103,18 @@ std::uint16_t AnsiCodepage(std::uint16_t lang_id) {
     return kWesternCodepage;
   }
   return ScriptCodepage(script, language);
+}
+
+}  // namespace
+
+std::uint16_t AnsiCodepage(std::uint16_t lang_id) {
+  // A medium's values are read in one or two codepages, and asking ICU
+  // takes some microseconds: the last answer is kept.
+  thread_local std::optional<std::pair<std::uint16_t, std::uint16_t>> last;
+  if (last && last->first == lang_id) return last->second;
+  const std::uint16_t codepage = LookUpAnsiCodepage(lang_id);
+  last.emplace(lang_id, codepage);
+  return codepage;
 }
 
 std::optional<std::uint16_t> SectionLangId(std::string_view section) {

@@ -418,7 +418,7 @@ std::int64_t IniFile::FindKey(std::uint32_t section, std::string_view key) const
 }
 
 const std::string* IniFile::FindValue(std::string_view section, std::string_view key,
-                                      std::uint16_t codepage) const {
+                                      std::string_view lang_id) const {
   key = Trim(key);
   if (key.empty()) return nullptr;
   const std::int64_t s = FindSection(section);
@@ -429,6 +429,7 @@ const std::string* IniFile::FindValue(std::string_view section, std::string_view
   // name asked for. ASCII names read alike in every codepage.
   if (k < 0 &&
       std::any_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    const std::uint16_t codepage = SectionCodepage(Trim(section), lang_id);
     if (const std::optional<std::string> written = EncodeCodepage(key, codepage))
       k = FindKey(number, *written);
   }
@@ -437,7 +438,7 @@ const std::string* IniFile::FindValue(std::string_view section, std::string_view
 }
 
 const std::string* IniFile::Find(std::string_view section, std::string_view key) const {
-  return FindValue(section, key, SectionCodepage(Trim(section), {}));
+  return FindValue(section, key, {});
 }
 
 std::vector<std::string> IniFile::SectionNames() const {
@@ -461,12 +462,12 @@ std::vector<std::string> IniFile::KeysIn(std::string_view section) const {
 
 std::string IniFile::GetString(std::string_view section, std::string_view key, std::string_view default_value,
                                std::string_view lang_id) const {
-  const std::uint16_t codepage = SectionCodepage(Trim(section), lang_id);
-  const std::string* value = FindValue(section, key, codepage);
+  const std::string* value = FindValue(section, key, lang_id);
   if (value == nullptr) return std::string(CutUtf8(TrimRight(default_value), kMaxValueBytes));
   if (g_utf8_validate(value->data(), static_cast<gssize>(value->size()), nullptr)) {
     return std::string(CutUtf8(*value, kMaxValueBytes));
   }
+  const std::uint16_t codepage = SectionCodepage(Trim(section), lang_id);
   // Only what the cut can keep is decoded: each byte gives at least one
   // byte of UTF-8, and a character takes at most four, so a few bytes more
   // than the limit decode to more than it holds. A long value that decodes

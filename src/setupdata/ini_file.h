@@ -107,8 +107,9 @@ class IniFile {
   std::string_view NameText(const Name& name) const { return {text_.data() + name.offset, name.size}; }
   Name NameAt(std::string_view name) const;
   std::int64_t FindSection(std::string_view section) const;
-  // Find with the codepage that key names not valid UTF-8 are written in.
-  const std::string* FindValue(std::string_view section, std::string_view key, std::uint16_t codepage) const;
+  // Find, key names that are not valid UTF-8 read as GetString reads values.
+  const std::string* FindValue(std::string_view section, std::string_view key,
+                               std::string_view lang_id) const;
   std::int64_t FindKey(std::uint32_t section, std::string_view key) const;
   static std::uint32_t KeyHash(std::uint32_t section, std::uint32_t name_hash);
   // Parse, taking over the bytes read from a file.
