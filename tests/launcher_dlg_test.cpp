@@ -86,7 +86,7 @@ TEST_F(LauncherDlgTest, TextsSavedInACodepageAreReadInTheirLanguagesCodepage) {
   using testing_support::InCodepage;
   WriteMedium("[Setup]\r\nProductName=%Produit%\r\n[SAP]\r\nSQL=-db=mssql\r\nOracle=-tag=\xB1\r\n",
               InCodepage("[1036]\r\n32001=Français\r\n9011=%s – Installation\r\n"
-                         "Produit=Société Générale Comptabilité\r\n",
+                         "Produit=Société Générale\r\n",
                          "CP1252") +
                   InCodepage("[1041]\r\n32001=日本語\r\n9011=%s セットアップ\r\nProduit=会計ソフト表示\r\n",
                              "CP932"));
@@ -94,7 +94,7 @@ TEST_F(LauncherDlgTest, TextsSavedInACodepageAreReadInTheirLanguagesCodepage) {
     std::uint16_t system;
     const char *product, *caption, *oracle_option;
   } kCases[] = {
-      {1036, "Société Générale Comptabilité", "Société Générale Comptabilité – Installation", "-tag=±"},
+      {1036, "Société Générale", "Société Générale – Installation", "-tag=±"},
       {1041, "会計ソフト表示", "会計ソフト表示 セットアップ", "-tag=ｱ"},
   };
   for (const auto& c : kCases) {
