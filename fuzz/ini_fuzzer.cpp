@@ -46,7 +46,8 @@ void CheckDelivered(const std::string& delivered, std::string_view source) {
 // A key name holding "=" is never stored: the first "=" ends the name.
 constexpr std::string_view kMissingKey = "no=key";
 
-void CheckLookups(const IniFile& ini, std::string_view section, std::string_view key, std::string_view fallback) {
+void CheckLookups(const IniFile& ini, std::string_view section, std::string_view key,
+                  std::string_view fallback) {
   const std::string* value = ini.Find(section, key);
   const std::string delivered = ini.GetString(section, key, fallback);
   if (value != nullptr && !fuzz::IsValidUtf8(*value)) {
