@@ -111,7 +111,7 @@ int Language(const std::vector<std::string_view>& args) {
   // system's own id (a regional language read in its main language's
   // section, or 1033), the author is told on standard error.
   if (files.lang_id != std::to_string(system)) {
-    std::fprintf(stderr, "setup-medium: the system's language %u reads section %s\n", system,
+    std::fprintf(stderr, "setup-medium: the system's language %u reads section %s\n", unsigned{system},
                  files.lang_id.c_str());
   }
   return WriteAll(files.lang_id + "\n") ? 0 : 1;
