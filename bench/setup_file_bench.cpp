@@ -133,6 +133,22 @@ void BM_DialogStartUpOnLargeFile(benchmark::State& state) {
 }
 BENCHMARK(BM_DialogStartUpOnLargeFile)->Unit(benchmark::kMillisecond);
 
+// One lookup of a short text: valid UTF-8, used as it stands, and texts
+// saved in a Windows codepage, decoded on each lookup (Western European,
+// Japanese).
+void BM_LookUpText(benchmark::State& state) {
+  static const setupdata::IniFile ini = setupdata::IniFile::Parse(
+      "[1036]\nutf8=Fran\xC3\xA7"
+      "ais, soci\xC3\xA9t\xC3\xA9\ncp1252=Fran\xE7"
+      "ais, soci\xE9t\xE9\n"
+      "[1041]\ncp932=\x83\x5C\x81\x5B\x83\x58\x95\x5C\x8E\xA6\n");
+  static constexpr const char* kLookups[][2] = {{"1036", "utf8"}, {"1036", "cp1252"}, {"1041", "cp932"}};
+  const auto& [section, key] = kLookups[state.range(0)];
+  for (auto _ : state) benchmark::DoNotOptimize(ini.GetString(section, key, "NULL"));
+  state.SetLabel(key);
+}
+BENCHMARK(BM_LookUpText)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

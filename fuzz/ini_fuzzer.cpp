@@ -1,9 +1,9 @@
 // Parses the input as a setup file and looks up every section and key it
 // names, in other letter cases too, and keys that cannot be there (to get
 // the defaults back). Checks what a lookup delivers: at most kMaxValueBytes
-// bytes, a prefix of the value, never half a UTF-8 character of a valid
-// value, a default without its trailing blanks, and a number that agrees
-// with the text.
+// bytes, a prefix of the value (of its decoded text when it is not UTF-8),
+// never half a UTF-8 character of a valid value, a default without its
+// trailing blanks, and a number that agrees with the text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/text.h"
 
@@ -45,18 +46,28 @@ void CheckDelivered(const std::string& delivered, std::string_view source) {
 // A key name holding "=" is never stored: the first "=" ends the name.
 constexpr std::string_view kMissingKey = "no=key";
 
-void CheckLookups(const IniFile& ini, std::string_view section, std::string_view key, std::string_view fallback) {
+void CheckLookups(const IniFile& ini, std::string_view section, std::string_view key,
+                  std::string_view fallback) {
   const std::string* value = ini.Find(section, key);
   const std::string delivered = ini.GetString(section, key, fallback);
-  if (value != nullptr) {
+  if (value != nullptr && !fuzz::IsValidUtf8(*value)) {
+    // Read in a Windows codepage: what the whole value decodes to, cut,
+    // though only its beginning is decoded.
+    FUZZ_CHECK(value->find('\n') == std::string::npos);
+    FUZZ_CHECK(fuzz::IsValidUtf8(delivered));
+    const std::string whole = setupdata::DecodeCodepage(*value, setupdata::SectionCodepage(section, {}));
+    CheckDelivered(delivered, whole);
+  } else if (value != nullptr) {
     FUZZ_CHECK(value->find('\n') == std::string::npos);
     CheckDelivered(delivered, *value);
   } else {
     CheckDelivered(delivered, WithoutTrailingBlanks(fallback));
   }
 
-  // Names match without regard to ASCII case.
+  // Names match without regard to ASCII case, and blanks around them do not
+  // count.
   FUZZ_CHECK(ini.Find(fuzz::AsciiUpper(section), fuzz::AsciiLower(key)) == value);
+  FUZZ_CHECK(ini.Find(" " + std::string(section) + "\t", " " + std::string(key) + " ") == value);
   FUZZ_CHECK(ini.GetString(fuzz::AsciiLower(section), fuzz::AsciiUpper(key), fallback) == delivered);
 
   // The number: the default for a missing or empty value, else the leading

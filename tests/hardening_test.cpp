@@ -65,11 +65,6 @@ TEST(BadSetupFiles, NulCharactersAreNoPartOfAText) {
   EXPECT_EQ(ini.GetString("1033", "9011", ""), "%s Setup");
 }
 
-TEST(BadSetupFiles, InvalidUtf8IsKeptAsItsBytes) {
-  const IniFile ini = IniFile::Parse("[s]\nk=ab\xC3\x28\xFF\n");
-  EXPECT_EQ(ini.GetString("s", "k", ""), "ab\xC3\x28\xFF");
-}
-
 TEST(BadSetupFiles, AFileOver16MiBIsNotReadAndSaysSo) {
   TempMedium medium;
   const std::string path = medium.Write("setupres.ini", "[1033]\n9011=%s Setup\n");

@@ -27,9 +27,13 @@ TEST(IniFileNames, SectionsAndKeysMatchWithoutRegardToCase) {
   EXPECT_EQ(Get("[Ä]\nk=v\n", "Ä", "K"), "v");
 }
 
+// Around the names in the file and around the names asked for alike.
 TEST(IniFileNames, BlanksAroundNamesDoNotCount) {
   const char* text = "  [  1033  ]  \n   9011   =   %s Setup   \n";
   EXPECT_EQ(Get(text, "1033", "9011"), "%s Setup");
+  EXPECT_EQ(Get(text, " 1033\t", "  9011 "), "%s Setup");
+  EXPECT_EQ(IniFile::Parse(text).KeysIn(" 1033 ").size(), 1u);
+  EXPECT_EQ(Get(text, "1033", "  "), "DEF");
 }
 
 TEST(IniFileDefaults, MissingSectionKeyOrFileGivesTheDefault) {
@@ -172,6 +176,47 @@ TEST(IniFileEncodings, BrokenUtf16DoesNotStopTheReader) {
             "a\xEF\xBF\xBD"
             "b");
   EXPECT_EQ(Get(bytes, "s", "m"), "v");
+}
+
+// A file whose sections were saved by Windows tools of their languages:
+// each section is read in its own language's codepage, names as well as
+// values, and valid UTF-8 stays as it is. Shift-JIS, GBK and Big5 put "[",
+// "\" and "]" in second bytes (ー, ソ, ゾ, 表, 乕, 乚, 久, 也).
+TEST(IniFileEncodings, ValuesNotInUtf8AreReadInTheirSectionsCodepage) {
+  const struct {
+    const char *section, *charset, *text;
+  } kSections[] = {
+      {"1036", "CP1252", "Français"},     {"1041", "CP932", "ソースゾーン表示"},
+      {"1045", "CP1250", "Zażółć gęślą"}, {"1049", "CP1251", "Выход"},
+      {"3098", "CP1251", "Излаз"},        {"2074", "CP1250", "Čarobnjak"},
+      {"1032", "CP1253", "Έξοδος"},       {"1055", "CP1254", "Çıkış"},
+      {"1037", "CP1255", "יציאה"},        {"1025", "CP1256", "خروج"},
+      {"1062", "CP1257", "Iziet, ē"},     {"1066", "CP1258", "Thoát"},
+      {"1054", "CP874", "ออก"},           {"2052", "CP936", "退出乕乚"},
+      {"1042", "CP949", "종료"},          {"1028", "CP950", "結束久也"},
+      {"1031", "UTF-8", "Zurück"},
+  };
+  std::string file;
+  for (const auto& s : kSections) {
+    file += std::string("[") + s.section + "]\r\nk=" + testing_support::InCodepage(s.text, s.charset) +
+            "\r\n" + testing_support::InCodepage(s.text, s.charset) + "=named\r\n";
+  }
+  // Outside a language section, the codepage of the section in use.
+  file += "[Setup]\r\nk=ab\xC3(\xFF\r\n";
+  // 230 bytes in the file, 260 as text.
+  std::string accents;
+  for (int i = 0; i < 30; ++i) accents += "é";
+  file += "[1033]\r\nlong=" + testing_support::InCodepage(std::string(200, 'a') + accents, "CP1252") + "\r\n";
+  const IniFile ini = IniFile::Parse(file);
+  for (const auto& s : kSections) {
+    EXPECT_EQ(ini.GetString(s.section, "k", ""), s.text) << s.section;
+    EXPECT_EQ(ini.GetString(s.section, s.text, ""), "named") << s.section;
+  }
+  EXPECT_EQ(ini.GetString("Setup", "k", ""), "abÃ(ÿ");
+  EXPECT_EQ(ini.GetString("Setup", "k", "", "1049"), "abГ(я");
+  EXPECT_EQ(ini.GetString("Setup", "k", "", "1041"), "abﾃ(\uFFFD");
+  // The cut comes after decoding and keeps characters whole.
+  EXPECT_EQ(ini.GetString("1033", "long", ""), std::string(200, 'a') + accents.substr(0, 2 * 29));
 }
 
 // The leading number as ParseLeadingInt reads it (blanks, signs, what

@@ -79,6 +79,43 @@ TEST_F(LauncherDlgTest, TheSystemLanguagePicksTheSectionOfTheCaption) {
   }
 }
 
+// A medium saved by Windows tools: each language section in its language's
+// codepage, setup.inf read in that of the section in use. The product's lock
+// is named by the decoded name, as `setup-medium lock` names it.
+TEST_F(LauncherDlgTest, TextsSavedInACodepageAreReadInTheirLanguagesCodepage) {
+  using testing_support::InCodepage;
+  WriteMedium("[Setup]\r\nProductName=%Produit%\r\n[SAP]\r\nSQL=-db=mssql\r\nOracle=-tag=\xB1\r\n",
+              InCodepage("[1036]\r\n32001=Français\r\n9011=%s – Installation\r\n"
+                         "Produit=Société Générale\r\n",
+                         "CP1252") +
+                  InCodepage("[1041]\r\n32001=日本語\r\n9011=%s セットアップ\r\nProduit=会計ソフト表示\r\n",
+                             "CP932"));
+  const struct {
+    std::uint16_t system;
+    const char *product, *caption, *oracle_option;
+  } kCases[] = {
+      {1036, "Société Générale", "Société Générale – Installation", "-tag=±"},
+      {1041, "会計ソフト表示", "会計ソフト表示 セットアップ", "-tag=ｱ"},
+  };
+  for (const auto& c : kCases) {
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = system_.module_file;
+    system.lang_id = c.system;
+    setupdata::LanguageTable languages;
+    CLauncherDlg dialog(window, browser, system, languages);
+    dialog.OnInitDialog();
+    EXPECT_THAT(system.locks, ElementsAre("PreventSecondInstance", c.product));
+    EXPECT_EQ(window.caption, c.caption);
+    browser.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";
+    dialog.OnDocumentComplete(kDatabase);
+    bool cancel = false;
+    dialog.OnBeforeNavigate2(kHome, cancel);
+    EXPECT_EQ(dialog.SapOption(), c.oracle_option);
+  }
+}
+
 TEST_F(LauncherDlgTest, BothDatabaseOptionsOpenTheDatabasePageFirst) {
   WriteMedium(kDatabaseInf, kTwoLanguages);
   dialog_.OnInitDialog();

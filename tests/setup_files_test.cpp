@@ -114,18 +114,28 @@ TEST_F(SetupFilesTest, LanguageCountDefaultsToOneAndKeeps16Bits) {
 TEST_F(SetupFilesTest, ResolveLanguageUsesPresentSectionsAndFallsBackTo1033) {
   medium_.Write("setupres.ini",
                 "[1033]\n32001=English\n[1031]\n32001=Deutsch\n[1034]\n32001=Español\n"
-                "[2058]\n32001=Español (México)\n[1036]\n9011=%s – sans marqueur\n");
-  const std::string ini = Files().res_ini_path;
-  EXPECT_EQ(ResolveLanguage(1033, ini), "1033");
-  EXPECT_EQ(ResolveLanguage(1031, ini), "1031");
-  // Spanish with modern sort reads the traditional-sort section.
-  EXPECT_EQ(ResolveLanguage(3082, ini), "1034");
-  EXPECT_EQ(ResolveLanguage(1034, ini), "1034");
-  // Mexican Spanish keeps its own section.
-  EXPECT_EQ(ResolveLanguage(2058, ini), "2058");
-  // A section without the presence marker does not count.
-  EXPECT_EQ(ResolveLanguage(1036, ini), "1033");
-  EXPECT_EQ(ResolveLanguage(1041, ini), "1033");
+                "[2058]\n32001=Español (México)\n[1036]\n9011=%s – sans marqueur\n"
+                "[1040]\n32001=Italiano\n[3079]\n32001=Deutsch (Österreich)\n[2055]\n9011=%s\n");
+  const std::pair<std::uint16_t, const char*> kCases[] = {
+      {1033, "1033"},
+      {1031, "1031"},
+      // Spanish with modern sort reads the traditional-sort section;
+      // Mexican Spanish keeps its own.
+      {3082, "1034"},
+      {1034, "1034"},
+      {2058, "2058"},
+      // A section without the presence marker does not count.
+      {1036, "1033"},
+      {1041, "1033"},
+      // A regional language without a section of its own reads its
+      // language's main section, which needs its marker too.
+      {2064, "1040"},
+      {2055, "1031"},
+      {3084, "1033"},
+      {3079, "3079"}};
+  for (const auto& [system, section] : kCases) {
+    EXPECT_EQ(ResolveLanguage(system, Files().res_ini_path), section) << system;
+  }
 }
 
 TEST_F(SetupFilesTest, ResolveLanguageDoesNotCheck1033Itself) {

@@ -10,6 +10,7 @@
 
 #include "medium/medium.h"
 #include "pages/page_library.h"
+#include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
@@ -120,16 +121,46 @@ class Checker {
           Warning(name, section, key, "a line without \"=\": it holds no value");
           continue;
         }
-        if (!g_utf8_validate(value->data(), static_cast<gssize>(value->size()), nullptr)) {
-          Error(name, section, key, "the value is not valid UTF-8");
-        }
-        if (value->size() > setupdata::kMaxValueBytes) {
+        const std::string text = ReadAsText(name, section, key, *value);
+        if (text.size() > setupdata::kMaxValueBytes) {
           Warning(name, section, key,
-                  "the value has " + std::to_string(value->size()) + " bytes; only the first " +
+                  "the value has " + std::to_string(text.size()) + " bytes; only the first " +
                       std::to_string(setupdata::kMaxValueBytes) + " are read");
         }
       }
     }
+  }
+
+  // A value that is not UTF-8 is read in a Windows codepage: its language
+  // section's, or outside one that of the section in use. Gives the text as
+  // the launcher reads it (outside a language section, in 1033).
+  std::string ReadAsText(const std::string& file, const std::string& section, const std::string& key,
+                         const std::string& value) {
+    if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) return value;
+    const auto named = [](std::uint16_t codepage) {
+      return setupdata::CodepageName(codepage) + " (codepage " + std::to_string(codepage) + ")";
+    };
+    std::set<std::uint16_t> codepages;
+    if (setupdata::SectionLangId(section)) {
+      codepages.insert(setupdata::SectionCodepage(section, {}));
+    } else {
+      for (const std::string& id : medium_.LanguageSections())
+        codepages.insert(setupdata::SectionCodepage(section, id));
+      codepages.insert(setupdata::SectionCodepage(section, setupdata::kFallbackLangId));
+    }
+    std::string names;
+    for (const std::uint16_t codepage : codepages) names += (names.empty() ? "" : ", ") + named(codepage);
+    Warning(file, section, key,
+            codepages.size() == 1 ? "not UTF-8: read as " + names
+                                  : "not UTF-8: read in the codepage of the language in use: " + names);
+    return setupdata::DecodeCodepage(value, setupdata::SectionCodepage(section, setupdata::kFallbackLangId));
+  }
+
+  // The section the launcher reads on a system of the language `section`
+  // names, when that section lacks its marker.
+  std::string ReadInstead(const std::string& section) const {
+    const std::optional<std::uint16_t> id = setupdata::SectionLangId(section);
+    return id ? setupdata::ResolveLanguage(*id, medium_.files().res_ini_path) : setupdata::kFallbackLangId;
   }
 
   void CheckSetupInf() {
@@ -182,7 +213,7 @@ class Checker {
     const medium::Medium language = In(section);
     if (!medium_.files().HasLanguageSection(section)) {
       Error(file, section, std::to_string(setupdata::kLanguagePresentKey),
-            "no presence marker: this section is never used, 1033 is read instead");
+            "no presence marker: this section is never used, " + ReadInstead(section) + " is read instead");
     }
     std::set<std::string> needed = page_keys_;
     for (const int id : medium::kDialogTextIds) needed.insert(std::to_string(id));

@@ -40,7 +40,8 @@ constexpr char kUsage[] =
     "          with --int, the number the launcher's integer reader gives\n"
     "          (DEFAULT then is a number, 0 when left out)\n"
     "language  prints the language section of MEDIUM_DIR/setupres.ini that the\n"
-    "          launcher uses on this system, with a line end\n"
+    "          launcher uses on this system, with a line end (and on standard\n"
+    "          error the system's language id when that is not the section)\n"
     "check     reports what the launcher will miss on MEDIUM_DIR, one finding a\n"
     "          line (FILE [SECTION] KEY: error|warning: MESSAGE); exit status 0\n"
     "          when there is no error, 1 with errors, 2 when the medium cannot be read\n"
@@ -93,13 +94,26 @@ int Get(std::vector<std::string_view> args) {
     return WriteAll(std::to_string(number)) ? status : 1;
   }
   const std::string_view def = args.size() == 4 ? args[3] : std::string_view();
-  return WriteAll(ini->GetString(args[1], args[2], def)) ? status : 1;
+  // Outside a language section a value that is not UTF-8 is read in the
+  // codepage of the language the launcher beside the file would use.
+  g_autofree gchar* folder = g_path_get_dirname(file.c_str());
+  setupdata::SetupFiles medium = setupdata::SetupFiles::ForDirectory(folder);
+  medium.ChooseLanguage(setupdata::SystemDefaultLangId());
+  return WriteAll(ini->GetString(args[1], args[2], def, medium.lang_id)) ? status : 1;
 }
 
 int Language(const std::vector<std::string_view>& args) {
   if (args.size() != 1) return Usage();
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
-  files.ChooseLanguage(setupdata::SystemDefaultLangId());
+  const std::uint16_t system = setupdata::SystemDefaultLangId();
+  files.ChooseLanguage(system);
+  // Standard output carries the section alone; where it is not the
+  // system's own id (a regional language read in its main language's
+  // section, or 1033), the author is told on standard error.
+  if (files.lang_id != std::to_string(system)) {
+    std::fprintf(stderr, "setup-medium: the system's language %u reads section %s\n", unsigned{system},
+                 files.lang_id.c_str());
+  }
   return WriteAll(files.lang_id + "\n") ? 0 : 1;
 }
 

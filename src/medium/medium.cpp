@@ -66,7 +66,8 @@ setupdata::LanguageEntry Medium::LanguageEntry(std::uint32_t n) const {
 std::string Medium::DatabaseOption(std::string_view database) const {
   const char* key =
       setupdata::EqualsNoCase(database, pages::kSqlDatabase) ? setupdata::kSqlKey : setupdata::kOracleKey;
-  return setupdata::ReadIniString(files_.setup_inf_path, setupdata::kDatabaseSection, key, "");
+  return setupdata::ReadIniString(files_.setup_inf_path, setupdata::kDatabaseSection, key, "",
+                                  files_.lang_id);
 }
 
 std::string Medium::ReleaseNotesName() const {

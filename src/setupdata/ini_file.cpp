@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "setupdata/bounded_file.h"
+#include "setupdata/codepage.h"
 #include "setupdata/text.h"
 
 namespace setupdata {
@@ -185,6 +186,7 @@ IniFile::Name IniFile::NameAt(std::string_view name) const {
 }
 
 std::int64_t IniFile::FindSection(std::string_view section) const {
+  section = Trim(section);
   return FindIn(section_order_, HashName(section),
                 [&](std::uint32_t n) { return EqualsNoCase(NameText(sections_[n].name), section); });
 }
@@ -245,6 +247,11 @@ void IniFile::ParseText() {
 
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
+      // In Shift-JIS, GBK and Big5 the second byte of a character may be
+      // "[", "]" or "\", so a section name in such letters may end early;
+      // the names asked for are ASCII (language ids, "Setup", "SAP"), and
+      // the keys stay in their section. "=", ";", quotes, blanks and line
+      // ends are never second bytes, so keys and values are found whole.
       const std::size_t close = line.find(']');
       const std::string_view name =
           Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
@@ -404,16 +411,34 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
   return ini;
 }
 
-const std::string* IniFile::Find(std::string_view section, std::string_view key) const {
+std::int64_t IniFile::FindKey(std::uint32_t section, std::string_view key) const {
+  return FindIn(key_order_, KeyHash(section, HashName(key)), [&](std::uint32_t n) {
+    return keys_[n].section == section && EqualsNoCase(NameText(keys_[n].name), key);
+  });
+}
+
+const std::string* IniFile::FindValue(std::string_view section, std::string_view key,
+                                      std::string_view lang_id) const {
+  key = Trim(key);
   if (key.empty()) return nullptr;
   const std::int64_t s = FindSection(section);
   if (s < 0) return nullptr;
   const auto number = static_cast<std::uint32_t>(s);
-  const std::int64_t k = FindIn(key_order_, KeyHash(number, HashName(key)), [&](std::uint32_t n) {
-    return keys_[n].section == number && EqualsNoCase(NameText(keys_[n].name), key);
-  });
+  std::int64_t k = FindKey(number, key);
+  // A key name saved in a codepage is found as that codepage writes the
+  // name asked for. ASCII names read alike in every codepage.
+  if (k < 0 &&
+      std::any_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    const std::uint16_t codepage = SectionCodepage(Trim(section), lang_id);
+    if (const std::optional<std::string> written = EncodeCodepage(key, codepage))
+      k = FindKey(number, *written);
+  }
   if (k < 0 || keys_[static_cast<std::size_t>(k)].value == kNoValue) return nullptr;
   return &values_[keys_[static_cast<std::size_t>(k)].value];
+}
+
+const std::string* IniFile::Find(std::string_view section, std::string_view key) const {
+  return FindValue(section, key, {});
 }
 
 std::vector<std::string> IniFile::SectionNames() const {
@@ -435,11 +460,23 @@ std::vector<std::string> IniFile::KeysIn(std::string_view section) const {
   return keys;
 }
 
-std::string IniFile::GetString(std::string_view section, std::string_view key,
-                               std::string_view default_value) const {
-  const std::string* value = Find(section, key);
-  const std::string_view delivered = value ? std::string_view(*value) : TrimRight(default_value);
-  return std::string(CutUtf8(delivered, kMaxValueBytes));
+std::string IniFile::GetString(std::string_view section, std::string_view key, std::string_view default_value,
+                               std::string_view lang_id) const {
+  const std::string* value = FindValue(section, key, lang_id);
+  if (value == nullptr) return std::string(CutUtf8(TrimRight(default_value), kMaxValueBytes));
+  if (g_utf8_validate(value->data(), static_cast<gssize>(value->size()), nullptr)) {
+    return std::string(CutUtf8(*value, kMaxValueBytes));
+  }
+  const std::uint16_t codepage = SectionCodepage(Trim(section), lang_id);
+  // Only what the cut can keep is decoded: each byte gives at least one
+  // byte of UTF-8, and a character takes at most four, so a few bytes more
+  // than the limit decode to more than it holds. A long value that decodes
+  // to less after all is decoded whole.
+  constexpr std::size_t kDecoded = kMaxValueBytes + 8;
+  std::string text = DecodeCodepage(std::string_view(*value).substr(0, kDecoded), codepage);
+  if (value->size() > kDecoded && text.size() < kMaxValueBytes + 4) text = DecodeCodepage(*value, codepage);
+  text.resize(CutUtf8(text, kMaxValueBytes).size());
+  return text;
 }
 
 std::uint32_t IniFile::GetInt(std::string_view section, std::string_view key,
@@ -461,11 +498,11 @@ std::uint32_t IniFile::GetInt(std::string_view section, std::string_view key,
 }
 
 std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view default_value) {
+                          std::string_view default_value, std::string_view lang_id) {
   // The shared copy is used where it lies: never copied for one lookup.
   const std::shared_ptr<const IniFile> ini = IniFile::LoadShared(path);
   const IniFile none;
-  return (ini ? *ini : none).GetString(section, key, default_value);
+  return (ini ? *ini : none).GetString(section, key, default_value, lang_id);
 }
 
 std::uint32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key,

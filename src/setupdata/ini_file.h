@@ -3,7 +3,8 @@
 // Its behaviour is part of the contract with setup authors, who write these
 // files for a Windows-style profile reader:
 //  - section and key names match without regard to (ASCII) case;
-//  - names and values are trimmed of surrounding blanks;
+//  - names and values are trimmed of surrounding blanks, and so are the
+//    names a lookup asks for;
 //  - a value enclosed in a pair of matching single or double quotes loses
 //    that pair;
 //  - at most kMaxValueBytes bytes of a value (or a default) are delivered,
@@ -11,7 +12,10 @@
 //  - lines starting with ";" are comments, blank lines and lines without
 //    "=" carry no value, CRLF and LF line ends are both read;
 //  - the first section of a name and the first key of a name count;
-//  - files are UTF-8 with or without a byte-order mark, or UTF-16 with one.
+//  - files are UTF-8 with or without a byte-order mark, or UTF-16 with one;
+//  - a value that is not valid UTF-8 was saved in a Windows ANSI codepage
+//    and is read in its section's (see SectionCodepage); the file keeps its
+//    bytes, so every section of one file is read in its own codepage.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +51,9 @@ class IniFile {
   static std::shared_ptr<const IniFile> LoadShared(const std::string& path);
 
   // The trimmed, unquoted value of the first `key` in the first section
-  // named `section`, uncut; nullptr when there is none. A key line without
-  // "=" has no value.
+  // named `section`, uncut, as its bytes stand; nullptr when there is none.
+  // A key line without "=" has no value. A key name of the file that is not
+  // valid UTF-8 is found as its section's codepage writes `key`.
   const std::string* Find(std::string_view section, std::string_view key) const;
 
   // The names of the sections, and of the keys of one section, as first
@@ -57,8 +62,12 @@ class IniFile {
   std::vector<std::string> KeysIn(std::string_view section) const;
 
   // What a lookup delivers: the value, else the default with its trailing
-  // blanks removed, cut to kMaxValueBytes.
-  std::string GetString(std::string_view section, std::string_view key, std::string_view default_value) const;
+  // blanks removed, cut to kMaxValueBytes after decoding. A value that is
+  // not valid UTF-8 is decoded from the codepage of its section, or, in a
+  // section not named by a language id, from that of `lang_id`, the
+  // language section in use (see SectionCodepage).
+  std::string GetString(std::string_view section, std::string_view key, std::string_view default_value,
+                        std::string_view lang_id = {}) const;
 
   // The leading decimal number of the value, read like the Windows profile
   // reader reads it: the default when the key is missing or its value
@@ -98,6 +107,10 @@ class IniFile {
   std::string_view NameText(const Name& name) const { return {text_.data() + name.offset, name.size}; }
   Name NameAt(std::string_view name) const;
   std::int64_t FindSection(std::string_view section) const;
+  // Find, key names that are not valid UTF-8 read as GetString reads values.
+  const std::string* FindValue(std::string_view section, std::string_view key,
+                               std::string_view lang_id) const;
+  std::int64_t FindKey(std::uint32_t section, std::string_view key) const;
   static std::uint32_t KeyHash(std::uint32_t section, std::uint32_t name_hash);
   // Parse, taking over the bytes read from a file.
   static IniFile ParseOwned(std::string bytes);
@@ -121,9 +134,9 @@ class IniFile {
 std::string DecodeIniBytes(std::string_view bytes);
 
 // Lookups straight from a file, as the launcher makes them. An unreadable
-// file behaves as an empty one.
+// file behaves as an empty one. `lang_id`: as for IniFile::GetString.
 std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
-                          std::string_view default_value);
+                          std::string_view default_value, std::string_view lang_id = {});
 std::uint32_t ReadIniInt(const std::string& path, std::string_view section, std::string_view key,
                          std::int32_t default_value);
 

@@ -35,22 +35,22 @@ std::string SetupFiles::GetResText(std::string_view key) const {
 
 std::string SetupFiles::GetSetupValue(std::string_view key) const {
   if (EqualsNoCase(key, kProductNameKey)) return ProductName();
-  return ReadIniString(setup_inf_path, kSetupSection, key, "");
+  return ReadIniString(setup_inf_path, kSetupSection, key, "", lang_id);
 }
 
 std::string SetupFiles::ProductNameKey() const {
-  return DropFirstAndLastChar(ReadIniString(setup_inf_path, kSetupSection, kProductNameKey, ""));
+  return DropFirstAndLastChar(ReadIniString(setup_inf_path, kSetupSection, kProductNameKey, "", lang_id));
 }
 
 std::string SetupFiles::ProductName() const {
   const std::string key = ProductNameKey();
   if (!key.empty()) return GetResText(key);
-  return ReadIniString(setup_inf_path, kSetupSection, kProductNameKey, "");
+  return ReadIniString(setup_inf_path, kSetupSection, kProductNameKey, "", lang_id);
 }
 
 bool SetupFiles::HasDatabaseChoice() const {
-  if (ReadIniString(setup_inf_path, kDatabaseSection, kSqlKey, "").empty()) return false;
-  return !ReadIniString(setup_inf_path, kDatabaseSection, kOracleKey, "").empty();
+  if (ReadIniString(setup_inf_path, kDatabaseSection, kSqlKey, "", lang_id).empty()) return false;
+  return !ReadIniString(setup_inf_path, kDatabaseSection, kOracleKey, "", lang_id).empty();
 }
 
 std::uint16_t SetupFiles::LanguageCount() const {
@@ -76,11 +76,18 @@ void SetupFiles::ChooseLanguage(std::uint16_t system_lang_id) {
 std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path) {
   constexpr std::uint16_t kSpanishModernSort = 0x0C0A;
   constexpr std::uint16_t kSpanishTraditionalSort = 0x040A;
+  constexpr std::uint16_t kPrimaryLanguage = 0x03FF;
+  constexpr std::uint16_t kDefaultSublanguage = 0x0400;
   std::uint16_t id = system_lang_id;
-  if ((id & 0x03FF) == 0x0A && (id & 0xFC00) == 0x0C00) id = kSpanishTraditionalSort;
+  if ((id & kPrimaryLanguage) == 0x0A && (id & 0xFC00) == 0x0C00) id = kSpanishTraditionalSort;
   static_assert(kSpanishModernSort == 3082);
   const std::string lang_id = std::to_string(id);
-  return HasPresenceMarker(res_ini_path, lang_id) ? lang_id : std::string(kFallbackLangId);
+  if (HasPresenceMarker(res_ini_path, lang_id)) return lang_id;
+  // A regional language (Swiss Italian, 2064) reads its language's main
+  // section (Italian, 1040) before English.
+  const std::string main_id = std::to_string((id & kPrimaryLanguage) | kDefaultSublanguage);
+  if (main_id != lang_id && HasPresenceMarker(res_ini_path, main_id)) return main_id;
+  return kFallbackLangId;
 }
 
 }  // namespace setupdata

@@ -51,7 +51,8 @@ struct SetupFiles {
   // absent. The value up to its first comma.
   std::string GetResText(std::string_view key) const;
   // setup.inf, section "Setup"; empty when absent. For the product name
-  // (any letter case) the value is a reference: see ProductName().
+  // (any letter case) the value is a reference: see ProductName(). A value
+  // of setup.inf that is not UTF-8 is read in the codepage of `lang_id`.
   std::string GetSetupValue(std::string_view key) const;
   // The product name. [Setup] ProductName is a reference: the value
   // without its first and last character is the key of the name in the
@@ -76,7 +77,9 @@ struct SetupFiles {
 
 // The language section for a system language id: Spanish with modern sort
 // (3082) reads the traditional-sort section 1034; a section without the
-// presence marker 32001 falls back to "1033".
+// presence marker 32001 gives way to the section of its language's default
+// sub-language (2064 Swiss Italian to 1040 Italian, 3084 Canadian French to
+// 1036), and that, when it lacks the marker too, to "1033".
 std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path);
 
 }  // namespace setupdata

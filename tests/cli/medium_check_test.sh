@@ -89,8 +89,8 @@ expect case 1 '^1033/readme.html: warning: "1033/readme.html" is "1033/ReadMe.HT
 d=$(broken long-value medium); sed -i "s/^EXIT=Exit$/EXIT=$(printf 'x%.0s' $(seq 1 300))/" "$d/setupres.ini"
 expect long-value 0 '\[1033\] EXIT: warning: the value has 300 bytes'
 
-d=$(broken bad-utf8 medium); sed -i 's/^BACK=Zurück$/BACK=Zur\xfcck/' "$d/setupres.ini"
-expect bad-utf8 1 '\[1031\] BACK: error: the value is not valid UTF-8'
+d=$(broken cp1252 medium); sed -i 's/^BACK=Zurück$/BACK=Zur\xfcck/' "$d/setupres.ini"
+expect cp1252 0 '\[1031\] BACK: warning: not UTF-8: read as Windows-1252 \(codepage 1252\)'
 
 # Page libraries with one defect each, built with pack.
 library() {  # NAME SED_ON_HOME [SED_ON_DATABASE]

@@ -33,7 +33,7 @@ printf '%s\r\n' \
 
 f="$dir/setup.inf"
 expect "%ProductName%" get "$f" SETUP productname
-expect "  keep these blanks  " get "$f" Setup Quoted
+expect "  keep these blanks  " get "$f" " Setup " "	Quoted "
 expect "default" get "$f" Setup Missing "default   "
 expect "4294967295" get --int "$f" Setup Negative
 expect "7" get --int "$f" Setup Missing 7
@@ -53,6 +53,19 @@ got=$(env LC_ALL= LC_MESSAGES= LANG=es_ES.UTF-8 "$tool" language "$medium")
 [[ "$got" == 1034 ]] || { echo "FAIL: language under es_ES.UTF-8: $got, want 1034"; fails=$((fails + 1)); }
 got=$(env LC_ALL=de_DE.UTF-8 LANG=fr_FR.UTF-8 "$tool" language "$medium")
 [[ "$got" == 1031 ]] || { echo "FAIL: LC_ALL does not govern: $got"; fails=$((fails + 1)); }
+# Canadian French has no section: French serves it, and standard error says so.
+got=$(env LC_ALL=fr_CA.UTF-8 "$tool" language "$medium" 2>"$dir/said")
+[[ "$got" == 1036 && "$(cat "$dir/said")" == *"3084 reads section 1036"* ]] ||
+  { echo "FAIL: language under fr_CA.UTF-8: $got, $(cat "$dir/said")"; fails=$((fails + 1)); }
+
+# A medium saved in Windows-1252: the lock is named by the decoded product
+# name, as the launcher names it (its unit tests).
+mkdir -p "$dir/cp1252" && mkdir -m 700 "$dir/run"
+printf '[Setup]\r\nProductName=%%Produit%%\r\n' >"$dir/cp1252/setup.inf"
+printf '[1036]\r\n32001=Fran\xe7ais\r\nProduit=Soci\xe9t\xe9 G\xe9n\xe9rale\r\n' >"$dir/cp1252/setupres.ini"
+got=$(env LC_ALL=fr_FR.UTF-8 XDG_RUNTIME_DIR="$dir/run" "$tool" lock "$dir/cp1252")
+[[ "$got" == "$dir/run/Soci%C3%A9t%C3%A9%20G%C3%A9n%C3%A9rale.lock" ]] ||
+  { echo "FAIL: lock of a Windows-1252 product name: $got"; fails=$((fails + 1)); }
 
 # The lock folder gets mode 0700 whatever the umask, and the next run can
 # use it (in a /tmp of its own, without a runtime folder; the tool and the

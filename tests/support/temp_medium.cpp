@@ -8,6 +8,16 @@
 
 namespace testing_support {
 
+std::string InCodepage(std::string_view text, const char* charset) {
+  gsize written = 0;
+  gchar* bytes =
+      g_convert(text.data(), static_cast<gssize>(text.size()), charset, "UTF-8", nullptr, &written, nullptr);
+  if (bytes == nullptr) throw std::runtime_error(std::string("cannot write the text in ") + charset);
+  std::string out(bytes, written);
+  g_free(bytes);
+  return out;
+}
+
 TempMedium::TempMedium() {
   gchar* dir = g_dir_make_tmp("medium-XXXXXX", nullptr);
   if (dir == nullptr) throw std::runtime_error("cannot make a temporary directory");

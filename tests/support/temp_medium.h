@@ -7,6 +7,10 @@
 
 namespace testing_support {
 
+// UTF-8 `text` as a Windows tool saves it in `charset` ("CP1252", "CP932"),
+// converted by iconv; throws when it cannot be.
+std::string InCodepage(std::string_view text, const char* charset);
+
 class TempMedium {
  public:
   TempMedium();

@@ -1,0 +1,201 @@
+#include "setupdata/codepage.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/uloc.h>
+#include <unicode/ustring.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace setupdata {
+namespace {
+
+struct CloseConverter {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using Converter = std::unique_ptr<UConverter, CloseConverter>;
+
+// ICU knows every Windows ANSI codepage as "windows-<number>".
+Converter OpenConverter(std::uint16_t codepage) {
+  const std::string name = "windows-" + std::to_string(codepage);
+  UErrorCode status = U_ZERO_ERROR;
+  Converter converter(ucnv_open(name.c_str(), &status));
+  if (U_FAILURE(status)) return nullptr;
+  return converter;
+}
+
+// ICU writes U+001A for a single byte a codepage leaves unassigned; the
+// text shows U+FFFD for every byte it cannot read, as for broken UTF-16.
+void SubstituteReplacementCharacter(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
+                                    UConverterCallbackReason reason, UErrorCode* status) {
+  if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR) return;
+  constexpr UChar kReplacement = 0xFFFD;
+  *status = U_ZERO_ERROR;
+  ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, status);
+}
+
+// A language written in Latin letters: the Central European, Turkish,
+// Baltic and Vietnamese ones have codepages of their own.
+std::uint16_t LatinCodepage(std::string_view language) {
+  struct Entry {
+    const char* language;
+    std::uint16_t codepage;
+  };
+  static constexpr Entry kLatin[] = {
+      {"cs", 1250}, {"hu", 1250}, {"pl", 1250}, {"ro", 1250}, {"sk", 1250}, {"sl", 1250},
+      {"hr", 1250}, {"bs", 1250}, {"sr", 1250}, {"sq", 1250}, {"tk", 1250}, {"tr", 1254},
+      {"az", 1254}, {"uz", 1254}, {"et", 1257}, {"lv", 1257}, {"lt", 1257}, {"vi", 1258},
+  };
+  for (const Entry& entry : kLatin) {
+    if (language == entry.language) return entry.codepage;
+  }
+  return kWesternCodepage;
+}
+
+std::uint16_t ScriptCodepage(std::string_view script, std::string_view language) {
+  struct Entry {
+    const char* script;
+    std::uint16_t codepage;
+  };
+  static constexpr Entry kScripts[] = {
+      {"Cyrl", 1251}, {"Grek", 1253}, {"Hebr", 1255}, {"Arab", 1256}, {"Thai", 874},
+      {"Jpan", 932},  {"Hans", 936},  {"Kore", 949},  {"Hant", 950},
+  };
+  if (script == "Latn") return LatinCodepage(language);
+  for (const Entry& entry : kScripts) {
+    if (script == entry.script) return entry.codepage;
+  }
+  return kWesternCodepage;
+}
+
+// The language and script of an id, as ICU maps it to a locale ("sr",
+// "Cyrl" for 3098); false when ICU does not know the id.
+bool LanguageAndScript(std::uint16_t lang_id, std::string& language, std::string& script) {
+  char locale[ULOC_FULLNAME_CAPACITY] = {};
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_getLocaleForLCID(lang_id, locale, sizeof locale, &status);
+  if (U_FAILURE(status) || locale[0] == '\0') return false;
+  char likely[ULOC_FULLNAME_CAPACITY] = {};
+  status = U_ZERO_ERROR;
+  uloc_addLikelySubtags(locale, likely, sizeof likely, &status);
+  if (U_FAILURE(status)) return false;
+  char language_part[ULOC_LANG_CAPACITY] = {};
+  char script_part[ULOC_SCRIPT_CAPACITY] = {};
+  UErrorCode language_status = U_ZERO_ERROR;
+  UErrorCode script_status = U_ZERO_ERROR;
+  uloc_getLanguage(likely, language_part, sizeof language_part, &language_status);
+  uloc_getScript(likely, script_part, sizeof script_part, &script_status);
+  if (U_FAILURE(language_status) || U_FAILURE(script_status)) return false;
+  language = language_part;
+  script = script_part;
+  return true;
+}
+
+std::uint16_t LookUpAnsiCodepage(std::uint16_t lang_id) {
+  std::string language;
+  std::string script;
+  // An id ICU does not know is read as its language's main one.
+  const auto main_id = static_cast<std::uint16_t>((lang_id & 0x03FF) | 0x0400);
+  if (!LanguageAndScript(lang_id, language, script) && !LanguageAndScript(main_id, language, script)) {
+    return kWesternCodepage;
+  }
+  return ScriptCodepage(script, language);
+}
+
+}  // namespace
+
+std::uint16_t AnsiCodepage(std::uint16_t lang_id) {
+  // A medium's values are read in one or two codepages, and asking ICU
+  // takes some microseconds: the last answer is kept.
+  thread_local std::optional<std::pair<std::uint16_t, std::uint16_t>> last;
+  if (last && last->first == lang_id) return last->second;
+  const std::uint16_t codepage = LookUpAnsiCodepage(lang_id);
+  last.emplace(lang_id, codepage);
+  return codepage;
+}
+
+std::optional<std::uint16_t> SectionLangId(std::string_view section) {
+  if (section.empty() || section.size() > 5) return std::nullopt;
+  std::uint32_t id = 0;
+  for (const char c : section) {
+    if (c < '0' || c > '9') return std::nullopt;
+    id = id * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  if (id == 0 || id > 0xFFFF) return std::nullopt;
+  return static_cast<std::uint16_t>(id);
+}
+
+std::uint16_t SectionCodepage(std::string_view section, std::string_view lang_id) {
+  std::optional<std::uint16_t> id = SectionLangId(section);
+  if (!id) id = SectionLangId(lang_id);
+  return id ? AnsiCodepage(*id) : kWesternCodepage;
+}
+
+std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage) {
+  Converter converter = OpenConverter(codepage);
+  if (!converter) converter = OpenConverter(kWesternCodepage);
+  if (!converter || bytes.empty()) return std::string();
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setToUCallBack(converter.get(), SubstituteReplacementCharacter, nullptr, nullptr, nullptr, &status);
+  // A byte gives at most one UTF-16 unit; twice the room never runs out.
+  std::u16string units(2 * bytes.size() + 2, u'\0');
+  UChar* target = units.data();
+  const char* source = bytes.data();
+  status = U_ZERO_ERROR;
+  ucnv_toUnicode(converter.get(), &target, units.data() + units.size(), &source, bytes.data() + bytes.size(),
+                 nullptr, true, &status);
+  if (U_FAILURE(status)) return std::string();
+  const auto count = static_cast<int32_t>(target - units.data());
+  // A unit gives at most three bytes of UTF-8.
+  std::string text(3 * static_cast<std::size_t>(count), '\0');
+  int32_t length = 0;
+  status = U_ZERO_ERROR;
+  u_strToUTF8WithSub(text.data(), static_cast<int32_t>(text.size()), &length, units.data(), count, 0xFFFD,
+                     nullptr, &status);
+  if (U_FAILURE(status)) return std::string();
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+std::optional<std::string> EncodeCodepage(std::string_view text, std::uint16_t codepage) {
+  Converter converter = OpenConverter(codepage);
+  if (!converter) return std::nullopt;
+  UErrorCode status = U_ZERO_ERROR;
+  ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  int32_t count = 0;
+  status = U_ZERO_ERROR;
+  u_strFromUTF8(nullptr, 0, &count, text.data(), static_cast<int32_t>(text.size()), &status);
+  if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return std::nullopt;
+  std::u16string units(static_cast<std::size_t>(count), u'\0');
+  status = U_ZERO_ERROR;
+  u_strFromUTF8(units.data(), count, nullptr, text.data(), static_cast<int32_t>(text.size()), &status);
+  if (U_FAILURE(status)) return std::nullopt;
+  // A character takes at most two bytes in these codepages.
+  std::string bytes(2 * units.size() + 1, '\0');
+  status = U_ZERO_ERROR;
+  const int32_t length = ucnv_fromUChars(converter.get(), bytes.data(), static_cast<int32_t>(bytes.size()),
+                                         units.data(), count, &status);
+  if (U_FAILURE(status)) return std::nullopt;
+  bytes.resize(static_cast<std::size_t>(length));
+  return bytes;
+}
+
+std::string CodepageName(std::uint16_t codepage) {
+  switch (codepage) {
+    case 932:
+      return "Shift-JIS";
+    case 936:
+      return "GBK";
+    case 949:
+      return "Korean UHC";
+    case 950:
+      return "Big5";
+    default:
+      return "Windows-" + std::to_string(codepage);
+  }
+}
+
+}  // namespace setupdata
