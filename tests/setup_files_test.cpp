@@ -63,6 +63,17 @@ TEST_F(SetupFilesTest, ProductNameIsAReferenceIntoTheLanguageSection) {
   EXPECT_EQ(Files().GetSetupValue("Missing"), "");
 }
 
+TEST_F(SetupFilesTest, FilesSpelledInAnotherCaseAreRead) {
+  // As a Windows copy or a disc mounted in another case spells them.
+  medium_.Write("SETUP.INF", "[Setup]\nProductName=%PRODUCT%\n");
+  medium_.Write("SetupRes.ini", "[1033]\nPRODUCT=Aurora Ledger 7\n");
+  EXPECT_EQ(Files().setup_inf_path, medium_.dir() + "SETUP.INF");
+  EXPECT_EQ(Files().ProductName(), "Aurora Ledger 7");
+  // The exact name wins over one in another case.
+  medium_.Write("setup.inf", "[Setup]\nReleaseNotes=exact.html\n");
+  EXPECT_EQ(Files().GetSetupValue("ReleaseNotes"), "exact.html");
+}
+
 TEST_F(SetupFilesTest, ProductNameReferencesOfEveryLength) {
   medium_.Write("setupres.ini", "[1033]\nK=Resolved\nNAME=Named\n");
   auto product = [&](const std::string& value) {

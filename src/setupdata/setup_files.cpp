@@ -3,6 +3,7 @@
 #include <string>
 
 #include "setupdata/ini_file.h"
+#include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
 namespace setupdata {
@@ -17,8 +18,14 @@ SetupFiles SetupFiles::ForDirectory(std::string_view dir) {
   SetupFiles files;
   files.module_dir = std::string(dir);
   if (files.module_dir.empty() || files.module_dir.back() != '/') files.module_dir += '/';
-  files.res_ini_path = files.module_dir + kSetupResName;
-  files.setup_inf_path = files.module_dir + kSetupInfName;
+  // A medium copied from Windows may spell its files in another case
+  // ("SETUP.INF"): they are found as the medium's other names are.
+  const auto on_medium = [&files](const char* name) {
+    const FoundPath found = FindOnMedium(files.module_dir, name);
+    return files.module_dir + (found.found() ? found.path : std::string(name));
+  };
+  files.res_ini_path = on_medium(kSetupResName);
+  files.setup_inf_path = on_medium(kSetupInfName);
   return files;
 }
 
