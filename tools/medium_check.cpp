@@ -13,6 +13,8 @@
 #include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/name_on_medium.h"
+#include "setupdata/setup_files.h"
+#include "setupdata/system_language.h"
 #include "setupdata/text.h"
 
 namespace tools {
@@ -205,7 +207,20 @@ class Checker {
       Error(file, setupdata::kFallbackLangId, "",
             "no section 1033: systems of other languages read no texts at all");
     }
+    CheckSystemLanguage();
     if (inf_) CheckReleaseNotes();
+  }
+
+  // The author's own system stands for the users': a regional language
+  // without a section of its own is served by its language's main section.
+  void CheckSystemLanguage() {
+    const std::uint16_t system = setupdata::SystemDefaultLangId();
+    const std::string own = std::to_string(setupdata::OwnSectionId(system));
+    const std::string read = setupdata::ResolveLanguage(system, medium_.files().res_ini_path);
+    if (read == own || read != std::to_string(setupdata::MainLanguageOf(system))) return;
+    Warning(setupdata::kSetupResName, own, "",
+            "no section for this system's language " + own + ": the launcher reads " + read +
+                ", its language's main section");
   }
 
   void CheckLanguageSection(const std::string& section) {

@@ -10,6 +10,8 @@
 #include <memory>
 #include <utility>
 
+#include "setupdata/setup_files.h"
+
 namespace setupdata {
 namespace {
 
@@ -98,7 +100,7 @@ std::uint16_t LookUpAnsiCodepage(std::uint16_t lang_id) {
   std::string language;
   std::string script;
   // An id ICU does not know is read as its language's main one.
-  const auto main_id = static_cast<std::uint16_t>((lang_id & 0x03FF) | 0x0400);
+  const std::uint16_t main_id = MainLanguageOf(lang_id);
   if (!LanguageAndScript(lang_id, language, script) && !LanguageAndScript(main_id, language, script)) {
     return kWesternCodepage;
   }

@@ -80,19 +80,27 @@ void SetupFiles::ChooseLanguage(std::uint16_t system_lang_id) {
   lang_id = ResolveLanguage(system_lang_id, res_ini_path);
 }
 
-std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path) {
+std::uint16_t OwnSectionId(std::uint16_t system_lang_id) {
   constexpr std::uint16_t kSpanishModernSort = 0x0C0A;
   constexpr std::uint16_t kSpanishTraditionalSort = 0x040A;
+  static_assert(kSpanishModernSort == 3082);
+  if (system_lang_id == kSpanishModernSort) return kSpanishTraditionalSort;
+  return system_lang_id;
+}
+
+std::uint16_t MainLanguageOf(std::uint16_t lang_id) {
   constexpr std::uint16_t kPrimaryLanguage = 0x03FF;
   constexpr std::uint16_t kDefaultSublanguage = 0x0400;
-  std::uint16_t id = system_lang_id;
-  if ((id & kPrimaryLanguage) == 0x0A && (id & 0xFC00) == 0x0C00) id = kSpanishTraditionalSort;
-  static_assert(kSpanishModernSort == 3082);
+  return static_cast<std::uint16_t>((lang_id & kPrimaryLanguage) | kDefaultSublanguage);
+}
+
+std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path) {
+  const std::uint16_t id = OwnSectionId(system_lang_id);
   const std::string lang_id = std::to_string(id);
   if (HasPresenceMarker(res_ini_path, lang_id)) return lang_id;
   // A regional language (Swiss Italian, 2064) reads its language's main
   // section (Italian, 1040) before English.
-  const std::string main_id = std::to_string((id & kPrimaryLanguage) | kDefaultSublanguage);
+  const std::string main_id = std::to_string(MainLanguageOf(id));
   if (main_id != lang_id && HasPresenceMarker(res_ini_path, main_id)) return main_id;
   return kFallbackLangId;
 }

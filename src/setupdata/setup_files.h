@@ -75,6 +75,13 @@ struct SetupFiles {
   void ChooseLanguage(std::uint16_t system_lang_id);
 };
 
+// The section of a system language id's own: Spanish with modern sort
+// (3082) is written as the traditional-sort section 1034.
+std::uint16_t OwnSectionId(std::uint16_t system_lang_id);
+// The main language of a language id: its primary language with the
+// default sublanguage (2064, Swiss Italian, gives 1040).
+std::uint16_t MainLanguageOf(std::uint16_t lang_id);
+
 // The language section for a system language id: Spanish with modern sort
 // (3082) reads the traditional-sort section 1034; a section without the
 // presence marker 32001 gives way to the section of its language's default

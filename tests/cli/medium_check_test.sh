@@ -10,7 +10,7 @@ fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 
 for medium in medium medium-db; do
-  out=$("$tool" check "$BUILD_DIR/media/$medium")
+  out=$(LC_ALL=en_US.UTF-8 "$tool" check "$BUILD_DIR/media/$medium")
   status=$?
   [[ $status == 0 && -z "$out" ]] && echo "ok: the demo $medium is clean" || fail "demo $medium: status $status: $out"
 done
@@ -21,10 +21,11 @@ broken() {
   cp -r "$BUILD_DIR/media/$2" "$work/$1"
   echo "$work/$1"
 }
-# expect NAME STATUS PATTERN: check reports a line matching PATTERN.
+# expect NAME STATUS PATTERN: check reports a line matching PATTERN (on a
+# system of the locale $LOCALE, en_US.UTF-8 unless set).
 expect() {
   local dir=$work/$1 want_status=$2 pattern=$3 out status
-  out=$("$tool" check "$dir")
+  out=$(LC_ALL=${LOCALE:-en_US.UTF-8} "$tool" check "$dir")
   status=$?
   if [[ $status == "$want_status" ]] && grep -qE "$pattern" <<<"$out"; then
     echo "ok: $1"
@@ -88,6 +89,9 @@ expect case 1 '^1033/readme.html: warning: "1033/readme.html" is "1033/ReadMe.HT
 
 d=$(broken long-value medium); sed -i "s/^EXIT=Exit$/EXIT=$(printf 'x%.0s' $(seq 1 300))/" "$d/setupres.ini"
 expect long-value 0 '\[1033\] EXIT: warning: the value has 300 bytes'
+
+d=$(broken regional medium)
+LOCALE=de_AT.UTF-8 expect regional 0 '^setupres.ini \[3079\]: warning: no section for this system.s language 3079: the launcher reads 1031'
 
 d=$(broken cp1252 medium); sed -i 's/^BACK=Zurück$/BACK=Zur\xfcck/' "$d/setupres.ini"
 expect cp1252 0 '\[1031\] BACK: warning: not UTF-8: read as Windows-1252 \(codepage 1252\)'
