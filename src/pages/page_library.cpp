@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "pages/page_contract.h"
+#include "pages/pe_resources.h"
 #include "setupdata/bounded_file.h"
 #include "setupdata/text.h"
 
@@ -53,6 +54,30 @@ std::string GuessContentType(std::string_view name, const std::string& bytes) {
     if (upper.starts_with("HTML")) result = "text/html";
   }
   return result;
+}
+
+// A DLL resource's MIME type: HTML for type 23; else what its bytes say,
+// and where they say nothing particular (style sheets, scripts), what its
+// name or its type name suggests as a file extension ("STYLE.CSS", or
+// "STYLE" of type "CSS").
+std::string DllContentType(const PeResources& dll, const PeResources::Entry& entry) {
+  if (entry.type == kHtmlResourceType) return "text/html";
+  const std::string_view bytes = dll.Data(entry);
+  auto mime_of = [](const char* file_name, std::string_view data) {
+    gboolean uncertain = FALSE;
+    g_autofree gchar* type = g_content_type_guess(file_name, reinterpret_cast<const guchar*>(data.data()),
+                                                  data.size(), &uncertain);
+    g_autofree gchar* mime = g_content_type_get_mime_type(type);
+    return std::string(mime != nullptr ? mime : "application/octet-stream");
+  };
+  const std::string sniffed = mime_of(nullptr, bytes);
+  if (sniffed != "text/plain" && sniffed != "application/octet-stream") return sniffed;
+  std::string file_name = dll.IdText(entry.name);
+  if (file_name.find('.') == std::string::npos && (entry.type & PeResources::kStringBit) != 0)
+    file_name += "." + dll.IdText(entry.type);
+  if (file_name.find('.') == std::string::npos || file_name.find('\0') != std::string::npos) return sniffed;
+  const std::string named = mime_of(file_name.c_str(), {});
+  return named != "application/octet-stream" ? named : sniffed;
 }
 
 // The largest resource a bundle may declare: GIO allocates the declared
@@ -124,10 +149,35 @@ bool EntriesAreResources(GBytes* bytes) {
   return true;
 }
 
+// A numeric id is written "#123" at the start of a part of the name
+// ("res://SetupHmRes.dll/#2/#5"), where an address would begin its
+// fragment: such a "#" belongs to the name, and is escaped before the
+// address is split.
+std::string EscapeIdMarks(std::string_view uri) {
+  const std::size_t authority = uri.find("://");
+  if (authority == std::string_view::npos) return std::string(uri);
+  const std::size_t path = uri.find_first_of("/?#", authority + 3);
+  if (path == std::string_view::npos || uri[path] != '/') return std::string(uri);
+  std::string out(uri.substr(0, path));
+  for (std::size_t i = path; i < uri.size(); ++i) {
+    const char c = uri[i];
+    if (c == '#' && uri[i - 1] == '/' && i + 1 < uri.size() && g_ascii_isdigit(uri[i + 1])) {
+      out += "%23";
+      continue;
+    }
+    if (c == '?' || c == '#') {
+      out.append(uri.substr(i));
+      break;
+    }
+    out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<ResAddress> ParseResAddress(std::string_view uri) {
-  g_autoptr(GUri) parsed = g_uri_parse(std::string(uri).c_str(), G_URI_FLAGS_ENCODED, nullptr);
+  g_autoptr(GUri) parsed = g_uri_parse(EscapeIdMarks(uri).c_str(), G_URI_FLAGS_ENCODED, nullptr);
   if (parsed == nullptr) return std::nullopt;
   std::optional<ResAddress> result;
   const char* scheme = g_uri_get_scheme(parsed);
@@ -149,6 +199,8 @@ std::optional<ResAddress> ParseResAddress(std::string_view uri) {
 
 PageLibrary::PageLibrary(GResource* resource) : resource_(resource) {}
 
+PageLibrary::PageLibrary(std::unique_ptr<const PeResources> dll) : dll_(std::move(dll)) {}
+
 PageLibrary::~PageLibrary() = default;
 
 std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::string* error) {
@@ -160,6 +212,12 @@ std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::str
   if (!contents) {
     if (error != nullptr) *error = file.problem();
     return nullptr;
+  }
+  if (PeResources::LooksLikeDll(*contents)) {
+    std::optional<PeResources> dll = PeResources::Parse(std::move(*contents), error);
+    if (!dll) return nullptr;
+    return std::unique_ptr<PageLibrary>(
+        new PageLibrary(std::make_unique<const PeResources>(std::move(*dll))));
   }
   auto* owned = new std::string(std::move(*contents));
   GBytes* bytes = g_bytes_new_with_free_func(
@@ -181,6 +239,11 @@ std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::str
 }
 
 std::optional<PageResource> PageLibrary::Lookup(std::string_view name) const {
+  if (dll_) {
+    const PeResources::Entry* entry = dll_->Find(name);
+    if (entry == nullptr) return std::nullopt;
+    return PageResource{std::string(dll_->Data(*entry)), DllContentType(*dll_, *entry)};
+  }
   const std::string path = FindResourcePath(resource_.get(), name);
   if (path.empty()) return std::nullopt;
   g_autoptr(GBytes) bytes =
@@ -195,6 +258,7 @@ std::optional<PageResource> PageLibrary::Lookup(std::string_view name) const {
 }
 
 std::vector<std::string> PageLibrary::Names() const {
+  if (dll_) return dll_->Names();
   std::vector<std::string> names;
   std::vector<std::string> folders = {"/"};
   while (!folders.empty()) {
