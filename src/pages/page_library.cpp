@@ -41,43 +41,42 @@ std::string FindResourcePath(GResource* resource, std::string_view name) {
   }
 }
 
-std::string GuessContentType(std::string_view name, const std::string& bytes) {
+std::string MimeTypeOf(const char* file_name, std::string_view bytes) {
   gboolean uncertain = FALSE;
-  g_autofree gchar* type = g_content_type_guess(
-      std::string(name).c_str(), reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &uncertain);
+  g_autofree gchar* type = g_content_type_guess(file_name, reinterpret_cast<const guchar*>(bytes.data()),
+                                                bytes.size(), &uncertain);
   g_autofree gchar* mime = g_content_type_get_mime_type(type);
-  std::string result = mime != nullptr ? mime : "application/octet-stream";
-  // Pages are stored without a file extension; a page that does not start
-  // with a tag the sniffer knows is still a page.
-  if (result == "text/plain" || result == "application/octet-stream") {
-    const std::string upper = setupdata::AsciiUpper(name);
-    if (upper.starts_with("HTML")) result = "text/html";
-  }
-  return result;
+  return mime != nullptr ? mime : "application/octet-stream";
 }
 
-// A DLL resource's MIME type: HTML for type 23; else what its bytes say,
-// and where they say nothing particular (style sheets, scripts), what its
-// name or its type name suggests as a file extension ("STYLE.CSS", or
-// "STYLE" of type "CSS").
+// A resource's MIME type: what its bytes say (GIF, PNG, HTML); where they
+// say nothing particular (style sheets, scripts), what its name suggests as
+// a file name, "LOOK.CSS" or, for a name under a type, "CSS/LOOK" as
+// "LOOK.CSS". Libraries from Windows name their resources without
+// extensions, so the name alone never decides.
+std::string GuessContentType(std::string_view name, std::string_view bytes) {
+  const std::string sniffed = MimeTypeOf(nullptr, bytes);
+  if (sniffed != "text/plain" && sniffed != "application/octet-stream") return sniffed;
+  const std::size_t slash = name.rfind('/');
+  std::string file_name(slash == std::string_view::npos ? name : name.substr(slash + 1));
+  if (file_name.find('.') == std::string::npos && slash != std::string_view::npos) {
+    const std::string_view folder = name.substr(0, slash);
+    file_name += "." + std::string(folder.substr(folder.rfind('/') + 1));
+  }
+  if (file_name.find('.') != std::string::npos && file_name.find('\0') == std::string::npos) {
+    const std::string named = MimeTypeOf(file_name.c_str(), {});
+    if (named != "application/octet-stream") return named;
+  }
+  // Pages are stored without a file extension; a page that does not start
+  // with a tag the sniffer knows is still a page.
+  if (setupdata::AsciiUpper(name).starts_with("HTML")) return "text/html";
+  return sniffed;
+}
+
+// A DLL resource's MIME type: a page for type 23, else as for any resource.
 std::string DllContentType(const PeResources& dll, const PeResources::Entry& entry) {
   if (entry.type == kHtmlResourceType) return "text/html";
-  const std::string_view bytes = dll.Data(entry);
-  auto mime_of = [](const char* file_name, std::string_view data) {
-    gboolean uncertain = FALSE;
-    g_autofree gchar* type = g_content_type_guess(file_name, reinterpret_cast<const guchar*>(data.data()),
-                                                  data.size(), &uncertain);
-    g_autofree gchar* mime = g_content_type_get_mime_type(type);
-    return std::string(mime != nullptr ? mime : "application/octet-stream");
-  };
-  const std::string sniffed = mime_of(nullptr, bytes);
-  if (sniffed != "text/plain" && sniffed != "application/octet-stream") return sniffed;
-  std::string file_name = dll.IdText(entry.name);
-  if (file_name.find('.') == std::string::npos && (entry.type & PeResources::kStringBit) != 0)
-    file_name += "." + dll.IdText(entry.type);
-  if (file_name.find('.') == std::string::npos || file_name.find('\0') != std::string::npos) return sniffed;
-  const std::string named = mime_of(file_name.c_str(), {});
-  return named != "application/octet-stream" ? named : sniffed;
+  return GuessContentType(dll.IdText(entry.type) + "/" + dll.IdText(entry.name), dll.Data(entry));
 }
 
 // The largest resource a bundle may declare: GIO allocates the declared
