@@ -13,6 +13,9 @@ constexpr std::size_t kDosHeaderBytes = 64;
 constexpr std::size_t kNewHeaderPointer = 0x3C;  // e_lfanew
 constexpr std::size_t kCoffHeaderBytes = 20;     // after the "PE\0\0" signature
 constexpr std::size_t kSectionHeaderBytes = 40;
+// Windows loads no image with more sections; each resource is looked for
+// among them.
+constexpr std::uint16_t kMaxSections = 96;
 constexpr std::uint16_t kMagicPe32 = 0x10B;
 constexpr std::uint16_t kMagicPe32Plus = 0x20B;
 constexpr std::uint32_t kResourceDirectoryIndex = 2;
@@ -135,6 +138,7 @@ class ResourceTreeReader {
     const std::uint32_t table_size = Le32(file, optional + directory_at + 4);
     if (table_rva == 0 || table_size == 0) return Fail("no resource table");
 
+    if (section_count > kMaxSections) return Fail("more sections than Windows loads");
     const std::uint64_t sections_at = optional + optional_bytes;
     if (!Fits(sections_at, static_cast<std::uint64_t>(section_count) * kSectionHeaderBytes, file.size()))
       return Fail("the section table lies outside the file");
