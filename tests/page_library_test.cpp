@@ -180,7 +180,7 @@ TEST(PageLibrary, ServesTheResourcesOfADll) {
       {"#23/#0123", "numbered", true, "text/html"},
       {"#10/#7", "\x89PNG", true, "image/png"},
       {"CSS/LOOK", "body { color: black; }", false, "text/css"},
-      {"HTML_GREETING", "Hello", true, "text/html"},  // neutral, between German and French
+      {"HTML_GREETING", "Hello", true, "text/html"},  // neutral, beside German and French
       {"HTML_LOCAL", "Hallo", true, "text/html"},     // German, then French: the first
   };
   const char* const missing[] = {"HTML_MISSING",  "",

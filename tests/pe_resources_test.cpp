@@ -26,6 +26,18 @@ void Put32(std::string& f, std::size_t at, std::uint32_t v) {
   Put16(f, at + 2, static_cast<std::uint16_t>(v >> 16));
 }
 
+// The library of tests/dlls/pages.rc as the MinGW tools build it, 32- or
+// 64-bit; empty when it cannot be read.
+std::string ReadTestDll(const char* bits) {
+  gchar* contents = nullptr;
+  gsize length = 0;
+  const std::string path = std::string(TEST_DLL_DIR "/pages-") + bits + ".dll";
+  if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return {};
+  std::string bytes(contents, length);
+  g_free(contents);
+  return bytes;
+}
+
 // Where the parts of a DLL built by the MinGW tools lie: the resource
 // table is the section ".rsrc", and the first entry of each level leads to
 // the first resource.
@@ -99,12 +111,8 @@ TEST(PeResources, DamagedFilesDoNotParse) {
        }},
   };
   for (const char* bits : {"32", "64"}) {
-    gchar* contents = nullptr;
-    gsize length = 0;
-    const std::string path = std::string(TEST_DLL_DIR "/pages-") + bits + ".dll";
-    ASSERT_TRUE(g_file_get_contents(path.c_str(), &contents, &length, nullptr)) << path;
-    const std::string good(contents, length);
-    g_free(contents);
+    const std::string good = ReadTestDll(bits);
+    ASSERT_FALSE(good.empty()) << bits;
     const Layout layout(good);
     // The layout holds: the first type has a name ("CSS").
     ASSERT_NE(Get32(good, layout.type_entry) & 0x80000000, 0u);
@@ -117,6 +125,29 @@ TEST(PeResources, DamagedFilesDoNotParse) {
       EXPECT_FALSE(PeResources::Parse(bad, &error)) << bits << ": " << what;
       EXPECT_FALSE(error.empty()) << bits << ": " << what;
     }
+  }
+}
+
+// Windows tools write the neutral language first; wherever it stands, it
+// wins over the others.
+TEST(PeResources, TheNeutralLanguageWinsWhereverItStands) {
+  for (const char* bits : {"32", "64"}) {
+    std::string dll = ReadTestDll(bits);
+    ASSERT_FALSE(dll.empty()) << bits;
+    // The one directory of three languages: HTML_GREETING in neutral, German
+    // and French. The neutral one moves second.
+    const std::size_t languages = dll.find(std::string(12, '\0') + std::string("\0\0\3\0", 4));
+    ASSERT_NE(languages, std::string::npos);
+    ASSERT_EQ(Get32(dll, languages + 16), 0u);
+    ASSERT_EQ(Get32(dll, languages + 24), 0x407u);
+    Put32(dll, languages + 16, 0x407);
+    Put32(dll, languages + 24, 0);
+    std::string error;
+    const auto parsed = PeResources::Parse(dll, &error);
+    ASSERT_TRUE(parsed) << error;
+    const PeResources::Entry* greeting = parsed->Find("HTML_GREETING");
+    ASSERT_TRUE(greeting);
+    EXPECT_NE(parsed->Data(*greeting).find("Hallo"), std::string::npos) << bits;
   }
 }
 
