@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) in build-fuzz/ and runs each for SECONDS
-# (default 5) on a scratch copy of its seed corpus in fuzz/corpus/<target>/.
+# (default 5) on a scratch copy of its seed corpus in fuzz/corpus/<target>/;
+# the page library targets also start from the DLLs the build makes from
+# tests/dlls/*.rc (build-fuzz/seeds/dlls/).
 # Fails when a target finds a crash or a failed check; what it found is kept
 # in build-fuzz/findings/<target>/. It installs nothing: scripts/test.sh sets
 # up the machine before it runs this (scripts/setup-machine.sh).
@@ -13,7 +15,7 @@ seconds=${1:-5}
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(ini_fuzzer page_filling_fuzzer link_fuzzer page_library_fuzzer)
+  targets=(ini_fuzzer page_filling_fuzzer link_fuzzer page_library_fuzzer pe_resources_fuzzer)
 fi
 
 if ! command -v clang++ >/dev/null || ! command -v cmake >/dev/null; then
@@ -32,7 +34,10 @@ for target in "${targets[@]}"; do
   findings="$build/findings/$target"
   rm -rf "$scratch"
   mkdir -p "$scratch" "$findings"
-  cp "$root/fuzz/corpus/$target/." "$scratch/" -R
+  if [[ -d "$root/fuzz/corpus/$target" ]]; then cp "$root/fuzz/corpus/$target/." "$scratch/" -R; fi
+  if [[ $target == page_library_fuzzer || $target == pe_resources_fuzzer ]]; then
+    cp "$build"/seeds/dlls/*.dll "$scratch/"
+  fi
   # The sample pages seed the page filling as they stand in res/pages.
   if [[ $target == page_filling_fuzzer ]]; then cp "$root"/res/pages/*.html "$scratch/"; fi
   dict=()

@@ -19,6 +19,8 @@ packages=(
   clang libclang-rt-14-dev
   # the Debian package (tests/package): cpack's dependency scan, and man
   dpkg-dev man-db
+  # page libraries as Windows tools build them, for the tests (windres, ld)
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
 )
 
 missing=()

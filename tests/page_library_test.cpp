@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "support/temp_medium.h"
 
 namespace pages {
@@ -26,6 +30,24 @@ TEST(ParseResAddress, QueryFragmentAndEscapesAreNotPartOfTheName) {
   ASSERT_TRUE(a);
   EXPECT_EQ(a->library, "Setup Res.dll");
   EXPECT_EQ(a->resource, "HTML_SAP");
+}
+
+// "#" and digits at the start of a part is a numeric id, not a fragment.
+TEST(ParseResAddress, NumericIdsAreNamesNotFragments) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"res://SetupHmRes.dll/#123", "#123"},
+      {"res://SetupHmRes.dll/#2/#5", "#2/#5"},
+      {"res://SetupHmRes.dll/GIF/#5?x=1#top", "GIF/#5"},
+      {"res://SetupHmRes.dll/HTML_SAP#123", "HTML_SAP"},
+      {"res://SetupHmRes.dll/#top", ""},
+      {"res://SetupHmRes.dll/%23123", "#123"},
+  };
+  for (const auto& [uri, resource] : cases) {
+    const auto a = ParseResAddress(uri);
+    ASSERT_TRUE(a) << uri;
+    EXPECT_EQ(a->library, "SetupHmRes.dll") << uri;
+    EXPECT_EQ(a->resource, resource) << uri;
+  }
 }
 
 TEST(ParseResAddress, OnlyPlainFileNamesNameALibrary) {
@@ -122,6 +144,72 @@ TEST(PageLibrary, ABundleWithDamagedEntriesDoesNotOpen) {
 
   // The bundle itself is still read as before.
   EXPECT_TRUE(PageLibrary::Open(medium.Write("copy.dll", sample), &error));
+}
+
+std::string ReadWhole(const std::string& path) {
+  gchar* contents = nullptr;
+  gsize length = 0;
+  if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return {};
+  std::string bytes(contents, length);
+  g_free(contents);
+  return bytes;
+}
+
+// A library as Windows tools build it (tests/dlls/pages.rc), 32- and 64-bit
+// alike: one-part names are pages (type 23), two parts a type and a name,
+// "#n" a number; case does not matter; the neutral language wins, else the
+// first.
+TEST(PageLibrary, ServesTheResourcesOfADll) {
+  const std::string home = ReadWhole(SAMPLE_PAGES_DIR "/home.html");
+  const std::string selected = ReadWhole(SAMPLE_PAGES_DIR "/gif_selected.gif");
+  ASSERT_FALSE(home.empty());
+  ASSERT_FALSE(selected.empty());
+  struct Case {
+    const char* name;
+    std::string bytes;  // exactly, or (when `part`) within them
+    bool part;
+    const char* type;
+  };
+  const Case found[] = {
+      {"HTML_HOMEPAGE", home, false, "text/html"},
+      {"html_sap", "IDSELECTORACLE", true, "text/html"},
+      {"#23/Html_Sap", "IDSELECTORACLE", true, "text/html"},
+      {"GIF/GIF_SELECTED", selected, false, "image/gif"},
+      {"gif/Gif_NoSelected", "GIF8", true, "image/gif"},
+      {"#123", "numbered", true, "text/html"},
+      {"#23/#0123", "numbered", true, "text/html"},
+      {"#10/#7", "\x89PNG", true, "image/png"},
+      {"CSS/LOOK", "body { color: black; }", false, "text/css"},
+      {"HTML_GREETING", "Hello", true, "text/html"},  // neutral, beside German and French
+      {"HTML_LOCAL", "Hallo", true, "text/html"},     // German, then French: the first
+  };
+  const char* const missing[] = {"HTML_MISSING",  "",
+                                 "GIF",           "GIF/",
+                                 "/HTML_SAP",     "GIF/GIF_SELECTED/X",
+                                 "HTML/HTML_SAP", "#",
+                                 "#124",          "#23/#99999999999",
+                                 "#2/#5",         "#-123"};
+  const std::vector<std::string> names = {
+      "#10/#7",        "#123",       "CSS/LOOK", "GIF/GIF_NOSELECTED", "GIF/GIF_SELECTED", "HTML_GREETING",
+      "HTML_HOMEPAGE", "HTML_LOCAL", "HTML_SAP"};
+  for (const char* bits : {"32", "64"}) {
+    SCOPED_TRACE(bits);
+    std::string error;
+    const auto library = PageLibrary::Open(std::string(TEST_DLL_DIR "/pages-") + bits + ".dll", &error);
+    ASSERT_TRUE(library) << error;
+    for (const Case& c : found) {
+      const auto resource = library->Lookup(c.name);
+      ASSERT_TRUE(resource) << c.name;
+      if (c.part) {
+        EXPECT_NE(resource->bytes.find(c.bytes), std::string::npos) << c.name;
+      } else {
+        EXPECT_EQ(resource->bytes, c.bytes) << c.name;
+      }
+      EXPECT_EQ(resource->content_type, c.type) << c.name;
+    }
+    for (const char* name : missing) EXPECT_FALSE(library->Lookup(name)) << name;
+    EXPECT_EQ(library->Names(), names);
+  }
 }
 
 TEST(FindFileNoCase, TheExactNameFirstThenTheOneInAnotherCase) {

@@ -6,9 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "main_loop.h"
+#include "pages/page_library.h"
 
 namespace tools {
 namespace {
@@ -26,11 +30,20 @@ void CollectFiles(const std::string& root, const std::string& relative, std::vec
   }
 }
 
-std::string ResourceList(const std::vector<std::string>& files) {
+// A resource of the library to build: its name, and the file (below the
+// source folder) that holds its bytes.
+struct PackedFile {
+  std::string name;
+  std::string file;
+};
+
+std::string ResourceList(const std::vector<PackedFile>& files) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gresources>\n  <gresource prefix=\"/\">\n";
-  for (const std::string& file : files) {
-    g_autofree gchar* escaped = g_markup_escape_text(file.c_str(), -1);
-    xml += std::string("    <file>") + escaped + "</file>\n";
+  for (const PackedFile& file : files) {
+    g_autofree gchar* name = g_markup_escape_text(file.name.c_str(), -1);
+    g_autofree gchar* path = g_markup_escape_text(file.file.c_str(), -1);
+    xml += file.name == file.file ? std::string("    <file>") + path + "</file>\n"
+                                  : std::string("    <file alias=\"") + name + "\">" + path + "</file>\n";
   }
   return xml + "  </gresource>\n</gresources>\n";
 }
@@ -81,20 +94,10 @@ bool RunCompiler(const gchar* const* argv, std::string& failure) {
   return outcome.ok;
 }
 
-}  // namespace
-
-bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error) {
-  std::string root = pages_dir;
-  if (root.empty() || root.back() != '/') root += '/';
-  std::vector<std::string> files;
-  CollectFiles(root, "", files);
-  std::sort(files.begin(), files.end());
-  if (files.empty()) {
-    if (error != nullptr) *error = "no files in " + pages_dir;
-    return false;
-  }
+// Compiles `files` (below `root`, ending with "/") into the library `out`.
+bool Compile(const std::string& root, const std::vector<PackedFile>& files, const std::string& out,
+             std::string* error) {
   const std::string xml = ResourceList(files);
-
   g_autofree gchar* xml_path = nullptr;
   const int fd = g_file_open_tmp("pages-XXXXXX.gresource.xml", &xml_path, nullptr);
   if (fd < 0) {
@@ -114,6 +117,63 @@ bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::
   const bool ok = RunCompiler(argv, failure);
   g_unlink(xml_path);
   if (!ok && error != nullptr) *error = failure;
+  return ok;
+}
+
+}  // namespace
+
+bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error) {
+  std::string root = pages_dir;
+  if (root.empty() || root.back() != '/') root += '/';
+  std::vector<std::string> names;
+  CollectFiles(root, "", names);
+  std::sort(names.begin(), names.end());
+  if (names.empty()) {
+    if (error != nullptr) *error = "no files in " + pages_dir;
+    return false;
+  }
+  std::vector<PackedFile> files;
+  for (const std::string& name : names) files.push_back({name, name});
+  return Compile(root, files, out, error);
+}
+
+bool PackFromLibrary(const std::string& library, const std::string& out, std::string* error) {
+  std::string problem;
+  const std::unique_ptr<pages::PageLibrary> source = pages::PageLibrary::Open(library, &problem);
+  if (!source) {
+    if (error != nullptr) *error = "cannot open " + library + ": " + problem;
+    return false;
+  }
+  const std::vector<std::string> names = source->Names();
+  if (names.empty()) {
+    if (error != nullptr) *error = "no resources in " + library;
+    return false;
+  }
+  // Each resource goes to a numbered file of a scratch folder and keeps its
+  // name as an alias: a name need not be a file name ("GIF" beside
+  // "GIF/GIF_SELECTED").
+  g_autofree gchar* scratch = g_dir_make_tmp("pages-XXXXXX", nullptr);
+  if (scratch == nullptr) {
+    if (error != nullptr) *error = "cannot make a temporary folder";
+    return false;
+  }
+  const std::string root = std::string(scratch) + "/";
+  std::vector<PackedFile> files;
+  bool ok = true;
+  for (const std::string& name : names) {
+    const std::optional<pages::PageResource> resource = source->Lookup(name);
+    const std::string file = std::to_string(files.size());
+    if (!resource || !g_file_set_contents((root + file).c_str(), resource->bytes.data(),
+                                          static_cast<gssize>(resource->bytes.size()), nullptr)) {
+      if (error != nullptr) *error = "cannot write a temporary file";
+      ok = false;
+      break;
+    }
+    files.push_back({name, file});
+  }
+  ok = ok && Compile(root, files, out, error);
+  for (const PackedFile& file : files) g_unlink((root + file.file).c_str());
+  g_rmdir(scratch);
   return ok;
 }
 

@@ -33,6 +33,7 @@ constexpr char kUsage[] =
     "       setup-medium lock MEDIUM_DIR\n"
     "       setup-medium check [--format=json] MEDIUM_DIR\n"
     "       setup-medium pack PAGES_DIR OUT\n"
+    "       setup-medium pack --from-dll LIBRARY OUT\n"
     "       setup-medium unpack LIBRARY OUT_DIR\n"
     "       setup-medium preview MEDIUM_DIR [--language ID] [--database] --out DIR\n"
     "\n"
@@ -46,8 +47,11 @@ constexpr char kUsage[] =
     "          line (FILE [SECTION] KEY: error|warning: MESSAGE); exit status 0\n"
     "          when there is no error, 1 with errors, 2 when the medium cannot be read\n"
     "pack      builds a page library OUT from the files under PAGES_DIR; a file's\n"
-    "          path below the folder is its name (HTML_HOMEPAGE, GIF/GIF_SELECTED)\n"
-    "unpack    writes every resource of the page library LIBRARY under OUT_DIR\n"
+    "          path below the folder is its name (HTML_HOMEPAGE, GIF/GIF_SELECTED);\n"
+    "          with --from-dll, from the resources of the library LIBRARY (a DLL\n"
+    "          from Windows), under the names its res: addresses use\n"
+    "unpack    writes every resource of the page library LIBRARY (a bundle or a\n"
+    "          DLL) under OUT_DIR, a file per name (HTML_SAP, GIF/GIF_SELECTED, #123)\n"
     "preview   renders both pages of MEDIUM_DIR, filled as the launcher fills them,\n"
     "          to DIR/<language>-home.png (and -database.png with a database\n"
     "          choice or --database), for every language section or the one\n"
@@ -151,13 +155,27 @@ int Check(std::vector<std::string_view> args) {
 }
 
 int Pack(const std::vector<std::string_view>& args) {
-  if (args.size() != 2) return Usage();
+  const bool from_dll = !args.empty() && args[0] == "--from-dll";
+  if (args.size() != (from_dll ? 3u : 2u)) return Usage();
   std::string error;
-  if (!tools::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error)) {
+  const bool packed = from_dll ? tools::PackFromLibrary(std::string(args[1]), std::string(args[2]), &error)
+                               : tools::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error);
+  if (!packed) {
     std::fprintf(stderr, "setup-medium: %s\n", error.c_str());
     return 1;
   }
   return 0;
+}
+
+// A name that stays below the folder it is written to: relative, without
+// empty, "." or ".." parts. A damaged library may name anything.
+bool StaysBelow(std::string_view name) {
+  while (true) {
+    const std::string_view part = name.substr(0, name.find('/'));
+    if (part.empty() || part == "." || part == "..") return false;
+    if (part.size() == name.size()) return true;
+    name.remove_prefix(part.size() + 1);
+  }
 }
 
 int Unpack(const std::vector<std::string_view>& args) {
@@ -169,7 +187,14 @@ int Unpack(const std::vector<std::string_view>& args) {
     return 2;
   }
   const std::string out = std::string(args[1]) + "/";
+  int status = 0;
   for (const std::string& name : library->Names()) {
+    if (!StaysBelow(name)) {
+      std::fprintf(stderr, "setup-medium: the resource \"%s\" names no file below %s: left out\n",
+                   name.c_str(), out.c_str());
+      status = 1;
+      continue;
+    }
     const std::string path = out + name;
     gchar* folder = g_path_get_dirname(path.c_str());
     g_mkdir_with_parents(folder, 0755);
@@ -182,7 +207,7 @@ int Unpack(const std::vector<std::string_view>& args) {
     }
     WriteAll(name + "\n");
   }
-  return 0;
+  return status;
 }
 
 int Preview(const std::vector<std::string_view>& args) {

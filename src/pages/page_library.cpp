@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "pages/page_contract.h"
+#include "pages/pe_resources.h"
 #include "setupdata/bounded_file.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
@@ -41,19 +42,42 @@ std::string FindResourcePath(GResource* resource, std::string_view name) {
   }
 }
 
-std::string GuessContentType(std::string_view name, const std::string& bytes) {
+std::string MimeTypeOf(const char* file_name, std::string_view bytes) {
   gboolean uncertain = FALSE;
-  g_autofree gchar* type = g_content_type_guess(
-      std::string(name).c_str(), reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &uncertain);
+  g_autofree gchar* type = g_content_type_guess(file_name, reinterpret_cast<const guchar*>(bytes.data()),
+                                                bytes.size(), &uncertain);
   g_autofree gchar* mime = g_content_type_get_mime_type(type);
-  std::string result = mime != nullptr ? mime : "application/octet-stream";
+  return mime != nullptr ? mime : "application/octet-stream";
+}
+
+// A resource's MIME type: what its bytes say (GIF, PNG, HTML); where they
+// say nothing particular (style sheets, scripts), what its name suggests as
+// a file name, "LOOK.CSS" or, for a name under a type, "CSS/LOOK" as
+// "LOOK.CSS". Libraries from Windows name their resources without
+// extensions, so the name alone never decides.
+std::string GuessContentType(std::string_view name, std::string_view bytes) {
+  const std::string sniffed = MimeTypeOf(nullptr, bytes);
+  if (sniffed != "text/plain" && sniffed != "application/octet-stream") return sniffed;
+  const std::size_t slash = name.rfind('/');
+  std::string file_name(slash == std::string_view::npos ? name : name.substr(slash + 1));
+  if (file_name.find('.') == std::string::npos && slash != std::string_view::npos) {
+    const std::string_view folder = name.substr(0, slash);
+    file_name += "." + std::string(folder.substr(folder.rfind('/') + 1));
+  }
+  if (file_name.find('.') != std::string::npos && file_name.find('\0') == std::string::npos) {
+    const std::string named = MimeTypeOf(file_name.c_str(), {});
+    if (named != "application/octet-stream") return named;
+  }
   // Pages are stored without a file extension; a page that does not start
   // with a tag the sniffer knows is still a page.
-  if (result == "text/plain" || result == "application/octet-stream") {
-    const std::string upper = setupdata::AsciiUpper(name);
-    if (upper.starts_with("HTML")) result = "text/html";
-  }
-  return result;
+  if (setupdata::AsciiUpper(name).starts_with("HTML")) return "text/html";
+  return sniffed;
+}
+
+// A DLL resource's MIME type: a page for type 23, else as for any resource.
+std::string DllContentType(const PeResources& dll, const PeResources::Entry& entry) {
+  if (entry.type == kHtmlResourceType) return "text/html";
+  return GuessContentType(dll.IdText(entry.type) + "/" + dll.IdText(entry.name), dll.Data(entry));
 }
 
 // The largest resource a bundle may declare: GIO allocates the declared
@@ -125,10 +149,35 @@ bool EntriesAreResources(GBytes* bytes) {
   return true;
 }
 
+// A numeric id is written "#123" at the start of a part of the name
+// ("res://SetupHmRes.dll/#2/#5"), where an address would begin its
+// fragment: such a "#" belongs to the name, and is escaped before the
+// address is split.
+std::string EscapeIdMarks(std::string_view uri) {
+  const std::size_t authority = uri.find("://");
+  if (authority == std::string_view::npos) return std::string(uri);
+  const std::size_t path = uri.find_first_of("/?#", authority + 3);
+  if (path == std::string_view::npos || uri[path] != '/') return std::string(uri);
+  std::string out(uri.substr(0, path));
+  for (std::size_t i = path; i < uri.size(); ++i) {
+    const char c = uri[i];
+    if (c == '#' && uri[i - 1] == '/' && i + 1 < uri.size() && g_ascii_isdigit(uri[i + 1])) {
+      out += "%23";
+      continue;
+    }
+    if (c == '?' || c == '#') {
+      out.append(uri.substr(i));
+      break;
+    }
+    out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<ResAddress> ParseResAddress(std::string_view uri) {
-  g_autoptr(GUri) parsed = g_uri_parse(std::string(uri).c_str(), G_URI_FLAGS_ENCODED, nullptr);
+  g_autoptr(GUri) parsed = g_uri_parse(EscapeIdMarks(uri).c_str(), G_URI_FLAGS_ENCODED, nullptr);
   if (parsed == nullptr) return std::nullopt;
   std::optional<ResAddress> result;
   const char* scheme = g_uri_get_scheme(parsed);
@@ -150,6 +199,8 @@ std::optional<ResAddress> ParseResAddress(std::string_view uri) {
 
 PageLibrary::PageLibrary(GResource* resource) : resource_(resource) {}
 
+PageLibrary::PageLibrary(std::unique_ptr<const PeResources> dll) : dll_(std::move(dll)) {}
+
 PageLibrary::~PageLibrary() = default;
 
 std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::string* error) {
@@ -161,6 +212,12 @@ std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::str
   if (!contents) {
     if (error != nullptr) *error = file.problem();
     return nullptr;
+  }
+  if (PeResources::LooksLikeDll(*contents)) {
+    std::optional<PeResources> dll = PeResources::Parse(std::move(*contents), error);
+    if (!dll) return nullptr;
+    return std::unique_ptr<PageLibrary>(
+        new PageLibrary(std::make_unique<const PeResources>(std::move(*dll))));
   }
   auto* owned = new std::string(std::move(*contents));
   GBytes* bytes = g_bytes_new_with_free_func(
@@ -182,6 +239,11 @@ std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::str
 }
 
 std::optional<PageResource> PageLibrary::Lookup(std::string_view name) const {
+  if (dll_) {
+    const PeResources::Entry* entry = dll_->Find(name);
+    if (entry == nullptr) return std::nullopt;
+    return PageResource{std::string(dll_->Data(*entry)), DllContentType(*dll_, *entry)};
+  }
   const std::string path = FindResourcePath(resource_.get(), name);
   if (path.empty()) return std::nullopt;
   g_autoptr(GBytes) bytes =
@@ -196,6 +258,7 @@ std::optional<PageResource> PageLibrary::Lookup(std::string_view name) const {
 }
 
 std::vector<std::string> PageLibrary::Names() const {
+  if (dll_) return dll_->Names();
   std::vector<std::string> names;
   std::vector<std::string> folders = {"/"};
   while (!folders.empty()) {

@@ -1,8 +1,12 @@
-// The page library: a GResource bundle beside the launcher that holds the
-// pages and their images, each stored under "/" and its name ("/HTML_SAP",
-// "/GIF/GIF_SELECTED"). Addresses of the form res://LIBRARY/NAME name a
-// library file in the launcher's directory and a resource in it; names
-// match without regard to case.
+// The page library: a file beside the launcher that holds the pages and
+// their images. It is either a GResource bundle, each resource stored under
+// "/" and its name ("/HTML_SAP", "/GIF/GIF_SELECTED"), or a Windows
+// resource-only DLL (PE32 or PE32+), where "HTML_SAP" is the resource of
+// type 23 (HTML) of that name, "GIF/GIF_SELECTED" the resource of the named
+// type GIF and "#123" a numeric id; the file's content tells the two apart.
+// Addresses of the form res://LIBRARY/NAME name a library file in the
+// launcher's directory and a resource in it; names match without regard to
+// case.
 #pragma once
 
 #include <gio/gio.h>
@@ -22,7 +26,9 @@ struct ResAddress {
 };
 
 // Splits a res: address; nullopt when it is not one, or when its host is
-// not a plain file name (empty, ".", "..", or holding "/").
+// not a plain file name (empty, ".", "..", or holding "/"). A "#" that
+// begins a part of the name before a digit is the mark of a numeric id
+// ("res://SetupHmRes.dll/#2/#5"), not the start of the fragment.
 std::optional<ResAddress> ParseResAddress(std::string_view uri);
 
 // One resource as served to the view.
@@ -31,10 +37,12 @@ struct PageResource {
   std::string content_type;  // a MIME type
 };
 
+class PeResources;
+
 class PageLibrary {
  public:
-  // Opens a compiled bundle; nullptr with `error` set when the file is
-  // missing or not a bundle.
+  // Opens a compiled bundle or a DLL; nullptr with `error` set when the
+  // file is missing, neither, or damaged.
   static std::unique_ptr<PageLibrary> Open(const std::string& path, std::string* error);
   ~PageLibrary();
   PageLibrary(const PageLibrary&) = delete;
@@ -43,15 +51,18 @@ class PageLibrary {
   // The resource of that name (case does not matter); nullopt when absent.
   std::optional<PageResource> Lookup(std::string_view name) const;
 
-  // The names of every resource, as stored ("HTML_SAP", "GIF/GIF_SELECTED").
+  // The names of every resource, as addresses name them ("HTML_SAP",
+  // "GIF/GIF_SELECTED", "#123"), sorted.
   std::vector<std::string> Names() const;
 
  private:
   explicit PageLibrary(GResource* resource);
+  explicit PageLibrary(std::unique_ptr<const PeResources> dll);
   struct Unref {
     void operator()(GResource* resource) const { g_resource_unref(resource); }
   };
-  std::unique_ptr<GResource, Unref> resource_;  // the library owns its reference
+  std::unique_ptr<GResource, Unref> resource_;  // a bundle: the library owns its reference
+  std::unique_ptr<const PeResources> dll_;      // a DLL: its bytes and their index
 };
 
 // Finds the file `name` in `dir` (ending with "/"): the exact name, else

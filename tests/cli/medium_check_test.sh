@@ -139,5 +139,36 @@ json=$("$tool" check --format=json "$work/no-marker")
   && echo "ok: pack and unpack round-trip" || fail "round trip"
 "$tool" pack "$work/empty-folder" "$work/x.dll" 2>/dev/null && fail "pack of nothing succeeded"
 
+# A library from Windows (a resource-only DLL, 32- and 64-bit): check reads
+# it as the launcher does, unpack writes its resources under the names the
+# addresses use, and pack --from-dll turns it into a bundle that serves the
+# same.
+dll_names=$'#10/#7\n#123\nCSS/LOOK\nGIF/GIF_NOSELECTED\nGIF/GIF_SELECTED\nHTML_GREETING\nHTML_HOMEPAGE\nHTML_LOCAL\nHTML_SAP'
+for bits in 32 64; do
+  d=$(broken "dll-$bits" medium-db)
+  cp "$BUILD_DIR/test-dlls/pages-$bits.dll" "$d/SetupHmRes.dll"
+  out=$("$tool" check "$d")
+  [[ $? == 0 && -z "$out" ]] && echo "ok: check reads a $bits-bit DLL" || fail "check of a $bits-bit DLL: $out"
+  [[ "$("$tool" unpack "$d/SetupHmRes.dll" "$work/dll-$bits-pages")" == "$dll_names" ]] || fail "unpack of a $bits-bit DLL"
+  cmp -s "$work/dll-$bits-pages/HTML_HOMEPAGE" "$SOURCE_DIR/res/pages/home.html" || fail "the $bits-bit DLL's home page"
+  "$tool" pack --from-dll "$d/SetupHmRes.dll" "$d/packed.dll" && mv "$d/packed.dll" "$d/SetupHmRes.dll" \
+    && [[ -z "$("$tool" check "$d")" ]] && "$tool" unpack "$d/SetupHmRes.dll" "$work/dll-$bits-packed" >/dev/null \
+    && diff -r "$work/dll-$bits-pages" "$work/dll-$bits-packed" \
+    && echo "ok: pack --from-dll of a $bits-bit DLL" || fail "pack --from-dll of a $bits-bit DLL"
+done
+"$tool" pack --from-dll "$work/missing.dll" "$work/x.dll" 2>/dev/null && fail "pack --from-dll of nothing succeeded"
+
+# A library whose names leave the folder: unpack writes the others, leaves
+# those out and says so.
+mkdir -p "$work/escape/pages" "$work/escape/out/deep"
+echo page >"$work/escape/pages/page"
+printf '<gresources><gresource prefix="/"><file alias="../../outside">page</file><file>page</file></gresource></gresources>' \
+  >"$work/escape/pages.xml"
+glib-compile-resources --sourcedir="$work/escape/pages" --target="$work/escape/lib.dll" "$work/escape/pages.xml"
+"$tool" unpack "$work/escape/lib.dll" "$work/escape/out/deep" >/dev/null 2>&1
+status=$?
+[[ $status == 1 && -f "$work/escape/out/deep/page" && ! -e "$work/escape/outside" && ! -e "$work/escape/out/outside" ]] \
+  && echo "ok: unpack keeps to its folder" || fail "unpack of names that leave the folder: status $status"
+
 echo "$fails failed"
 exit $((fails > 0))

@@ -30,6 +30,16 @@ env -u DISPLAY timeout 60 "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/medi
 env -u DISPLAY timeout 60 "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium" --language 1036 --database --out "$out/forced" >/dev/null 2>&1
 [[ "$(ls "$out/forced" | tr '\n' ' ')" == "1036-database.png 1036-home.png " ]] || fail "--database: $(ls "$out/forced")"
 
+# A medium whose library is a DLL built on Windows: the same pictures, the
+# images of the library included.
+cp -r "$BUILD_DIR/media/medium-db" "$out/dll-medium"
+cp "$BUILD_DIR/test-dlls/pages-32.dll" "$out/dll-medium/SetupHmRes.dll"
+env -u DISPLAY timeout 60 "$BUILD_DIR/bin/setup-medium" preview "$out/dll-medium" --language 1033 --out "$out/dll" >/dev/null 2>&1 \
+  || fail "preview of a medium with a DLL: status $?"
+for page in home database; do
+  cmp -s "$out/dll/1033-$page.png" "$out/db/1033-$page.png" || fail "the $page page from a DLL differs from the bundle's"
+done
+
 timeout 60 "$BUILD_DIR/bin/setup-medium" preview /nonexistent --out "$out/none" >/dev/null 2>&1
 [[ $? == 2 ]] || fail "a medium without languages does not give 2"
 
