@@ -2,6 +2,10 @@
 
 #include <string>
 
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 namespace app {
 namespace {
 
@@ -18,6 +22,40 @@ std::string ValidUtf8(const std::string& text) {
 GdkPixbuf* LoadIcon(const std::string& icon, int size) {
   const std::string path = kIconResourcePrefix + icon + ".png";
   return gdk_pixbuf_new_from_resource_at_scale(path.c_str(), size, size, TRUE, nullptr);
+}
+
+// Whether the window lives on an X11 display, where the window manager
+// places and stacks windows as their clients ask. A Wayland compositor does
+// both itself: it neither moves a top-level window nor lowers one on request.
+bool OnX11(GdkWindow* window) {
+#ifdef GDK_WINDOWING_X11
+  return window != nullptr && GDK_IS_X11_WINDOW(window);
+#else
+  (void)window;
+  return false;
+#endif
+}
+
+// Makes `box` modal for `parent` and puts it over the middle of it. On X11
+// the box's frame is centred on the parent's frame: a window manager puts a
+// frame's corner where the window asks to be, and the box is taken to get
+// the decorations the parent got (none without a window manager). A Wayland
+// compositor places a dialog itself, by its parent.
+void CentreOn(GtkWindow* box, GtkWidget* parent) {
+  gtk_window_set_transient_for(box, GTK_WINDOW(parent));
+  gtk_window_set_modal(box, TRUE);
+  gtk_window_set_position(box, GTK_WIN_POS_CENTER_ON_PARENT);
+  GdkWindow* parent_window = gtk_widget_get_window(parent);
+  if (!OnX11(parent_window) || !gtk_widget_get_mapped(parent)) return;
+  GdkRectangle frame;
+  gdk_window_get_frame_extents(parent_window, &frame);
+  GtkRequisition size;
+  gtk_widget_get_preferred_size(GTK_WIDGET(box), nullptr, &size);
+  const int decoration_width = frame.width - gtk_widget_get_allocated_width(parent);
+  const int decoration_height = frame.height - gtk_widget_get_allocated_height(parent);
+  gtk_window_set_position(box, GTK_WIN_POS_NONE);
+  gtk_window_move(box, frame.x + (frame.width - size.width - decoration_width) / 2,
+                  frame.y + (frame.height - size.height - decoration_height) / 2);
 }
 
 }  // namespace
@@ -134,7 +172,7 @@ int GtkDialogWindow::MessageBox(const std::string& text, const std::string& capt
   const char* title = gtk_window_get_title(GTK_WINDOW(window_));
   gtk_window_set_title(GTK_WINDOW(box),
                        caption.empty() ? (title != nullptr ? title : "") : ValidUtf8(caption).c_str());
-  gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER_ON_PARENT);
+  CentreOn(GTK_WINDOW(box), window_);
   // The first button is the default one: Return answers Yes, Escape No.
   gtk_dialog_set_default_response(GTK_DIALOG(box), question ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
   ++modal_boxes_;
@@ -161,7 +199,14 @@ void GtkDialogWindow::QueueClose() {
 
 void GtkDialogWindow::Lower() {
   GdkWindow* gdk_window = gtk_widget_get_window(window_);
-  if (gdk_window != nullptr) gdk_window_lower(gdk_window);
+  if (gdk_window == nullptr) return;
+  // Where no window can be put beneath the others, the window is minimised:
+  // it gives way to the notes just the same.
+  if (OnX11(gdk_window)) {
+    gdk_window_lower(gdk_window);
+  } else {
+    gtk_window_iconify(GTK_WINDOW(window_));
+  }
 }
 
 }  // namespace app
