@@ -11,6 +11,8 @@ packages=(
   libwebkit2gtk-4.1-0 libicu72
   # headless window tests and screenshots
   xvfb xauth xdotool x11-utils imagemagick openbox procps
+  # the window tests under Wayland: a compositor nested in Xvfb
+  weston
   # the pages' text as a screen reader reads it (tests/gui/page_text.py)
   dbus-daemon at-spi2-core python3-gi gir1.2-atspi-2.0
   # fonts that show every demo language, Japanese included

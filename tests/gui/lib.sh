@@ -22,6 +22,8 @@ FAILURES=0
 # launcher starts for it that write their ids into $WORK/started-pids (a
 # viewer of its own): ended on every way out, as the launcher is.
 STARTED_PIDS=()
+# KEEP_WORK=DIR in the environment keeps a copy of the test's files (its
+# pictures, media and logs) there, for a look afterwards.
 cleanup() {
   stop_launcher
   local pid
@@ -30,6 +32,7 @@ cleanup() {
   for pid in "${STARTED_PIDS[@]}"; do
     wait_until 5 process_ended "$pid" || kill -KILL "$pid" 2>/dev/null || true
   done
+  [[ -n "${KEEP_WORK:-}" ]] && cp -r "$WORK" "$KEEP_WORK"
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -200,6 +203,38 @@ window_count() {
   echo "$n"
 }
 
+# frame_centre WINDOW: twice the centre of the window's frame on the
+# screen, the window manager's decorations included: "X Y".
+frame_centre() {
+  local x y width height left=0 right=0 top=0 bottom=0 extents
+  read -r x y width height < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF}
+    /Absolute upper-left Y/ {y = $NF} /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}')
+  extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ,)
+  [[ -n "$extents" ]] && read -r left right top bottom <<<"$extents"
+  echo "$((2 * (x - left) + left + width + right)) $((2 * (y - top) + top + height + bottom))"
+}
+
+# expect_box_centred WHAT: the launcher's other visible window (its message
+# box) has its frame centred on the launcher's window frame, to a pixel.
+expect_box_centred() {
+  local pid box="" x1 y1 x2 y2
+  for pid in $LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true); do
+    box=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$WINDOW" | head -n1 || true)
+    [[ -n "$box" ]] && break
+  done
+  if [[ -z "$box" ]]; then
+    fail "$1: no message box"
+    return
+  fi
+  read -r x1 y1 <<<"$(frame_centre "$WINDOW")"
+  read -r x2 y2 <<<"$(frame_centre "$box")"
+  if ((x1 - x2 <= 2 && x2 - x1 <= 2 && y1 - y2 <= 2 && y2 - y1 <= 2)); then
+    pass "$1: the message box is centred on the window"
+  else
+    fail "$1: the message box's centre is at $((x2 / 2)),$((y2 / 2)), the window's at $((x1 / 2)),$((y1 / 2))"
+  fi
+}
+
 # windows_are N: the launcher shows N visible windows.
 windows_are() { [[ $(window_count) == "$1" ]]; }
 
@@ -216,4 +251,53 @@ expect_output() {
   else
     fail "$what: handed over [$(cat "$WORK/stdout")], wanted [$want]"
   fi
+}
+
+# fake_desktop: a desktop of the test's own, whose program for HTML records
+# what it was given (in $WORK/viewer-args), which descriptors it holds
+# ($WORK/viewer-fds) and its process id, and then lives on for a while (it
+# ends with the test). Sets with_viewer and without_viewer: the environment
+# of a launcher on that desktop, and on one without a program for HTML. Both
+# keep the system's shared data but its programs: without it GTK cannot read
+# the pictures of the title bar it draws under Wayland, nor WebKit draw there.
+fake_desktop() {
+  local xdg="$WORK/xdg" shared
+  mkdir -p "$xdg/data/applications" "$xdg/config" "$xdg/none" "$xdg/share"
+  for shared in /usr/share/*; do
+    [[ "$shared" == */applications ]] || ln -s "$shared" "$xdg/share/"
+  done
+  cat >"$xdg/viewer.sh" <<VIEWER
+#!/bin/sh
+ls -l /proc/\$\$/fd >"$WORK/viewer-fds"
+echo \$\$ >>"$WORK/started-pids"
+printf '%s\n' "\$@" >"$WORK/viewer-args.new"
+mv "$WORK/viewer-args.new" "$WORK/viewer-args"
+exec sleep 30
+VIEWER
+  chmod +x "$xdg/viewer.sh"
+  cat >"$xdg/data/applications/notes-viewer.desktop" <<DESKTOP
+[Desktop Entry]
+Type=Application
+Name=Notes viewer
+Exec=$xdg/viewer.sh %f
+MimeType=text/html;
+DESKTOP
+  printf '[Default Applications]\ntext/html=notes-viewer.desktop\n' >"$xdg/config/mimeapps.list"
+  with_viewer=(XDG_DATA_HOME="$xdg/data" XDG_DATA_DIRS="$xdg/share" XDG_CONFIG_HOME="$xdg/config"
+    XDG_CONFIG_DIRS="$xdg/none")
+  without_viewer=(XDG_DATA_HOME="$xdg/none" XDG_DATA_DIRS="$xdg/share" XDG_CONFIG_HOME="$xdg/none"
+    XDG_CONFIG_DIRS="$xdg/none")
+}
+
+has_file() { [[ -s "$1" ]]; }
+wait_for_file() { wait_until 10 has_file "$1"; }
+
+# stop_viewers: ends the viewers started so far, by the process ids they
+# wrote.
+stop_viewers() {
+  local pid
+  if [[ -s "$WORK/started-pids" ]]; then
+    while read -r pid; do kill "$pid" 2>/dev/null || true; done <"$WORK/started-pids"
+  fi
+  rm -f "$WORK/started-pids" "$WORK/viewer-args"
 }

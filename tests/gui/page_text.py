@@ -12,6 +12,9 @@ are left out, and so is anything not in the SHOWING and VISIBLE states.
   page_text.py --pid N --links          link names, a tab, and the target
   page_text.py --pid N --wait-for TEXT  waits until a line is exactly TEXT
                                         (given again: until each is there)
+  page_text.py --pid N --windows        the launcher's shown top-level
+                                        windows at once, one a line: role,
+                                        "modal" or "-", and name
 
 Exit status 0 with the lines on standard output; 1 with one line on
 standard error when the page or the text cannot be found in time.
@@ -220,6 +223,17 @@ def read_page(pid):
     return entries
 
 
+def shown_windows(pid):
+    """The launcher's top-level windows that show, as (role, modal, name);
+    raises NotFound before the launcher is on the bus."""
+    windows = []
+    for window in children(find_application(pid)):
+        if is_shown(window):
+            modal = "modal" if window.get_state_set().contains(S.MODAL) else "-"
+            windows.append((window.get_role_name(), modal, window.get_name() or ""))
+    return windows
+
+
 def bus_problem():
     """Why libatspi would find no accessibility bus (it aborts then), or
     None. It asks the session bus for it unless AT_SPI_BUS_ADDRESS is set."""
@@ -243,6 +257,8 @@ def main():
     parser.add_argument("--links", action="store_true", help="print link names and targets only")
     parser.add_argument("--wait-for", metavar="TEXT", action="append", default=[],
                         help="wait until a line is exactly TEXT (repeatable: each TEXT)")
+    parser.add_argument("--windows", action="store_true",
+                        help="print the shown top-level windows at once, without waiting")
     parser.add_argument("--timeout", type=float, default=20.0, metavar="S",
                         help="give up after S seconds (default 20)")
     args = parser.parse_args()
@@ -254,6 +270,14 @@ def main():
     Atspi.init()
     # A web process that hangs must not hold a read up for the default 25 s.
     Atspi.set_timeout(3000, 3000)
+    if args.windows:
+        try:
+            for window in shown_windows(args.pid):
+                print("\t".join(window))
+        except (NotFound, GLib.Error) as missing:
+            print(f"page_text: {missing}", file=sys.stderr)
+            return 1
+        return 0
     deadline = time.monotonic() + args.timeout
     previous, since = None, 0.0
     problem = "nothing read"

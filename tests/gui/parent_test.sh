@@ -33,6 +33,7 @@ start_parent "$plain" LANG=en_US.UTF-8 && {
   settle
   press Tab Tab Tab Tab Tab Tab Tab Return  # five languages, release notes, exit
   wait_windows 2 && pass "the exit link asks" || fail "no close question after the exit link"
+  expect_box_centred "without a window manager"
   press Escape  # No
   if wait_windows 1 && kill -0 "$LAUNCHER_PID" 2>/dev/null; then pass "No leaves the launcher open"; else fail "No did not leave the launcher open"; fi
   xdotool mousemove --window "$WINDOW" 415 389 click 1  # the exit button

@@ -7,45 +7,7 @@ source "$(dirname "$0")/lib.sh"
 
 plain=$(make_medium plain medium)
 
-# A desktop of the test's own, whose program for HTML records what it was
-# given, which descriptors it holds and its process id, and then lives on
-# for a while (it ends with the test).
-xdg="$WORK/xdg"
-mkdir -p "$xdg/data/applications" "$xdg/config" "$xdg/none"
-cat >"$xdg/viewer.sh" <<VIEWER
-#!/bin/sh
-ls -l /proc/\$\$/fd >"$WORK/viewer-fds"
-echo \$\$ >>"$WORK/started-pids"
-printf '%s\n' "\$@" >"$WORK/viewer-args.new"
-mv "$WORK/viewer-args.new" "$WORK/viewer-args"
-exec sleep 30
-VIEWER
-chmod +x "$xdg/viewer.sh"
-cat >"$xdg/data/applications/notes-viewer.desktop" <<DESKTOP
-[Desktop Entry]
-Type=Application
-Name=Notes viewer
-Exec=$xdg/viewer.sh %f
-MimeType=text/html;
-DESKTOP
-printf '[Default Applications]\ntext/html=notes-viewer.desktop\n' >"$xdg/config/mimeapps.list"
-with_viewer=(XDG_DATA_HOME="$xdg/data" XDG_DATA_DIRS="$xdg/none" XDG_CONFIG_HOME="$xdg/config"
-  XDG_CONFIG_DIRS="$xdg/none")
-without_viewer=(XDG_DATA_HOME="$xdg/none" XDG_DATA_DIRS="$xdg/none" XDG_CONFIG_HOME="$xdg/none"
-  XDG_CONFIG_DIRS="$xdg/none")
-
-has_file() { [[ -s "$1" ]]; }
-wait_for_file() { wait_until 10 has_file "$1"; }
-
-# stop_viewers: ends the viewers started so far, by the process ids they
-# wrote.
-stop_viewers() {
-  local pid
-  if [[ -s "$WORK/started-pids" ]]; then
-    while read -r pid; do kill "$pid" 2>/dev/null || true; done <"$WORK/started-pids"
-  fi
-  rm -f "$WORK/started-pids" "$WORK/viewer-args"
-}
+fake_desktop
 
 # German: the notes in folder 1031 open in the viewer. Then a language is
 # chosen: the parent reads the end of the pipe while the viewer lives on.

@@ -19,6 +19,7 @@ start_parent "$plain" LANG=en_US.UTF-8 && {
   [[ "$geometry" == 474x418 ]] && pass "the client area is 474x418" || fail "the client area is $geometry"
   press alt+F4
   wait_windows 2 && pass "Alt+F4 asks" || fail "Alt+F4 did not ask"
+  expect_box_centred "under a window manager"
   press Escape  # No
   wait_windows 1 && kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "No keeps the launcher" \
     || fail "No did not keep the launcher"
