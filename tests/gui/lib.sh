@@ -283,8 +283,10 @@ Exec=$xdg/viewer.sh %f
 MimeType=text/html;
 DESKTOP
   printf '[Default Applications]\ntext/html=notes-viewer.desktop\n' >"$xdg/config/mimeapps.list"
+  # shellcheck disable=SC2034  # the tests' own
   with_viewer=(XDG_DATA_HOME="$xdg/data" XDG_DATA_DIRS="$xdg/share" XDG_CONFIG_HOME="$xdg/config"
     XDG_CONFIG_DIRS="$xdg/none")
+  # shellcheck disable=SC2034
   without_viewer=(XDG_DATA_HOME="$xdg/none" XDG_DATA_DIRS="$xdg/share" XDG_CONFIG_HOME="$xdg/none"
     XDG_CONFIG_DIRS="$xdg/none")
 }

@@ -49,6 +49,7 @@ weston_ready() {
 # then weston's, which shows it and takes the keys), and when it has ended.
 launcher_window_or_end() {
   if [[ $(window_count) -gt 0 ]]; then
+    # shellcheck disable=SC2034  # lib.sh's
     WINDOW=$COMPOSITOR
     return 0
   fi
