@@ -3,15 +3,16 @@
 #
 #   bin/                          setup-launcher, setup-parent, setup-medium,
 #                                 setup-launcher-demo
+#   lib/setup-launcher/           setup-launcher-gtk.so (the launcher's window)
 #   share/setup-launcher/         SetupHmRes.dll (the sample page library)
 #   share/setup-launcher/pages/   its sources
 #   share/setup-launcher/demo/    the demo media, medium/ and medium-db/
 #   share/man/man1/               the manual pages, gzipped
 #   share/doc/setup-launcher/     the README files
 #
-# The launcher reads its files from its own folder, so the installed demo
-# media are run through setup-launcher-demo, which copies one with the
-# launcher to a temporary folder.
+# The launcher reads its files and its window from its own folder, so the
+# installed demo media are run through setup-launcher-demo, which copies one
+# with the launcher and its window to a temporary folder.
 
 # A fuzz build holds none of the programs: nothing to install.
 if(NOT TARGET setup-launcher)
@@ -21,13 +22,16 @@ endif()
 include(GNUInstallDirs)
 
 set(SETUP_LAUNCHER_DATADIR ${CMAKE_INSTALL_DATADIR}/setup-launcher)
+set(SETUP_LAUNCHER_LIBDIR ${CMAKE_INSTALL_LIBDIR}/setup-launcher)
 
 install(TARGETS setup-launcher setup-parent setup-medium
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS setup-launcher-gtk LIBRARY DESTINATION ${SETUP_LAUNCHER_LIBDIR})
 
 # The demo runner finds the data from its own place, so that it works under
 # any prefix (the package's /usr as well as /usr/local).
 file(RELATIVE_PATH BIN_TO_DATA ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/setup-launcher)
+file(RELATIVE_PATH BIN_TO_MODULE ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/setup-launcher)
 configure_file(${PROJECT_SOURCE_DIR}/tools/setup-launcher-demo.in
   ${PROJECT_BINARY_DIR}/tools/setup-launcher-demo @ONLY)
 install(PROGRAMS ${PROJECT_BINARY_DIR}/tools/setup-launcher-demo
@@ -37,17 +41,25 @@ install(FILES ${SETUP_LAUNCHER_PAGE_LIBRARY} DESTINATION ${SETUP_LAUNCHER_DATADI
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/pages/ DESTINATION ${SETUP_LAUNCHER_DATADIR}/pages)
 
 # The demo media keep the executable bit of their placeholder setup.sh.
-# Each holds a link to the page library, so that `setup-medium check` finds
-# the installed medium whole but for the launcher.
+# Each holds links to the page library and the launcher's window, so that
+# `setup-medium check` finds the installed medium whole but for the
+# launcher.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/demo/medium ${PROJECT_SOURCE_DIR}/demo/medium-db
   DESTINATION ${SETUP_LAUNCHER_DATADIR}/demo
   USE_SOURCE_PERMISSIONS)
+file(RELATIVE_PATH MEDIUM_TO_MODULE ${CMAKE_INSTALL_FULL_DATADIR}/setup-launcher/demo/medium
+  ${CMAKE_INSTALL_FULL_LIBDIR}/setup-launcher/setup-launcher-gtk.so)
 foreach(MEDIUM medium medium-db)
-  install(CODE "
-    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SETUP_LAUNCHER_DATADIR}/demo/${MEDIUM}/SetupHmRes.dll\")
-    message(STATUS \"Installing: \${link} -> ../../SetupHmRes.dll\")
-    file(REMOVE \"\${link}\")
-    file(CREATE_LINK ../../SetupHmRes.dll \"\${link}\" SYMBOLIC)")
+  foreach(LINK "SetupHmRes.dll:../../SetupHmRes.dll" "setup-launcher-gtk.so:${MEDIUM_TO_MODULE}")
+    string(REPLACE ":" ";" LINK ${LINK})
+    list(GET LINK 0 NAME)
+    list(GET LINK 1 TARGET)
+    install(CODE "
+      set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SETUP_LAUNCHER_DATADIR}/demo/${MEDIUM}/${NAME}\")
+      message(STATUS \"Installing: \${link} -> ${TARGET}\")
+      file(REMOVE \"\${link}\")
+      file(CREATE_LINK ${TARGET} \"\${link}\" SYMBOLIC)")
+  endforeach()
 endforeach()
 
 # Manual pages, gzipped at build time (-n: no name or time stamp inside, so

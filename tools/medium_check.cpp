@@ -88,6 +88,7 @@ class Checker {
     CheckRawText(setupdata::kSetupResName, res_);
     if (inf_) CheckSetupInf();
     CheckLibrary();
+    CheckWindowModule();
     if (res_) CheckSetupRes();
     return result_;
   }
@@ -328,6 +329,16 @@ class Checker {
                     (has_fallback ? ": the " + std::string(setupdata::kFallbackLangId) + " notes are shown"
                                   : ""));
       }
+    }
+  }
+
+  // The launcher's window: loaded from beside it, by its exact name.
+  void CheckWindowModule() {
+    const std::string path = medium_.ModuleDir() + setupdata::kWindowModuleName;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      Error(setupdata::kWindowModuleName, "", "",
+            "missing: the window cannot show, only the text front end runs");
     }
   }
 

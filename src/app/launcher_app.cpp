@@ -1,21 +1,24 @@
 #include "app/launcher_app.h"
 
-#include <gtk/gtk.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 
-#include "app/gtk_dialog_window.h"
+#include "app/front_ends.h"
 #include "app/launcher_dlg.h"
-#include "app/page_source.h"
 #include "app/result_channel.h"
-#include "browser/webkit_browser.h"
+#include "app/window_module_loader.h"
 #include "setupdata/setup_files.h"
 
 namespace app {
@@ -40,57 +43,111 @@ int ExitStatusOf(const CLauncherDlg& dialog) {
   return dialog.ResultLost() ? kResultLostStatus : 0;
 }
 
+void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %s\n", line.c_str()); }
+
+// The dialog in the module's window.
+class WindowHost final : public IWindowHost {
+ public:
+  WindowHost(ISystem& system, setupdata::LanguageTable& languages) : system_(system), languages_(languages) {}
+
+  DialogReceivers CreateDialog(IDialogWindow& window, browser::IWebBrowser& view) override {
+    dialog_ = std::make_unique<CLauncherDlg>(window, view, system_, languages_);
+    return {dialog_.get(), dialog_.get()};
+  }
+  void InitDialog() override { dialog_->OnInitDialog(); }
+  void DialogEnded() override { ArmExitWatchdog(ExitStatusOf(*dialog_)); }
+  void DestroyDialog() override {
+    status_ = ExitStatusOf(*dialog_);
+    dialog_.reset();
+  }
+  int status() const { return status_; }
+
+ private:
+  ISystem& system_;
+  setupdata::LanguageTable& languages_;
+  std::unique_ptr<CLauncherDlg> dialog_;
+  int status_ = 1;
+};
+
+// WAYLAND_DISPLAY or DISPLAY names a display.
+bool DisplayNamed() {
+  for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+// Runs the dialog in a window: the exit status, or nothing with `why` set
+// when no window can show (no display, or the module cannot be used).
+std::optional<int> RunWindow(const char* program, const FrontEndContext& context, std::string& why) {
+  if (!DisplayNamed()) {
+    why = "cannot open the display";
+    return std::nullopt;
+  }
+  const SetupLauncherWindowModule* module = LoadWindowModule(context.module_dir, why);
+  if (module == nullptr) return std::nullopt;
+  if (!module->open_display(program)) {
+    why = "cannot open the display";
+    return std::nullopt;
+  }
+  WindowHost host(context.system, context.languages);
+  module->run_dialog(context.module_dir.c_str(), &host);
+  return host.status();
+}
+
 }  // namespace
 
 int CLauncherApp::Run(int argc, char** argv) {
-  // The command line is not read; GTK only sees the program's name.
-  (void)argc;
-  int gtk_argc = 1;
-  char* gtk_args[] = {argv[0], nullptr};
-  char** gtk_argv = gtk_args;
+  const LaunchOptions options = ParseLaunchOptions(argc, argv);
+  if (!options.error.empty()) {
+    SayError(options.error);
+    return 2;
+  }
   // The medium is the launcher's own folder: without it the launcher
   // cannot run, and never takes the working folder instead.
-  module_dir_ = setupdata::SetupFiles::ForProgram(PosixSystem().ModuleFileName()).module_dir;
+  PosixSystem system;
+  module_dir_ = setupdata::SetupFiles::ForProgram(system.ModuleFileName()).module_dir;
   if (module_dir_.empty()) {
-    std::fputs("setup-launcher: cannot find the launcher's own folder (/proc/self/exe cannot be read)\n",
-               stderr);
+    SayError("cannot find the launcher's own folder (/proc/self/exe cannot be read)");
     return 1;
   }
-  // The locale of the user's messages also governs GTK's own words (the
-  // buttons of a message box). A locale this system lacks falls back to
-  // plain UTF-8 quietly, instead of GTK's warning on standard error.
+  // The locale of the user's messages, for the dialog's words and the
+  // toolkit's. A locale this system lacks falls back to plain UTF-8.
   if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "C.UTF-8");
-  gtk_disable_setlocale();
-  if (!gtk_init_check(&gtk_argc, &gtk_argv)) {
-    std::fputs("setup-launcher: cannot open the display\n", stderr);
-    return 1;
-  }
   // A parent that goes away before the result is written must not take
   // the launcher down with it.
   std::signal(SIGPIPE, SIG_IGN);
-  InitInstance();
-  return exit_status_;
-}
 
-bool CLauncherApp::InitInstance() {
-  PosixSystem system;
-  {
-    browser::HandlerQueue handlers;
-    GtkDialogWindow window(handlers);
-    browser::CWebBrowser2 view(window.client(), std::make_shared<PageLibrarySource>(module_dir_), handlers);
-    CLauncherDlg dialog(window, view, system, languages_);
-    window.SetOnEnd([&dialog] { ArmExitWatchdog(ExitStatusOf(dialog)); });
-    window.SetEventSink(&dialog);
-    window.FilterInputOf(view.widget());
-    view.SetEventSink(&dialog);
-    dialog.OnInitDialog();
-    gtk_widget_grab_focus(view.widget());
-    window.RunModal();
-    exit_status_ = ExitStatusOf(dialog);
-    view.SetEventSink(nullptr);
-    window.SetEventSink(nullptr);
+  const FrontEndContext context{module_dir_, languages_, system};
+  int status = 1;
+  if (options.list) {
+    status = ListLanguages(context);
+  } else if (options.language) {
+    status = RunUnattended(context, options);
+  } else {
+    // The window where one can show; else the terminal.
+    std::string why;
+    std::optional<int> window_status;
+    if (!options.text) window_status = RunWindow(argc > 0 ? argv[0] : "setup-launcher", context, why);
+    if (window_status) {
+      status = *window_status;
+    } else {
+      const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+      if (tty < 0) {
+        SayError(options.text ? "no terminal for --text (/dev/tty: " + std::string(std::strerror(errno)) + ")"
+                              : why);
+        return 1;
+      }
+      // Why the window did not show, unless the system has no display at
+      // all and the terminal is what was expected.
+      if (!options.text && DisplayNamed()) SayError(why);
+      status = RunTextFrontEnd(context, tty);
+      close(tty);
+    }
   }
-  return false;
+  ArmExitWatchdog(status);
+  return status;
 }
 
 }  // namespace app

@@ -1,5 +1,6 @@
-// CLauncherApp: initialises the toolkit, runs the one dialog until it ends,
-// and lets the process exit.
+// CLauncherApp: reads the command line, chooses the front end (the window,
+// the terminal, unattended answers or the language list), runs the one
+// dialog until it ends, and lets the process exit.
 #pragma once
 
 #include <string>
@@ -11,13 +12,13 @@ namespace app {
 class CLauncherApp {
  public:
   // Returns the process's exit status: 0 once the dialog has ended, 1 when
-  // the launcher cannot run at all (its own folder unknown, no display) or
-  // its view failed, 3 when the result did not reach the parent.
+  // the launcher cannot run at all (its own folder unknown, neither a
+  // window nor a terminal) or its view failed, 2 for a wrong command line,
+  // 3 when the result did not reach the parent (or an unattended language
+  // is not installable).
   int Run(int argc, char** argv);
 
  private:
-  bool InitInstance();
-  int exit_status_ = 0;
   std::string module_dir_;  // the medium: the launcher's own folder
   // The process's one table of installable languages.
   setupdata::LanguageTable languages_;

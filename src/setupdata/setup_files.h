@@ -11,6 +11,9 @@ namespace setupdata {
 
 inline constexpr char kSetupInfName[] = "setup.inf";
 inline constexpr char kSetupResName[] = "setupres.ini";
+// The launcher's window, a module beside the launcher: without it the
+// launcher shows its dialog on a terminal only.
+inline constexpr char kWindowModuleName[] = "setup-launcher-gtk.so";
 
 // The default text of a missing resource string.
 inline constexpr char kNullText[] = "NULL";

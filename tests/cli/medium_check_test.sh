@@ -125,6 +125,9 @@ d=$(broken lib-page medium); pages="$work/lib-page-pages"; "$tool" unpack "$d/Se
 rm "$pages/HTML_SAP"; "$tool" pack "$pages" "$d/SetupHmRes.dll"
 expect lib-page 1 'SetupHmRes.dll \[HTML_SAP\]: error: the database page is missing'
 
+d=$(broken no-window medium); rm "$d/setup-launcher-gtk.so"
+expect no-window 1 '^setup-launcher-gtk.so: error: missing: the window cannot show'
+
 # JSON for tools, and a medium that cannot be read.
 json=$("$tool" check --format=json "$work/no-marker")
 [[ $? == 1 ]] && python3 -c 'import json,sys; d=json.load(sys.stdin); assert d["errors"]==1 and d["findings"][0]["key"]=="32001"' <<<"$json" \

@@ -54,12 +54,13 @@ if [[ -n "${DISPLAY:-}" ]] && ! wait_until 10 display_answers; then
 fi
 
 # make_medium NAME SOURCE: a copy of a demo medium (or an empty one when
-# SOURCE is "empty") with the launcher and the sample page library.
+# SOURCE is "empty") with the launcher, its window and the sample page
+# library.
 make_medium() {
   local dir="$WORK/$1"
   mkdir -p "$dir"
   if [[ "$2" != empty ]]; then cp -r "$SOURCE_DIR/demo/$2/." "$dir/"; fi
-  cp "$BUILD_DIR/bin/setup-launcher" "$dir/"
+  cp "$BUILD_DIR/bin/setup-launcher" "$BUILD_DIR/bin/setup-launcher-gtk.so" "$dir/"
   cp "$BUILD_DIR/pages/SetupHmRes.dll" "$dir/"
   echo "$dir"
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Without a display the launcher says so in one line on standard error,
-# exits with a non-zero status, and writes nothing to standard output.
+# Without a display and without a terminal (a session of its own) the
+# launcher says so in one line on standard error, exits with a non-zero
+# status, and writes nothing to standard output.
 set -uo pipefail
 : "${BUILD_DIR:?}"
 out=$(mktemp); err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
-env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$BUILD_DIR/media/medium/setup-launcher" >"$out" 2>"$err" </dev/null
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 setsid -w "$BUILD_DIR/media/medium/setup-launcher" >"$out" 2>"$err" </dev/null
 status=$?
 fails=0
 if ((status == 0)); then echo "FAIL: exit status 0 without a display"; fails=1; fi

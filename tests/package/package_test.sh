@@ -167,6 +167,8 @@ check_files() {
     [[ -z "$warnings" ]] || fail "the manual page $page renders with warnings: $warnings"
   done
   [[ -f "$root/usr/share/doc/setup-launcher/README.md" ]] || fail "no README in $root/usr/share/doc/setup-launcher"
+  [[ -n "$(find "$root/usr/lib" -name setup-launcher-gtk.so -print -quit 2>/dev/null)" ]] ||
+    fail "the launcher's window setup-launcher-gtk.so is not under $root/usr/lib"
   ((FAILURES == before)) && pass "$bin holds the programs, man finds their manual pages"
 
   # The sample page library and its sources: the library holds the four
