@@ -188,7 +188,7 @@ TEST(TerminalText, EscapesAndWrapsByColumns) {
     int width;
     const char* shown;
   } kCases[] = {
-      {"a\tb\x1b[31m\xff\xc2\x85 ok", "", 80, "a\\x09b\\x1B[31m\\xFF\\u{0085} ok\n"},
+      {"a\tb\x1b[31m\xff\xc2\x85\xe2\x80\x8e ok", "", 80, "a\\x09b\\x1B[31m\\xFF\\u{0085}\\u{200E} ok\n"},
       {"aa bb  cc", "", 5, "aa bb\ncc\n"},
       {"one two three", "  1  ", 10, "  1  one\n     two\n     three\n"},
       {"SQL-Server-Datenbank", "", 15, "SQL-Server-\nDatenbank\n"},
