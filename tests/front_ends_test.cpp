@@ -56,7 +56,7 @@ TEST(ParseLaunchOptions, ReadsTheCommandLineAndTheEnvironment) {
        nullptr,
        nullptr,
        "--database needs --language"},
-      {{"--language"}, nullptr, nullptr, false, false, nullptr, nullptr, "--language needs a value"},
+      {{"--language", "--text"}, nullptr, nullptr, true, false, nullptr, nullptr, "--language needs a value"},
       {{"--language="}, nullptr, nullptr, false, false, nullptr, nullptr, "--language needs a value"},
       {{"--list", "--language=1"}, nullptr, nullptr, false, true, nullptr, nullptr, "--list takes no other"},
       {{"--text", "--language=1"}, nullptr, nullptr, true, false, nullptr, nullptr, "--text answers nothing"},

@@ -123,7 +123,7 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
     }
     if (arg.size() > name.size()) {
       *value = std::string(arg.substr(name.size() + 1));
-    } else if (i + 1 < argc) {
+    } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
       *value = argv[++i];
     } else {
       fail(std::string(name) + " needs a value");
