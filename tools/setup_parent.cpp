@@ -3,7 +3,10 @@
 // the launcher of the medium with its standard output on a pipe, reads the
 // pipe to its end, and waits for it.
 //
-//   setup-parent MEDIUM_DIR
+//   setup-parent [--language=X [--database=SQL|Oracle]] MEDIUM_DIR
+//
+// --language and --database are handed on to the launcher, which then
+// answers its questions with them and shows nothing.
 //
 // Exit status: 0 and the result on standard output (exactly the bytes the
 // launcher handed over) when there was one; 1 when the launcher ended
@@ -24,6 +27,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/named_lock.h"
 #include "app/result_channel.h"
@@ -43,17 +47,47 @@ int Fail(const std::string& message) {
   return 2;
 }
 
+constexpr char kUsage[] = "usage: setup-parent [--language=X [--database=SQL|Oracle]] MEDIUM_DIR\n";
+
+// The command line: the medium, and the answers handed on to the launcher
+// ("--language=X", "--database=Y"). False when it is wrong.
+bool ReadCommandLine(int argc, char** argv, std::string& medium, std::vector<std::string>& answers) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    bool answer = false;
+    for (const std::string option : {"--language", "--database"}) {
+      if (arg == option && i + 1 < argc) {
+        answers.push_back(option + "=" + argv[++i]);
+        answer = true;
+      } else if (arg.starts_with(option + "=")) {
+        answers.push_back(arg);
+        answer = true;
+      }
+    }
+    if (answer) continue;
+    if (arg.starts_with("-") || !medium.empty()) return false;
+    medium = arg;
+  }
+  return !medium.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2 || std::strcmp(argv[1], "--help") == 0) {
-    std::fputs("usage: setup-parent MEDIUM_DIR\n", argc == 2 ? stdout : stderr);
-    return argc == 2 ? 0 : 2;
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  std::string medium;
+  std::vector<std::string> answers;
+  if (!ReadCommandLine(argc, argv, medium, answers)) {
+    std::fputs(kUsage, stderr);
+    return 2;
   }
   std::signal(SIGPIPE, SIG_IGN);
 
   // The product name as the launcher resolves it on this system.
-  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(argv[1]);
+  setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(medium);
   files.ChooseLanguage(setupdata::SystemDefaultLangId());
   const std::string product = files.ProductName();
   bool existed = false;
@@ -69,13 +103,21 @@ int main(int argc, char** argv) {
   if (pipe2(pipe_fds, O_CLOEXEC) != 0)
     return Fail(std::string("cannot make a pipe: ") + std::strerror(errno));
   const std::string launcher = files.module_dir + kLauncherName;
+  std::vector<char*> launcher_argv{const_cast<char*>(launcher.c_str())};
+  for (std::string& answer : answers) launcher_argv.push_back(answer.data());
+  launcher_argv.push_back(nullptr);
+  // While the launcher runs, Ctrl+C on the terminal is the launcher's to
+  // answer (on a terminal it means leaving): this program waits for its
+  // result, as a shell's system() waits for its command.
+  std::signal(SIGINT, SIG_IGN);
+  std::signal(SIGQUIT, SIG_IGN);
   const pid_t pid = fork();
   if (pid < 0) return Fail(std::string("cannot start the launcher: ") + std::strerror(errno));
   if (pid == 0) {
     const int null_fd = open("/dev/null", O_RDONLY);
     if (null_fd < 0 || dup2(null_fd, STDIN_FILENO) < 0 || dup2(pipe_fds[1], STDOUT_FILENO) < 0) _exit(127);
-    std::signal(SIGPIPE, SIG_DFL);
-    execl(launcher.c_str(), launcher.c_str(), static_cast<char*>(nullptr));
+    for (const int signal : {SIGPIPE, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
+    execv(launcher.c_str(), launcher_argv.data());
     std::fprintf(stderr, "setup-parent: cannot run %s: %s\n", launcher.c_str(), std::strerror(errno));
     _exit(127);
   }
@@ -118,7 +160,11 @@ int main(int argc, char** argv) {
   }
   if (WEXITSTATUS(status) == 127) return Fail("the launcher could not be run: " + launcher);
   if (WEXITSTATUS(status) == app::kResultLostStatus) {
-    std::fputs("setup-parent: the launcher could not hand over its result\n", stderr);
+    // With answers, the launcher also ends so when they name no language
+    // of the medium (it said which on standard error).
+    std::fputs(answers.empty() ? "setup-parent: the launcher could not hand over its result\n"
+                               : "setup-parent: the launcher handed over no result for the answers given\n",
+               stderr);
     return kResultLost;
   }
   if (WEXITSTATUS(status) != 0) {

@@ -1,0 +1,340 @@
+// The dialog in words on a terminal: each page as a heading and numbered
+// or lettered choices, answered with a line. Plain lines only, written as
+// they come, so that a braille or speech console reads them in order.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include "app/dialog_in_words.h"
+#include "app/front_ends.h"
+#include "app/terminal_text.h"
+#include "pages/page_contract.h"
+
+namespace app {
+namespace {
+
+constexpr int kDefaultWidth = 80;
+// A line longer than this is no answer; it is dropped as it comes.
+constexpr std::size_t kMaxAnswerBytes = 4096;
+
+// Ctrl+C reaches the read loop through a pipe: the handler writes a byte,
+// and the loop waits for the terminal and the pipe together, so that an
+// interruption that comes just before the wait is not lost.
+int g_interrupt_pipe[2] = {-1, -1};
+
+void OnInterrupt(int) {
+  const int saved = errno;
+  if (g_interrupt_pipe[1] >= 0) {
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t n = write(g_interrupt_pipe[1], &byte, 1);
+  }
+  errno = saved;
+}
+
+class Terminal {
+ public:
+  enum class Input { kLine, kEnd, kInterrupt };
+
+  explicit Terminal(int fd) : fd_(fd) {
+    // Answers are read a line at a time, as typed and seen: a terminal
+    // left in another mode by an earlier program is put back for the run.
+    if (tcgetattr(fd_, &saved_mode_) == 0) {
+      termios mode = saved_mode_;
+      mode.c_lflag |= ICANON | ECHO | ISIG;
+      mode.c_iflag |= ICRNL;
+      if (mode.c_lflag != saved_mode_.c_lflag || mode.c_iflag != saved_mode_.c_iflag) {
+        restore_mode_ = tcsetattr(fd_, TCSANOW, &mode) == 0;
+      }
+    }
+    if (pipe2(g_interrupt_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+      struct sigaction action {};
+      action.sa_handler = OnInterrupt;
+      sigemptyset(&action.sa_mask);
+      handler_set_ = sigaction(SIGINT, &action, &saved_action_) == 0;
+    }
+  }
+
+  ~Terminal() {
+    if (handler_set_) sigaction(SIGINT, &saved_action_, nullptr);
+    for (int& fd : g_interrupt_pipe) {
+      if (fd >= 0) close(fd);
+      fd = -1;
+    }
+    if (restore_mode_) tcsetattr(fd_, TCSANOW, &saved_mode_);
+  }
+
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  void Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n = write(fd_, bytes.data(), bytes.size());
+      if (n > 0) {
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+      } else if (n < 0 && errno != EINTR) {
+        return;  // the terminal went away: nobody reads it any more
+      }
+    }
+  }
+
+  // A text of the medium on lines of its own, after `prefix`.
+  void Say(std::string_view text, std::string_view prefix = {}) {
+    Write(WrapText(PrintableText(text), Width(), prefix));
+  }
+
+  // A question: its text, then the answers it takes, and the answer is
+  // typed on the same line.
+  void Ask(std::string_view text, std::string_view answers) {
+    std::string lines = WrapText(PrintableText(text) + " " + std::string(answers), Width());
+    lines.back() = ' ';
+    Write(lines);
+  }
+
+  // Waits for a line typed on the terminal (without its line end), the end
+  // of input (Ctrl+D, or a terminal that went away), or Ctrl+C.
+  Input ReadLine(std::string& line) {
+    while (true) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        return Input::kLine;
+      }
+      pollfd ready[2] = {{fd_, POLLIN, 0}, {g_interrupt_pipe[0], POLLIN, 0}};
+      if (poll(ready, g_interrupt_pipe[0] >= 0 ? 2 : 1, -1) < 0) {
+        if (errno == EINTR) continue;
+        return Input::kEnd;
+      }
+      if (ready[1].revents & POLLIN) {
+        char drain[16];
+        while (read(g_interrupt_pipe[0], drain, sizeof drain) > 0) {
+        }
+        pending_.clear();
+        return Input::kInterrupt;
+      }
+      char buffer[512];
+      const ssize_t n = read(fd_, buffer, sizeof buffer);
+      if (n > 0) {
+        pending_.append(buffer, static_cast<std::size_t>(n));
+        if (pending_.size() > kMaxAnswerBytes && pending_.find('\n') == std::string::npos) pending_.clear();
+      } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+        pending_.clear();
+        return Input::kEnd;
+      }
+    }
+  }
+
+ private:
+  int Width() const {
+    winsize size{};
+    if (ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return kDefaultWidth;
+  }
+
+  int fd_;
+  std::string pending_;
+  termios saved_mode_{};
+  bool restore_mode_ = false;
+  struct sigaction saved_action_ {};
+  bool handler_set_ = false;
+};
+
+// The system as the terminal's dialog reaches it: the release notes open
+// in the desktop's program only where there is a desktop to show it.
+class TerminalSystem final : public ISystem {
+ public:
+  explicit TerminalSystem(ISystem& system) : system_(system) {}
+  std::string ModuleFileName() override { return system_.ModuleFileName(); }
+  std::uint16_t SystemDefaultLangId() override { return system_.SystemDefaultLangId(); }
+  std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
+    return system_.CreateNamedLock(name, already_existed);
+  }
+  ResultWrite WriteResult(std::string_view bytes) override { return system_.WriteResult(bytes); }
+  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
+    return system_.FindOnMedium(dir, relative);
+  }
+  bool OpenWithDefaultHtmlProgram(const std::string& path) override {
+    const auto set = [](const char* name) {
+      const char* value = std::getenv(name);
+      return value != nullptr && *value != '\0';
+    };
+    if (!set("WAYLAND_DISPLAY") && !set("DISPLAY")) return false;
+    return system_.OpenWithDefaultHtmlProgram(path);
+  }
+
+ private:
+  ISystem& system_;
+};
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The key column of a choice: "  1  ", "  q  ".
+std::string KeyPrefix(std::string_view key) { return "  " + std::string(key) + "  "; }
+
+class TextFrontEnd {
+ public:
+  TextFrontEnd(const FrontEndContext& context, int tty_fd)
+      : terminal_(tty_fd),
+        system_(context.system),
+        run_(
+            system_, context.languages,
+            [this](const std::string& text, const std::string& caption, MessageBoxType type) {
+              return MessageBox(text, caption, type);
+            },
+            [this](const std::string& path) { ShowFile(path); }) {}
+
+  int Run() {
+    run_.Start();
+    int shown = 0;
+    while (!run_.Ended()) {
+      if (interrupted_) {
+        // Ctrl+C is a Yes to the close question.
+        run_.Close();
+        if (!run_.Ended()) break;
+        continue;
+      }
+      const std::optional<PageInWords>& page = run_.Page();
+      if (!page || page->page == pages::Page::kOther) break;  // nothing to show or answer
+      if (run_.PagesShown() != shown) {
+        shown = run_.PagesShown();
+        Show(*page, true);
+      }
+      terminal_.Write("> ");
+      std::string line;
+      switch (terminal_.ReadLine(line)) {
+        case Terminal::Input::kInterrupt:
+          terminal_.Write("\n");
+          interrupted_ = true;
+          break;
+        case Terminal::Input::kEnd:
+          terminal_.Write("\n");
+          run_.Close();
+          break;
+        case Terminal::Input::kLine:
+          if (!Answer(*page, Trimmed(line))) Show(*page, false);
+          break;
+      }
+    }
+    return run_.ExitStatus();
+  }
+
+ private:
+  void Show(const PageInWords& page, bool new_page) {
+    if (new_page) {
+      if (!caption_shown_ && !run_.Caption().empty()) terminal_.Say(run_.Caption());
+      if (caption_shown_ || !run_.Caption().empty()) terminal_.Write("\n");
+      caption_shown_ = true;
+    }
+    terminal_.Say(page.heading);
+    for (std::size_t i = 0; i < page.choices.size(); ++i) {
+      terminal_.Say(page.choices[i], KeyPrefix(std::to_string(i + 1)));
+    }
+    if (page.page == pages::Page::kHome) {
+      terminal_.Say(page.release_notes, KeyPrefix("r"));
+      if (page.back_visible) terminal_.Say(page.back, KeyPrefix("b"));
+      notes_label_ = page.release_notes;
+    }
+    terminal_.Say(page.exit, KeyPrefix("q"));
+  }
+
+  // Acts on an answer; false when it is none of the page's.
+  bool Answer(const PageInWords& page, const std::string& answer) {
+    if (answer == "q" || answer == "Q") {
+      run_.Exit();
+      return true;
+    }
+    if (answer.empty() || answer.size() > 2 || answer.find_first_not_of("0123456789") != std::string::npos) {
+      if (page.page != pages::Page::kHome) return false;
+      if (answer == "r" || answer == "R") {
+        run_.OpenReleaseNotes();
+        return true;
+      }
+      if ((answer == "b" || answer == "B") && page.back_visible) {
+        run_.GoBack();
+        return true;
+      }
+      return false;
+    }
+    const std::size_t number = std::stoul(answer);
+    if (number < 1 || number > page.choices.size()) return false;
+    if (page.page == pages::Page::kDatabase) {
+      run_.ChooseDatabase(number == 1 ? pages::kSqlDatabase : pages::kOracleDatabase);
+    } else {
+      run_.ChooseLanguage(static_cast<int>(number - 1));
+    }
+    return true;
+  }
+
+  int MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) {
+    terminal_.Write("\n");
+    if (!caption.empty()) terminal_.Say(caption);
+    std::string line;
+    if (type == MessageBoxType::kOkError) {
+      if (interrupted_) {
+        terminal_.Say(text);
+        return IDOK;
+      }
+      terminal_.Ask(text, "[Enter]");
+      const Terminal::Input input = terminal_.ReadLine(line);
+      if (input != Terminal::Input::kLine) terminal_.Write("\n");
+      // Ctrl+C at an error leaves, once the message has gone.
+      if (input == Terminal::Input::kInterrupt) interrupted_ = true;
+      return IDOK;
+    }
+    terminal_.Ask(text, "[y/n]");
+    while (true) {
+      if (interrupted_) {
+        terminal_.Write("y\n");
+        return IDYES;
+      }
+      switch (terminal_.ReadLine(line)) {
+        case Terminal::Input::kInterrupt:
+          terminal_.Write("\n");
+          return IDYES;
+        case Terminal::Input::kEnd:
+          // Nobody is left to answer: the end of input means leaving.
+          terminal_.Write("\n");
+          return IDYES;
+        case Terminal::Input::kLine:
+          break;
+      }
+      const std::string answer = Trimmed(line);
+      if (answer == "y" || answer == "Y") return IDYES;
+      if (answer == "n" || answer == "N") return IDNO;
+      terminal_.Write("[y/n] ");
+    }
+  }
+
+  void ShowFile(const std::string& path) {
+    terminal_.Say(notes_label_ + ":");
+    terminal_.Write(PrintableText(path) + "\n");
+  }
+
+  Terminal terminal_;
+  TerminalSystem system_;
+  DialogInWords run_;
+  bool interrupted_ = false;  // Ctrl+C: the close question is answered Yes
+  bool caption_shown_ = false;
+  std::string notes_label_;
+};
+
+}  // namespace
+
+int RunTextFrontEnd(const FrontEndContext& context, int tty_fd) {
+  std::signal(SIGPIPE, SIG_IGN);
+  TextFrontEnd front_end(context, tty_fd);
+  return front_end.Run();
+}
+
+}  // namespace app

@@ -1,0 +1,195 @@
+#!/usr/bin/env python3
+"""The text front end as a user at a terminal meets it: the launcher runs
+on a pseudo-terminal with its standard output on a pipe, as a parent that
+holds the product's lock starts it; keys are typed into the terminal. Only
+the result may reach the pipe, and nothing standard error."""
+import fcntl
+import os
+import pty
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import unicodedata
+
+BUILD_DIR = os.environ["BUILD_DIR"]
+SOURCE_DIR = os.environ["SOURCE_DIR"]
+PROGRAM = os.path.join(BUILD_DIR, "bin", "setup-launcher")
+WAIT = 10  # seconds any one step may take at most
+
+work = tempfile.mkdtemp()
+run_dir = os.path.join(work, "run")
+os.mkdir(run_dir, 0o700)
+
+
+def make_medium(source):
+    medium = os.path.join(work, source)
+    if not os.path.isdir(medium):
+        shutil.copytree(os.path.join(SOURCE_DIR, "demo", source), medium)
+        shutil.copy(PROGRAM, os.path.join(medium, "setup-launcher"))
+    return medium
+
+
+def columns(line):
+    return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in line)
+
+
+class Session:
+    """One launcher on a terminal of `cols` columns."""
+
+    def __init__(self, medium, lang="C.UTF-8", cols=80):
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": lang, "XDG_RUNTIME_DIR": run_dir}
+        lock = subprocess.run([os.path.join(BUILD_DIR, "bin", "setup-medium"), "lock", medium], env=env,
+                              check=True, capture_output=True, text=True).stdout.strip("\n")
+        self.lock = open(lock, "a")
+        fcntl.flock(self.lock, fcntl.LOCK_SH)
+        out_r, out_w = os.pipe()
+        err_r, err_w = os.pipe()
+        launcher = os.path.join(medium, "setup-launcher")
+        self.pid, self.master = pty.fork()
+        if self.pid == 0:
+            fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, cols, 0, 0))
+            null = os.open(os.devnull, os.O_RDONLY)
+            os.dup2(null, 0)
+            os.dup2(out_w, 1)
+            os.dup2(err_w, 2)
+            os.execve(launcher, [launcher, "--text"], env)
+        os.close(out_w)
+        os.close(err_w)
+        self.out, self.err = out_r, err_r
+        self.screen = b""
+        self.seen = 0
+
+    def read_screen(self, timeout):
+        """Reads what the terminal shows next; False when nothing came
+        within `timeout` seconds. Until the launcher opens the terminal,
+        no process holds it and reading it fails."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ready, _, _ = select.select([self.master], [], [], max(0, deadline - time.monotonic()))
+            try:
+                data = os.read(self.master, 4096) if ready else b""
+            except OSError:
+                data = b""
+                time.sleep(0.02)
+            if data:
+                self.screen += data
+                return True
+            if time.monotonic() >= deadline:
+                return False
+
+    def expect(self, text):
+        """Waits until `text` shows after what was seen before."""
+        deadline = time.monotonic() + WAIT
+        while text.encode() not in self.lines()[self.seen:]:
+            left = deadline - time.monotonic()
+            if left <= 0 or not self.read_screen(left):
+                raise AssertionError(f"{text!r} did not show")
+        self.seen = self.lines().index(text.encode(), self.seen) + len(text.encode())
+
+    def lines(self):
+        """What the terminal shows, with its line ends as "\n"."""
+        return self.screen.replace(b"\r\n", b"\n")
+
+    def type(self, keys):
+        os.write(self.master, keys.encode())
+
+    def finish(self):
+        """The exit status, standard output and standard error, once the
+        launcher has ended (it is killed after WAIT seconds)."""
+        deadline = time.monotonic() + WAIT
+        status = None
+        while status is None:
+            pid, raw = os.waitpid(self.pid, os.WNOHANG)
+            if pid:
+                status = os.waitstatus_to_exitcode(raw)
+            elif time.monotonic() > deadline:
+                os.kill(self.pid, signal.SIGKILL)
+                os.waitpid(self.pid, 0)
+                status = "killed: it did not end"
+            else:
+                self.read_screen(0.05)
+        while self.read_screen(0):
+            pass
+        os.close(self.master)
+        self.lock.close()
+        return status, drain(self.out), drain(self.err)
+
+    def text(self):
+        return self.lines().decode("utf-8", "replace")
+
+
+def drain(fd):
+    data = b""
+    while True:
+        chunk = os.read(fd, 4096)
+        if not chunk:
+            os.close(fd)
+            return data
+        data += chunk
+
+
+# Each case: the medium, the locale, the terminal's width, the steps (text
+# to wait for, then keys to type), the result the parent receives, and
+# words the terminal must and must not have shown.
+CASES = [
+    ("a language is chosen by its number", "medium", "C.UTF-8", 80,
+     [("Aurora Ledger 7 Setup\n", ""), ("  2  Deutsch", ""), ("> ", "2\n")], b"DEU",
+     ["Choose the language of the setup", "  r  Release notes", "  q  Exit"], ["  b  "]),
+    ("release notes without a desktop, then leaving is declined", "medium", "C.UTF-8", 80,
+     [("> ", "r\n"), ("Release notes:", ""), ("/1033/readme.html", ""), ("> ", "q\n"),
+      ("Setup\nDo you really want to quit setup? [y/n] ", "n\n"), ("> ", "1\n")], b"ENU", [], []),
+    ("leaving is confirmed", "medium", "C.UTF-8", 80,
+     [("> ", "q\n"), ("[y/n] ", "x\n"), ("[y/n] ", "y\n")], b"", [], []),
+    ("the end of input asks before leaving", "medium", "C.UTF-8", 80,
+     [("> ", "\x04"), ("[y/n] ", "y\n")], b"", ["Do you really want to quit setup?"], []),
+    ("Ctrl+C leaves without a question to answer", "medium", "C.UTF-8", 80,
+     [("> ", "\x03")], b"", ["Do you really want to quit setup? [y/n] y"], []),
+    ("the database first, then the language, on a narrow terminal", "medium-db", "de_DE.UTF-8", 24,
+     [("  2  Oracle-Datenbank", ""), ("> ", "2\n"), ("  b  Zurück", ""), ("> ", "9\n"), ("> ", "b\n"),
+      ("Wählen Sie", ""), ("> ", "2\n"), ("> ", "2\n")],
+     b"DEUO-db=oracle", ["Aurora Ledger 7 Server", "  1  SQL-Server-"], []),
+]
+
+failures = 0
+for name, source, lang, cols, steps, result, shown, not_shown in CASES:
+    session = Session(make_medium(source), lang, cols)
+    problems = []
+    try:
+        for text, keys in steps:
+            session.expect(text)
+            if keys:
+                session.type(keys)
+    except AssertionError as error:
+        problems.append(str(error))
+    status, out, err = session.finish()
+    screen = session.text()
+    if status != 0:
+        problems.append(f"exit status {status}")
+    if out != result:
+        problems.append(f"standard output {out!r}, not {result!r}")
+    if err:
+        problems.append(f"standard error: {err!r}")
+    problems += [f"{word!r} not shown" for word in shown if word not in screen]
+    problems += [f"{word!r} shown" for word in not_shown if word in screen]
+    try:
+        session.screen.decode("utf-8")
+    except UnicodeDecodeError as error:
+        problems.append(f"a character was split: {error}")
+    # The pseudo-terminal's own echo of typed keys aside, no line is wider
+    # than the terminal.
+    problems += [f"line wider than {cols} columns: {line!r}"
+                 for line in screen.split("\n") if columns(line) > cols]
+    if problems:
+        failures += 1
+        print(f"FAIL: {name}:\n  " + "\n  ".join(problems) + "\n--- terminal ---\n" + screen)
+    else:
+        print(f"ok: {name}")
+
+shutil.rmtree(work, ignore_errors=True)
+sys.exit(1 if failures else 0)

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Unattended answers and the language list as scripts use them: through
+# setup-parent, which hands its --language and --database on, and through
+# the environment, which reaches a launcher whose parent passes no
+# arguments. Nothing reaches standard output but the result.
+set -uo pipefail
+: "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
+program=$BUILD_DIR/bin/setup-launcher
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset LC_ALL LC_MESSAGES SETUP_LAUNCHER_LANGUAGE SETUP_LAUNCHER_DATABASE
+for medium in medium medium-db; do
+  cp -r "$SOURCE_DIR/demo/$medium" "$work/$medium"
+  cp "$program" "$work/$medium/setup-launcher"
+done
+parent=$BUILD_DIR/bin/setup-parent
+fails=0
+# check NAME STATUS STDOUT STDERR-PATTERN COMMAND...: runs COMMAND, compares
+# (an empty pattern: nothing on standard error).
+check() {
+  local name=$1 status=$2 out=$3 err=$4
+  shift 4
+  "$@" >"$work/out" 2>"$work/err" </dev/null
+  local got=$?
+  local err_ok=1
+  if [[ -z $err ]]; then [[ -s "$work/err" ]] && err_ok=0; else grep -Eq "$err" "$work/err" || err_ok=0; fi
+  if [[ $got != "$status" || "$(cat "$work/out")" != "$out" ]] || ((!err_ok)); then
+    echo "FAIL: $name: status $got, output \"$(cat "$work/out")\", error: $(cat "$work/err")"
+    fails=$((fails + 1))
+  else
+    echo "ok: $name"
+  fi
+}
+tab=$'\t'
+check "setup-parent hands the language and the database on" 0 "DEUO-db=oracle" '' \
+  "$parent" --language=deutsch --database Oracle "$work/medium-db"
+check "the environment answers for a parent without arguments" 0 "ESN" '' \
+  env SETUP_LAUNCHER_LANGUAGE=3 "$parent" "$work/medium"
+check "a language that is not on the medium" 3 "" 'installable: ENU \(English\), DEU' \
+  "$parent" --language=ITA "$work/medium"
+check "the list needs no parent" 0 "ENU${tab}English
+DEU${tab}Deutsch
+ESN${tab}Español
+FRA${tab}Français
+JPN${tab}日本語" '' "$work/medium/setup-launcher" --list
+check "a wrong command line" 2 "" '^setup-launcher: --database needs --language' \
+  "$work/medium/setup-launcher" --database=SQL
+exit $((fails > 0))
