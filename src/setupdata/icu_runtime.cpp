@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <glib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -98,9 +99,9 @@ const IcuFunctions* Icu() {
       if (icu) return;
     }
     std::fprintf(stderr,
-                 "%s: ICU (libicuuc) not found: the system language reads as 1033 (English) and texts in "
-                 "Windows codepages as empty\n",
-                 g_get_prgname() != nullptr ? g_get_prgname() : "setup-launcher");
+                 "%s: ICU (libicuuc) not found: the system language reads as 1033 (English), and texts "
+                 "in Windows codepages as empty\n",
+                 g_get_prgname() != nullptr ? g_get_prgname() : program_invocation_short_name);
   });
   return icu ? &*icu : nullptr;
 }
