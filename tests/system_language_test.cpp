@@ -1,10 +1,16 @@
 #include "setupdata/system_language.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <utility>
+#include <vector>
+
+#include "setupdata/codepage.h"
+#include "setupdata/icu_runtime.h"
 
 namespace setupdata {
 namespace {
@@ -33,6 +39,39 @@ TEST(SystemDefaultLangId, TheMessagesLocaleGoverns) {
   EXPECT_EQ(SystemDefaultLangId(), 1031);
   unsetenv("LANG");
   EXPECT_EQ(SystemDefaultLangId(), 1033);
+}
+
+// ICU is found at run time by its library names; one opened by its plain
+// name shows its version through its functions. Without it the system
+// language reads as US English, a Windows codepage as 1252 and a value in
+// one as empty, and one line on standard error says so. Each case runs in
+// a fresh process, since the library is looked for once per process.
+TEST(Icu, FoundAtRunTimeOrSaidMissingOnce) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    std::vector<std::string> names;
+    std::uint16_t german;
+    std::uint16_t japanese_codepage;
+    const char* decoded;
+    const char* standard_error;
+  };
+  const Case kCases[] = {
+      {{"libicuuc.so.1-missing"}, 1033, 1252, "", "^[^\n]*ICU[^\n]*not found[^\n]*\n$"},
+      {{"libicuuc.so.1-missing", "libicuuc.so"}, 1031, 932, "\xC3\xA9t\xC3\xA9", "^$"},
+  };
+  for (const Case& c : kCases) {
+    const auto run = [&c] {
+      SetIcuLibraryNamesForTesting(c.names);
+      const bool right = LangIdForLocale("de_DE.UTF-8") == c.german && LangIdForLocale("de") == c.german &&
+                         AnsiCodepage(1041) == c.japanese_codepage &&
+                         DecodeCodepage("\xE9t\xE9", 1252) == c.decoded;
+      std::exit(right ? 0 : 1);
+    };
+    EXPECT_EXIT(run(), testing::ExitedWithCode(0), c.standard_error) << c.names.back();
+  }
+  const IcuFunctions* icu = Icu();
+  ASSERT_NE(icu, nullptr);
+  EXPECT_THAT(icu->library, testing::StartsWith("libicuuc.so."));
 }
 
 }  // namespace

@@ -1,30 +1,30 @@
 #include "setupdata/codepage.h"
 
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/uloc.h>
-#include <unicode/ustring.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
 
+#include "setupdata/icu_runtime.h"
 #include "setupdata/setup_files.h"
 
 namespace setupdata {
 namespace {
 
 struct CloseConverter {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
+  // A converter exists only where the library was found.
+  void operator()(UConverter* converter) const { Icu()->ucnv_close(converter); }
 };
 using Converter = std::unique_ptr<UConverter, CloseConverter>;
 
-// ICU knows every Windows ANSI codepage as "windows-<number>".
+// ICU knows every Windows ANSI codepage as "windows-<number>". None
+// without ICU.
 Converter OpenConverter(std::uint16_t codepage) {
+  const IcuFunctions* icu = Icu();
+  if (icu == nullptr) return nullptr;
   const std::string name = "windows-" + std::to_string(codepage);
   UErrorCode status = U_ZERO_ERROR;
-  Converter converter(ucnv_open(name.c_str(), &status));
+  Converter converter(icu->ucnv_open(name.c_str(), &status));
   if (U_FAILURE(status)) return nullptr;
   return converter;
 }
@@ -36,7 +36,7 @@ void SubstituteReplacementCharacter(const void*, UConverterToUnicodeArgs* args, 
   if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR) return;
   constexpr UChar kReplacement = 0xFFFD;
   *status = U_ZERO_ERROR;
-  ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, status);
+  Icu()->ucnv_cbToUWriteUChars(args, &kReplacement, 1, 0, status);
 }
 
 // A language written in Latin letters: the Central European, Turkish,
@@ -74,22 +74,24 @@ std::uint16_t ScriptCodepage(std::string_view script, std::string_view language)
 }
 
 // The language and script of an id, as ICU maps it to a locale ("sr",
-// "Cyrl" for 3098); false when ICU does not know the id.
+// "Cyrl" for 3098); false when ICU does not know the id or is missing.
 bool LanguageAndScript(std::uint16_t lang_id, std::string& language, std::string& script) {
+  const IcuFunctions* icu = Icu();
+  if (icu == nullptr) return false;
   char locale[ULOC_FULLNAME_CAPACITY] = {};
   UErrorCode status = U_ZERO_ERROR;
-  uloc_getLocaleForLCID(lang_id, locale, sizeof locale, &status);
+  icu->uloc_getLocaleForLCID(lang_id, locale, sizeof locale, &status);
   if (U_FAILURE(status) || locale[0] == '\0') return false;
   char likely[ULOC_FULLNAME_CAPACITY] = {};
   status = U_ZERO_ERROR;
-  uloc_addLikelySubtags(locale, likely, sizeof likely, &status);
+  icu->uloc_addLikelySubtags(locale, likely, sizeof likely, &status);
   if (U_FAILURE(status)) return false;
   char language_part[ULOC_LANG_CAPACITY] = {};
   char script_part[ULOC_SCRIPT_CAPACITY] = {};
   UErrorCode language_status = U_ZERO_ERROR;
   UErrorCode script_status = U_ZERO_ERROR;
-  uloc_getLanguage(likely, language_part, sizeof language_part, &language_status);
-  uloc_getScript(likely, script_part, sizeof script_part, &script_status);
+  icu->uloc_getLanguage(likely, language_part, sizeof language_part, &language_status);
+  icu->uloc_getScript(likely, script_part, sizeof script_part, &script_status);
   if (U_FAILURE(language_status) || U_FAILURE(script_status)) return false;
   language = language_part;
   script = script_part;
@@ -140,23 +142,25 @@ std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage) {
   Converter converter = OpenConverter(codepage);
   if (!converter) converter = OpenConverter(kWesternCodepage);
   if (!converter || bytes.empty()) return std::string();
+  const IcuFunctions& icu = *Icu();
   UErrorCode status = U_ZERO_ERROR;
-  ucnv_setToUCallBack(converter.get(), SubstituteReplacementCharacter, nullptr, nullptr, nullptr, &status);
+  icu.ucnv_setToUCallBack(converter.get(), SubstituteReplacementCharacter, nullptr, nullptr, nullptr,
+                          &status);
   // A byte gives at most one UTF-16 unit; twice the room never runs out.
   std::u16string units(2 * bytes.size() + 2, u'\0');
   UChar* target = units.data();
   const char* source = bytes.data();
   status = U_ZERO_ERROR;
-  ucnv_toUnicode(converter.get(), &target, units.data() + units.size(), &source, bytes.data() + bytes.size(),
-                 nullptr, true, &status);
+  icu.ucnv_toUnicode(converter.get(), &target, units.data() + units.size(), &source,
+                     bytes.data() + bytes.size(), nullptr, true, &status);
   if (U_FAILURE(status)) return std::string();
   const auto count = static_cast<int32_t>(target - units.data());
   // A unit gives at most three bytes of UTF-8.
   std::string text(3 * static_cast<std::size_t>(count), '\0');
   int32_t length = 0;
   status = U_ZERO_ERROR;
-  u_strToUTF8WithSub(text.data(), static_cast<int32_t>(text.size()), &length, units.data(), count, 0xFFFD,
-                     nullptr, &status);
+  icu.u_strToUTF8WithSub(text.data(), static_cast<int32_t>(text.size()), &length, units.data(), count, 0xFFFD,
+                         nullptr, &status);
   if (U_FAILURE(status)) return std::string();
   text.resize(static_cast<std::size_t>(length));
   return text;
@@ -165,21 +169,23 @@ std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage) {
 std::optional<std::string> EncodeCodepage(std::string_view text, std::uint16_t codepage) {
   Converter converter = OpenConverter(codepage);
   if (!converter) return std::nullopt;
+  const IcuFunctions& icu = *Icu();
   UErrorCode status = U_ZERO_ERROR;
-  ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  icu.ucnv_setFromUCallBack(converter.get(), icu.UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                            &status);
   int32_t count = 0;
   status = U_ZERO_ERROR;
-  u_strFromUTF8(nullptr, 0, &count, text.data(), static_cast<int32_t>(text.size()), &status);
+  icu.u_strFromUTF8(nullptr, 0, &count, text.data(), static_cast<int32_t>(text.size()), &status);
   if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return std::nullopt;
   std::u16string units(static_cast<std::size_t>(count), u'\0');
   status = U_ZERO_ERROR;
-  u_strFromUTF8(units.data(), count, nullptr, text.data(), static_cast<int32_t>(text.size()), &status);
+  icu.u_strFromUTF8(units.data(), count, nullptr, text.data(), static_cast<int32_t>(text.size()), &status);
   if (U_FAILURE(status)) return std::nullopt;
   // A character takes at most two bytes in these codepages.
   std::string bytes(2 * units.size() + 1, '\0');
   status = U_ZERO_ERROR;
-  const int32_t length = ucnv_fromUChars(converter.get(), bytes.data(), static_cast<int32_t>(bytes.size()),
-                                         units.data(), count, &status);
+  const int32_t length = icu.ucnv_fromUChars(
+      converter.get(), bytes.data(), static_cast<int32_t>(bytes.size()), units.data(), count, &status);
   if (U_FAILURE(status)) return std::nullopt;
   bytes.resize(static_cast<std::size_t>(length));
   return bytes;

@@ -18,8 +18,8 @@ inline constexpr std::uint16_t kWesternCodepage = 1252;
 // The Windows ANSI codepage of a language id: 1250 to 1258, 874, 932, 936,
 // 949 or 950 as Windows assigns them (by the language and the script it is
 // written in, so Serbian Cyrillic 3098 reads 1251 and Serbian Latin 2074
-// 1250). Unknown ids, and languages Windows writes in Unicode only, read
-// 1252.
+// 1250). Unknown ids, languages Windows writes in Unicode only, and every
+// id on a system without ICU read 1252.
 std::uint16_t AnsiCodepage(std::uint16_t lang_id);
 
 // The language id that names a section ("1036"); none for other names.
@@ -34,11 +34,12 @@ std::uint16_t SectionCodepage(std::string_view section, std::string_view lang_id
 // `bytes` saved in `codepage`, as UTF-8; every byte or sequence the
 // codepage does not map gives U+FFFD. Each byte read gives at least one
 // byte of UTF-8, so the first N bytes of the result come from at most the
-// first N bytes of `bytes`.
+// first N bytes of `bytes`. A codepage ICU cannot convert is read as 1252;
+// on a system without ICU the result is empty.
 std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage);
 
 // UTF-8 `text` as `codepage` writes it; none when a character has no place
-// in the codepage.
+// in the codepage, and none on a system without ICU.
 std::optional<std::string> EncodeCodepage(std::string_view text, std::uint16_t codepage);
 
 // The name an author knows a codepage by: "Windows-1252", "Shift-JIS".

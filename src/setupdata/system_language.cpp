@@ -1,9 +1,9 @@
 #include "setupdata/system_language.h"
 
-#include <unicode/uloc.h>
-
 #include <cstdlib>
 #include <string>
+
+#include "setupdata/icu_runtime.h"
 
 namespace setupdata {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 constexpr std::uint16_t kEnglishUs = 1033;
 constexpr std::uint16_t kInvariant = 127;  // what ICU gives for C/POSIX
 
-std::uint32_t LcidOf(const char* locale) { return uloc_getLCID(locale); }
+std::uint32_t LcidOf(const IcuFunctions& icu, const char* locale) { return icu.uloc_getLCID(locale); }
 
 std::uint16_t Finish(std::uint32_t lcid) {
   lcid &= 0xFFFF;
@@ -26,33 +26,35 @@ std::uint16_t LangIdForLocale(const std::string& posix_locale) {
       posix_locale.starts_with("C.")) {
     return kEnglishUs;
   }
+  const IcuFunctions* icu = Icu();
+  if (icu == nullptr) return kEnglishUs;
   char canonical[ULOC_FULLNAME_CAPACITY] = {};
   UErrorCode status = U_ZERO_ERROR;
-  uloc_canonicalize(posix_locale.c_str(), canonical, sizeof canonical, &status);
+  icu->uloc_canonicalize(posix_locale.c_str(), canonical, sizeof canonical, &status);
   if (U_FAILURE(status) || status == U_STRING_NOT_TERMINATED_WARNING) return kEnglishUs;
 
   // A language without a country takes its usual country first ("de" is
   // read as "de_DE", "zh" as "zh_CN").
   char country[ULOC_COUNTRY_CAPACITY] = {};
   status = U_ZERO_ERROR;
-  uloc_getCountry(canonical, country, sizeof country, &status);
+  icu->uloc_getCountry(canonical, country, sizeof country, &status);
   if (U_SUCCESS(status) && country[0] == '\0') {
     char likely[ULOC_FULLNAME_CAPACITY] = {};
     status = U_ZERO_ERROR;
-    uloc_addLikelySubtags(canonical, likely, sizeof likely, &status);
+    icu->uloc_addLikelySubtags(canonical, likely, sizeof likely, &status);
     char language[ULOC_LANG_CAPACITY] = {};
     UErrorCode lang_status = U_ZERO_ERROR;
-    uloc_getLanguage(likely, language, sizeof language, &lang_status);
+    icu->uloc_getLanguage(likely, language, sizeof language, &lang_status);
     UErrorCode country_status = U_ZERO_ERROR;
-    uloc_getCountry(likely, country, sizeof country, &country_status);
+    icu->uloc_getCountry(likely, country, sizeof country, &country_status);
     if (U_SUCCESS(status) && U_SUCCESS(lang_status) && U_SUCCESS(country_status) && language[0] != '\0' &&
         country[0] != '\0') {
       const std::string with_country = std::string(language) + "_" + country;
-      const std::uint32_t likely_lcid = LcidOf(with_country.c_str());
+      const std::uint32_t likely_lcid = LcidOf(*icu, with_country.c_str());
       if (likely_lcid != 0) return Finish(likely_lcid);
     }
   }
-  std::uint32_t lcid = LcidOf(canonical);
+  std::uint32_t lcid = LcidOf(*icu, canonical);
   // A language-only identifier takes its default sub-language.
   if (lcid != 0 && (lcid & 0xFC00) == 0) lcid |= 0x0400;
   return Finish(lcid);

@@ -1,0 +1,109 @@
+#include "setupdata/icu_runtime.h"
+
+#include <dlfcn.h>
+#include <glib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace setupdata {
+namespace {
+
+constexpr int kNewestVersion = 80;
+constexpr int kOldestVersion = 50;
+constexpr const char kPlainName[] = "libicuuc.so";
+
+std::optional<std::vector<std::string>>& NamesForTesting() {
+  static std::optional<std::vector<std::string>> names;
+  return names;
+}
+
+// The version a library name carries ("libicuuc.so.72" gives 72); 0 for
+// none.
+int VersionOf(const std::string& library) {
+  const std::string prefix = std::string(kPlainName) + ".";
+  if (!library.starts_with(prefix)) return 0;
+  int version = 0;
+  for (std::size_t i = prefix.size(); i < library.size(); ++i) {
+    const char c = library[i];
+    if (c < '0' || c > '9' || version > 1000) return 0;
+    version = version * 10 + (c - '0');
+  }
+  return version;
+}
+
+// The suffix ICU gives its functions in `handle`: "_72" for version 72,
+// "" for a build without renaming. A library opened by its plain name
+// shows its version through the functions it holds.
+std::optional<std::string> SuffixIn(void* handle, int version) {
+  const auto holds = [handle](const std::string& suffix) {
+    return dlsym(handle, ("uloc_getLCID" + suffix).c_str()) != nullptr;
+  };
+  if (version != 0) {
+    if (holds("_" + std::to_string(version))) return "_" + std::to_string(version);
+  } else {
+    for (int v = kNewestVersion; v >= kOldestVersion; --v) {
+      if (holds("_" + std::to_string(v))) return "_" + std::to_string(v);
+    }
+  }
+  if (holds("")) return "";
+  return std::nullopt;
+}
+
+// Every function of `library`, or none when it cannot be opened or lacks
+// one of them.
+std::optional<IcuFunctions> Open(const std::string& library) {
+  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return std::nullopt;
+  const std::optional<std::string> suffix = SuffixIn(handle, VersionOf(library));
+  IcuFunctions icu;
+  bool complete = suffix.has_value();
+#define SETUP_ICU_RESOLVE(name)                                                                             \
+  if (complete) {                                                                                           \
+    icu.name = reinterpret_cast<decltype(icu.name)>(dlsym(handle, (std::string(#name) + *suffix).c_str())); \
+    complete = icu.name != nullptr;                                                                         \
+  }
+  SETUP_ICU_FUNCTIONS(SETUP_ICU_RESOLVE)
+#undef SETUP_ICU_RESOLVE
+  if (!complete) {
+    dlclose(handle);
+    return std::nullopt;
+  }
+  // The library stays open for the life of the process.
+  icu.library = library;
+  return icu;
+}
+
+}  // namespace
+
+std::vector<std::string> IcuLibraryNames() {
+  std::vector<std::string> names;
+  for (int v = kNewestVersion; v >= kOldestVersion; --v)
+    names.push_back(std::string(kPlainName) + "." + std::to_string(v));
+  names.emplace_back(kPlainName);
+  return names;
+}
+
+void SetIcuLibraryNamesForTesting(std::vector<std::string> names) { NamesForTesting() = std::move(names); }
+
+const IcuFunctions* Icu() {
+  static std::once_flag once;
+  static std::optional<IcuFunctions> icu;
+  std::call_once(once, [] {
+    const std::vector<std::string> names = NamesForTesting() ? *NamesForTesting() : IcuLibraryNames();
+    for (const std::string& name : names) {
+      icu = Open(name);
+      if (icu) return;
+    }
+    std::fprintf(stderr,
+                 "%s: ICU (libicuuc) not found: the system language reads as 1033 (English), and texts "
+                 "in Windows codepages as empty\n",
+                 g_get_prgname() != nullptr ? g_get_prgname() : program_invocation_short_name);
+  });
+  return icu ? &*icu : nullptr;
+}
+
+}  // namespace setupdata
