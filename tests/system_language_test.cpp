@@ -43,8 +43,9 @@ TEST(SystemDefaultLangId, TheMessagesLocaleGoverns) {
 
 // ICU is found at run time by its library names; one opened by its plain
 // name shows its version through its functions. Without it the system
-// language reads as US English, a Windows codepage as 1252 and a value in
-// one as empty, and one line on standard error says so. Each case runs in
+// language reads as US English and a Windows codepage as 1252 (a value in
+// one is still read, by the C library's converter), and one line on
+// standard error says so. Each case runs in
 // a fresh process, since the library is looked for once per process.
 TEST(Icu, FoundAtRunTimeOrSaidMissingOnce) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -56,7 +57,7 @@ TEST(Icu, FoundAtRunTimeOrSaidMissingOnce) {
     const char* standard_error;
   };
   const Case kCases[] = {
-      {{"libicuuc.so.1-missing"}, 1033, 1252, "", "^[^\n]*ICU[^\n]*not found[^\n]*\n$"},
+      {{"libicuuc.so.1-missing"}, 1033, 1252, "\xC3\xA9t\xC3\xA9", "^[^\n]*ICU[^\n]*not found[^\n]*\n$"},
       {{"libicuuc.so.1-missing", "libicuuc.so"}, 1031, 932, "\xC3\xA9t\xC3\xA9", "^$"},
   };
   for (const Case& c : kCases) {

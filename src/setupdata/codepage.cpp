@@ -1,6 +1,9 @@
 #include "setupdata/codepage.h"
 
+#include <glib.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -138,7 +141,51 @@ std::uint16_t SectionCodepage(std::string_view section, std::string_view lang_id
   return id ? AnsiCodepage(*id) : kWesternCodepage;
 }
 
+namespace {
+
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
+
+// Without ICU the C library's converter reads the codepage (1252 when it
+// lacks that one); a byte it cannot read gives U+FFFD, so a value is never
+// lost, and without any converter every byte beyond ASCII does.
+std::string DecodeWithoutIcu(std::string_view bytes, std::uint16_t codepage) {
+  const auto none = reinterpret_cast<GIConv>(-1);
+  GIConv converter = g_iconv_open("UTF-8", ("CP" + std::to_string(codepage)).c_str());
+  if (converter == none) converter = g_iconv_open("UTF-8", "CP1252");
+  std::string text;
+  if (converter == none) {
+    for (const char c : bytes) {
+      if (static_cast<unsigned char>(c) < 0x80) {
+        text += c;
+      } else {
+        text += kReplacementUtf8;
+      }
+    }
+    return text;
+  }
+  auto* in = const_cast<gchar*>(bytes.data());
+  gsize in_left = bytes.size();
+  char buffer[512];
+  while (in_left > 0) {
+    gchar* out = buffer;
+    gsize out_left = sizeof buffer;
+    const gsize result = g_iconv(converter, &in, &in_left, &out, &out_left);
+    text.append(buffer, static_cast<std::size_t>(out - buffer));
+    if (result == static_cast<gsize>(-1) && errno != E2BIG) {
+      text += kReplacementUtf8;
+      ++in;
+      --in_left;
+      g_iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  g_iconv_close(converter);
+  return text;
+}
+
+}  // namespace
+
 std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage) {
+  if (Icu() == nullptr) return DecodeWithoutIcu(bytes, codepage);
   Converter converter = OpenConverter(codepage);
   if (!converter) converter = OpenConverter(kWesternCodepage);
   if (!converter || bytes.empty()) return std::string();

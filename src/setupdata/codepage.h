@@ -35,7 +35,7 @@ std::uint16_t SectionCodepage(std::string_view section, std::string_view lang_id
 // codepage does not map gives U+FFFD. Each byte read gives at least one
 // byte of UTF-8, so the first N bytes of the result come from at most the
 // first N bytes of `bytes`. A codepage ICU cannot convert is read as 1252;
-// on a system without ICU the result is empty.
+// on a system without ICU the C library's converter reads it.
 std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage);
 
 // UTF-8 `text` as `codepage` writes it; none when a character has no place

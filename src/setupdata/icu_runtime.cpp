@@ -100,7 +100,7 @@ const IcuFunctions* Icu() {
     }
     std::fprintf(stderr,
                  "%s: ICU (libicuuc) not found: the system language reads as 1033 (English), and texts "
-                 "in Windows codepages as empty\n",
+                 "in Windows codepages as Windows-1252\n",
                  g_get_prgname() != nullptr ? g_get_prgname() : program_invocation_short_name);
   });
   return icu ? &*icu : nullptr;
