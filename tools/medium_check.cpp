@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "medium/medium.h"
 #include "pages/page_library.h"
@@ -342,6 +344,18 @@ class Checker {
     }
   }
 
+  // What a library holds, for an author looking for a page under another
+  // name; a long list is cut.
+  static std::string Holdings(const pages::PageLibrary& library) {
+    constexpr std::size_t kListed = 12;
+    const std::vector<std::string> names = library.Names();
+    if (names.empty()) return "the library holds nothing";
+    std::string list = "the library holds ";
+    for (std::size_t i = 0; i < names.size() && i < kListed; ++i) list += (i == 0 ? "" : ", ") + names[i];
+    if (names.size() > kListed) list += " and " + std::to_string(names.size() - kListed) + " more";
+    return list;
+  }
+
   void CheckLibrary() {
     const std::string file = pages::kPageLibraryName;
     const std::string path = pages::FindFileNoCase(medium_.ModuleDir(), file);
@@ -358,8 +372,9 @@ class Checker {
     }
     const std::optional<pages::PageResource> home = library->Lookup(pages::kHomePageName);
     const std::optional<pages::PageResource> database = library->Lookup(pages::kDatabasePageName);
-    if (!home) Error(file, pages::kHomePageName, "", "the home page is missing");
-    if (!database) Error(file, pages::kDatabasePageName, "", "the database page is missing");
+    const std::string holds = home && database ? "" : " (" + Holdings(*library) + ")";
+    if (!home) Error(file, pages::kHomePageName, "", "the home page is missing" + holds);
+    if (!database) Error(file, pages::kDatabasePageName, "", "the database page is missing" + holds);
     if (home) CheckHomePage(BodyOf(home->bytes));
     if (database) CheckDatabasePage(BodyOf(database->bytes), *library);
   }

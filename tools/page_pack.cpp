@@ -1,17 +1,23 @@
 #include "page_pack.h"
 
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "main_loop.h"
+#include "pages/page_contract.h"
 #include "pages/page_library.h"
 
 namespace tools {
@@ -35,6 +41,9 @@ void CollectFiles(const std::string& root, const std::string& relative, std::vec
 struct PackedFile {
   std::string name;
   std::string file;
+  // As the resource list gave them, passed on to the compiler.
+  std::string compressed;
+  std::string preprocess;
 };
 
 std::string ResourceList(const std::vector<PackedFile>& files) {
@@ -42,8 +51,14 @@ std::string ResourceList(const std::vector<PackedFile>& files) {
   for (const PackedFile& file : files) {
     g_autofree gchar* name = g_markup_escape_text(file.name.c_str(), -1);
     g_autofree gchar* path = g_markup_escape_text(file.file.c_str(), -1);
-    xml += file.name == file.file ? std::string("    <file>") + path + "</file>\n"
-                                  : std::string("    <file alias=\"") + name + "\">" + path + "</file>\n";
+    xml += std::string("    <file alias=\"") + name + "\"";
+    for (const auto& [attribute, value] :
+         {std::pair{"compressed", &file.compressed}, {"preprocess", &file.preprocess}}) {
+      if (value->empty()) continue;
+      g_autofree gchar* escaped = g_markup_escape_text(value->c_str(), -1);
+      xml += std::string(" ") + attribute + "=\"" + escaped + "\"";
+    }
+    xml += std::string(">") + path + "</file>\n";
   }
   return xml + "  </gresource>\n</gresources>\n";
 }
@@ -120,24 +135,229 @@ bool Compile(const std::string& root, const std::vector<PackedFile>& files, cons
   return ok;
 }
 
+// The names the launcher asks the library for, compared as it compares
+// them: without regard to case.
+bool Holds(const std::vector<PackedFile>& files, const char* name) {
+  return std::any_of(files.begin(), files.end(), [name](const PackedFile& file) {
+    return g_ascii_strcasecmp(file.name.c_str(), name) == 0;
+  });
+}
+
+std::string NameList(const std::vector<PackedFile>& files) {
+  std::string list;
+  for (const PackedFile& file : files) list += (list.empty() ? "" : ", ") + file.name;
+  return list;
+}
+
+// A library the launcher cannot start with is refused; one that serves no
+// database choice is built, with a warning.
+bool RequirePages(const std::vector<PackedFile>& files, std::string* error,
+                  std::vector<std::string>* warnings) {
+  if (!Holds(files, pages::kHomePageName)) {
+    if (error != nullptr) {
+      *error = std::string("no ") + pages::kHomePageName + " in the library (it would hold " +
+               NameList(files) + "): name the home page " + pages::kHomePageName +
+               ".html, or give it alias=\"" + pages::kHomePageName + "\" in a *.gresource.xml";
+    }
+    return false;
+  }
+  if (!Holds(files, pages::kDatabasePageName) && warnings != nullptr) {
+    warnings->push_back(std::string("no ") + pages::kDatabasePageName +
+                        " in the library: a medium with a database choice shows an error page");
+  }
+  return true;
+}
+
+// Two files under one name: the compiler would keep one of them silently.
+bool Unique(std::vector<PackedFile>& files, std::string* error) {
+  std::sort(files.begin(), files.end(),
+            [](const PackedFile& a, const PackedFile& b) { return a.name < b.name; });
+  for (std::size_t i = 1; i < files.size(); ++i) {
+    if (files[i].name == files[i - 1].name) {
+      if (error != nullptr) {
+        *error =
+            "both " + files[i - 1].file + " and " + files[i].file + " would be the resource " + files[i].name;
+      }
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string RealPath(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return {};
+  std::string result = real;
+  free(real);
+  return result;
+}
+
+// Whether `file` (as a resource list names it) is a file inside the folder
+// `root` (ending with "/"), symbolic links followed; else `error` says why.
+bool InsideFolder(const std::string& root, const std::string& file, const std::string& listed_in,
+                  std::string* error) {
+  const std::string real_root = RealPath(root);
+  const std::string real = g_path_is_absolute(file.c_str()) ? RealPath(file) : RealPath(root + file);
+  std::string problem;
+  if (file.empty()) {
+    problem = "an empty file name";
+  } else if (real.empty() || !g_file_test(real.c_str(), G_FILE_TEST_IS_REGULAR)) {
+    problem = file + ", which is no file in " + root;
+  } else if (real_root.empty() || !real.starts_with(real_root + "/")) {
+    problem = file + ", which leaves the folder " + root;
+  } else {
+    return true;
+  }
+  if (error != nullptr) *error = listed_in + " names " + problem;
+  return false;
+}
+
+// Reading a *.gresource.xml: its <file> entries under each <gresource>'s
+// prefix, named by their alias or else by the file.
+struct ResourceListReader {
+  std::vector<std::string> open;  // the elements entered and not yet left
+  std::string prefix;
+  PackedFile file;
+  std::string text;
+  std::vector<PackedFile> files;
+};
+
+void StartElement(GMarkupParseContext* context, const gchar* element, const gchar** names,
+                  const gchar** values, gpointer data, GError** error) {
+  auto* reader = static_cast<ResourceListReader*>(data);
+  const std::string parent = reader->open.empty() ? "" : reader->open.back();
+  const std::string name = element;
+  const auto optional = static_cast<GMarkupCollectType>(G_MARKUP_COLLECT_STRING | G_MARKUP_COLLECT_OPTIONAL);
+  if (name == "gresources" && parent.empty()) {
+    if (!g_markup_collect_attributes(element, names, values, error, G_MARKUP_COLLECT_INVALID, nullptr))
+      return;
+  } else if (name == "gresource" && parent == "gresources") {
+    const gchar* prefix = nullptr;
+    if (!g_markup_collect_attributes(element, names, values, error, optional, "prefix", &prefix,
+                                     G_MARKUP_COLLECT_INVALID)) {
+      return;
+    }
+    reader->prefix = prefix != nullptr ? prefix : "";
+  } else if (name == "file" && parent == "gresource") {
+    const gchar* alias = nullptr;
+    const gchar* compressed = nullptr;
+    const gchar* preprocess = nullptr;
+    if (!g_markup_collect_attributes(element, names, values, error, optional, "alias", &alias, optional,
+                                     "compressed", &compressed, optional, "preprocess", &preprocess,
+                                     G_MARKUP_COLLECT_INVALID)) {
+      return;
+    }
+    reader->file = PackedFile{alias != nullptr ? alias : "", "", compressed != nullptr ? compressed : "",
+                              preprocess != nullptr ? preprocess : ""};
+    reader->text.clear();
+  } else {
+    int line = 0;
+    g_markup_parse_context_get_position(context, &line, nullptr);
+    g_set_error(error, G_MARKUP_ERROR, G_MARKUP_ERROR_UNKNOWN_ELEMENT, "line %d: <%s> is not expected here",
+                line, element);
+    return;
+  }
+  reader->open.push_back(name);
+}
+
+void EndElement(GMarkupParseContext*, const gchar*, gpointer data, GError**) {
+  auto* reader = static_cast<ResourceListReader*>(data);
+  if (reader->open.back() == "file") {
+    reader->file.file = g_strstrip(reader->text.data());
+    const std::string& key = reader->file.name.empty() ? reader->file.file : reader->file.name;
+    g_autofree gchar* path = g_build_path("/", "/", reader->prefix.c_str(), key.c_str(), nullptr);
+    std::string_view resource = path;
+    while (resource.starts_with('/')) resource.remove_prefix(1);
+    reader->file.name = std::string(resource);
+    reader->files.push_back(reader->file);
+  }
+  reader->open.pop_back();
+}
+
+void Text(GMarkupParseContext*, const gchar* text, gsize length, gpointer data, GError**) {
+  auto* reader = static_cast<ResourceListReader*>(data);
+  if (!reader->open.empty() && reader->open.back() == "file") reader->text.append(text, length);
+}
+
+// The files a resource list in the folder `root` names, each checked to be
+// a file inside it; false with `error` set.
+bool ReadResourceList(const std::string& root, const std::string& list, std::vector<PackedFile>& files,
+                      std::string* error) {
+  g_autofree gchar* contents = nullptr;
+  gsize length = 0;
+  g_autoptr(GError) failure = nullptr;
+  if (!g_file_get_contents((root + list).c_str(), &contents, &length, &failure)) {
+    if (error != nullptr) *error = failure->message;
+    return false;
+  }
+  static const GMarkupParser parser = {StartElement, EndElement, Text, nullptr, nullptr};
+  ResourceListReader reader;
+  g_autoptr(GMarkupParseContext) context =
+      g_markup_parse_context_new(&parser, G_MARKUP_TREAT_CDATA_AS_TEXT, &reader, nullptr);
+  if (!g_markup_parse_context_parse(context, contents, static_cast<gssize>(length), &failure) ||
+      !g_markup_parse_context_end_parse(context, &failure)) {
+    if (error != nullptr) *error = root + list + ": " + failure->message;
+    return false;
+  }
+  for (const PackedFile& file : reader.files) {
+    if (!InsideFolder(root, file.file, root + list, error)) return false;
+  }
+  files = std::move(reader.files);
+  return true;
+}
+
+// The resource name of a file found below the folder: its path there, a
+// page's ".html" left off.
+std::string NameOfFile(const std::string& path) {
+  constexpr std::string_view kPage = ".html";
+  if (path.size() > kPage.size() && g_str_has_suffix(path.c_str(), kPage.data()) &&
+      path[path.size() - kPage.size() - 1] != '/') {
+    return path.substr(0, path.size() - kPage.size());
+  }
+  return path;
+}
+
 }  // namespace
 
-bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error) {
+bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error,
+                     std::vector<std::string>* warnings) {
   std::string root = pages_dir;
   if (root.empty() || root.back() != '/') root += '/';
-  std::vector<std::string> names;
-  CollectFiles(root, "", names);
-  std::sort(names.begin(), names.end());
-  if (names.empty()) {
+  if (!g_file_test(root.c_str(), G_FILE_TEST_IS_DIR)) {
+    if (error != nullptr) *error = "not a folder: " + pages_dir;
+    return false;
+  }
+  std::vector<std::string> found;
+  CollectFiles(root, "", found);
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> lists;
+  for (const std::string& path : found) {
+    if (path.find('/') == std::string::npos && g_str_has_suffix(path.c_str(), ".gresource.xml"))
+      lists.push_back(path);
+  }
+  std::vector<PackedFile> files;
+  if (lists.size() > 1) {
+    if (error != nullptr)
+      *error = "more than one *.gresource.xml in " + pages_dir + ": " + lists[0] + ", " + lists[1];
+    return false;
+  }
+  if (lists.size() == 1) {
+    if (!ReadResourceList(root, lists[0], files, error)) return false;
+  } else {
+    for (const std::string& path : found) {
+      if (!InsideFolder(root, path, pages_dir, error)) return false;
+      files.push_back({NameOfFile(path), path, "", ""});
+    }
+  }
+  if (files.empty()) {
     if (error != nullptr) *error = "no files in " + pages_dir;
     return false;
   }
-  std::vector<PackedFile> files;
-  for (const std::string& name : names) files.push_back({name, name});
-  return Compile(root, files, out, error);
+  return Unique(files, error) && RequirePages(files, error, warnings) && Compile(root, files, out, error);
 }
 
-bool PackFromLibrary(const std::string& library, const std::string& out, std::string* error) {
+bool PackFromLibrary(const std::string& library, const std::string& out, std::string* error,
+                     std::vector<std::string>* warnings) {
   std::string problem;
   const std::unique_ptr<pages::PageLibrary> source = pages::PageLibrary::Open(library, &problem);
   if (!source) {
@@ -149,6 +369,9 @@ bool PackFromLibrary(const std::string& library, const std::string& out, std::st
     if (error != nullptr) *error = "no resources in " + library;
     return false;
   }
+  std::vector<PackedFile> listed;
+  for (const std::string& name : names) listed.push_back({name, name, "", ""});
+  if (!RequirePages(listed, error, warnings)) return false;
   // Each resource goes to a numbered file of a scratch folder and keeps its
   // name as an alias: a name need not be a file name ("GIF" beside
   // "GIF/GIF_SELECTED").
@@ -169,12 +392,104 @@ bool PackFromLibrary(const std::string& library, const std::string& out, std::st
       ok = false;
       break;
     }
-    files.push_back({name, file});
+    files.push_back({name, file, "", ""});
   }
   ok = ok && Compile(root, files, out, error);
   for (const PackedFile& file : files) g_unlink((root + file.file).c_str());
   g_rmdir(scratch);
   return ok;
+}
+
+namespace {
+
+// A descriptor closed when it goes out of scope.
+struct Fd {
+  int fd = -1;
+  explicit Fd(int f) : fd(f) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+bool Refuse(std::string* error, const std::string& text) {
+  if (error != nullptr) *error = text;
+  return false;
+}
+
+bool WriteFully(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteBelow(const std::string& out_dir, const std::string& name, const std::string& bytes,
+                std::string* error) {
+  // The parts of the name, each a plain file or folder name.
+  std::vector<std::string> parts;
+  if (name.find('\0') != std::string::npos) return Refuse(error, "the name holds a NUL");
+  for (std::string_view rest = name;;) {
+    const std::string_view part = rest.substr(0, rest.find('/'));
+    if (part.empty() || part == "." || part == "..")
+      return Refuse(error, "it names no file below " + out_dir);
+    parts.emplace_back(part);
+    if (part.size() == rest.size()) break;
+    rest.remove_prefix(part.size() + 1);
+  }
+  // OUT_DIR itself is the author's to choose; below it, every folder is
+  // entered without following a link, and the file is written beside its
+  // name and then renamed over it, so that neither a link nor a hard link
+  // placed there beforehand leads elsewhere.
+  if (g_mkdir_with_parents(out_dir.c_str(), 0755) != 0)
+    return Refuse(error, "cannot make the folder " + out_dir);
+  auto dir = std::make_unique<Fd>(open(out_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir->fd < 0) return Refuse(error, "cannot open the folder " + out_dir);
+  std::string path = out_dir;
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    path += "/" + parts[i];
+    if (mkdirat(dir->fd, parts[i].c_str(), 0755) != 0 && errno != EEXIST) {
+      return Refuse(error, "cannot make the folder " + path + ": " + std::strerror(errno));
+    }
+    auto next = std::make_unique<Fd>(
+        openat(dir->fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (next->fd < 0) {
+      struct stat st {};
+      const bool link =
+          fstatat(dir->fd, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+      return Refuse(error, path + (link ? " is a symbolic link: not followed" : " is not a folder"));
+    }
+    dir = std::move(next);
+  }
+  path += "/" + parts.back();
+  struct stat st {};
+  if (fstatat(dir->fd, parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISLNK(st.st_mode)) return Refuse(error, path + " is a symbolic link: not followed");
+    if (!S_ISREG(st.st_mode)) return Refuse(error, path + " is not a file");
+  }
+  std::string scratch;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    scratch = "." + parts.back() + "." + std::to_string(g_random_int()) + ".part";
+    fd = openat(dir->fd, scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return Refuse(error, "cannot write " + path + ": " + std::strerror(errno));
+  const bool written = WriteFully(fd, bytes);
+  const bool closed = close(fd) == 0;
+  if (!written || !closed || renameat(dir->fd, scratch.c_str(), dir->fd, parts.back().c_str()) != 0) {
+    const int saved = errno;
+    unlinkat(dir->fd, scratch.c_str(), 0);
+    return Refuse(error, "cannot write " + path + ": " + std::strerror(saved));
+  }
+  return true;
 }
 
 }  // namespace tools

@@ -158,24 +158,17 @@ int Pack(const std::vector<std::string_view>& args) {
   const bool from_dll = !args.empty() && args[0] == "--from-dll";
   if (args.size() != (from_dll ? 3u : 2u)) return Usage();
   std::string error;
-  const bool packed = from_dll ? tools::PackFromLibrary(std::string(args[1]), std::string(args[2]), &error)
-                               : tools::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error);
+  std::vector<std::string> warnings;
+  const bool packed =
+      from_dll ? tools::PackFromLibrary(std::string(args[1]), std::string(args[2]), &error, &warnings)
+               : tools::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error, &warnings);
+  for (const std::string& warning : warnings)
+    std::fprintf(stderr, "setup-medium: warning: %s\n", warning.c_str());
   if (!packed) {
     std::fprintf(stderr, "setup-medium: %s\n", error.c_str());
     return 1;
   }
   return 0;
-}
-
-// A name that stays below the folder it is written to: relative, without
-// empty, "." or ".." parts. A damaged library may name anything.
-bool StaysBelow(std::string_view name) {
-  while (true) {
-    const std::string_view part = name.substr(0, name.find('/'));
-    if (part.empty() || part == "." || part == "..") return false;
-    if (part.size() == name.size()) return true;
-    name.remove_prefix(part.size() + 1);
-  }
 }
 
 int Unpack(const std::vector<std::string_view>& args) {
@@ -186,26 +179,18 @@ int Unpack(const std::vector<std::string_view>& args) {
     std::fprintf(stderr, "setup-medium: cannot open %s: %s\n", std::string(args[0]).c_str(), error.c_str());
     return 2;
   }
-  const std::string out = std::string(args[1]) + "/";
+  const std::string out(args[1]);
   int status = 0;
   for (const std::string& name : library->Names()) {
-    if (!StaysBelow(name)) {
-      std::fprintf(stderr, "setup-medium: the resource \"%s\" names no file below %s: left out\n",
-                   name.c_str(), out.c_str());
-      status = 1;
+    const auto resource = library->Lookup(name);
+    if (!resource) {
+      error = "it cannot be read";
+    } else if (tools::WriteBelow(out, name, resource->bytes, &error)) {
+      WriteAll(name + "\n");
       continue;
     }
-    const std::string path = out + name;
-    gchar* folder = g_path_get_dirname(path.c_str());
-    g_mkdir_with_parents(folder, 0755);
-    g_free(folder);
-    const auto resource = library->Lookup(name);
-    if (!resource || !g_file_set_contents(path.c_str(), resource->bytes.data(),
-                                          static_cast<gssize>(resource->bytes.size()), nullptr)) {
-      std::fprintf(stderr, "setup-medium: cannot write %s\n", path.c_str());
-      return 1;
-    }
-    WriteAll(name + "\n");
+    std::fprintf(stderr, "setup-medium: the resource \"%s\" is left out: %s\n", name.c_str(), error.c_str());
+    status = 1;
   }
   return status;
 }
