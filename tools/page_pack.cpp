@@ -170,8 +170,8 @@ bool RequirePages(const std::vector<PackedFile>& files, std::string* error,
 
 // Two files under one name: the compiler would keep one of them silently.
 bool Unique(std::vector<PackedFile>& files, std::string* error) {
-  std::sort(files.begin(), files.end(),
-            [](const PackedFile& a, const PackedFile& b) { return a.name < b.name; });
+  std::stable_sort(files.begin(), files.end(),
+                   [](const PackedFile& a, const PackedFile& b) { return a.name < b.name; });
   for (std::size_t i = 1; i < files.size(); ++i) {
     if (files[i].name == files[i - 1].name) {
       if (error != nullptr) {

@@ -123,7 +123,7 @@ d=$(broken lib-missing medium); rm "$d/SetupHmRes.dll"
 expect lib-missing 1 '^SetupHmRes.dll: error: missing'
 d=$(broken lib-page medium); pages="$work/lib-page-pages"; "$tool" unpack "$d/SetupHmRes.dll" "$pages" >/dev/null
 rm "$pages/HTML_SAP"; "$tool" pack "$pages" "$d/SetupHmRes.dll"
-expect lib-page 1 'SetupHmRes.dll \[HTML_SAP\]: error: the database page is missing'
+expect lib-page 1 'SetupHmRes.dll \[HTML_SAP\]: error: the database page is missing \(the library holds GIF/GIF_NOSELECTED, GIF/GIF_SELECTED, HTML_HOMEPAGE\)'
 
 d=$(broken no-window medium); rm "$d/setup-launcher-gtk.so"
 expect no-window 1 '^setup-launcher-gtk.so: error: missing: the window cannot show'

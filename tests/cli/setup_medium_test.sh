@@ -82,5 +82,68 @@ else
   echo "skipped: lock under umask 0277 (no user namespaces)"
 fi
 
+# pack: the names a folder of pages gives its library. A *.gresource.xml in
+# the folder governs (prefixes, aliases; no file outside the folder), else a
+# page's ".html" is left off; without the home page nothing is built, without
+# the database page a warning. Each case: the folder's files (name=content,
+# "@" content a symbolic link), the exit status, what standard error holds,
+# the names unpack finds in the library.
+pack_case() {  # NAME STATUS STDERR_PATTERN NAMES FILE=CONTENT...
+  local name=$1 status=$2 pattern=$3 names=$4 pages="$dir/pack-$1" entry got
+  shift 4
+  mkdir -p "$pages"
+  for entry in "$@"; do
+    mkdir -p "$(dirname "$pages/${entry%%=*}")"
+    if [[ ${entry#*=} == @* ]]; then ln -s "${entry#*=@}" "$pages/${entry%%=*}"; else printf '%s' "${entry#*=}" >"$pages/${entry%%=*}"; fi
+  done
+  "$tool" pack "$pages" "$dir/$name.dll" 2>"$dir/said"
+  got=$?
+  if [[ $got == "$status" && "$(cat "$dir/said")" =~ $pattern && $(wc -l <"$dir/said") -le 1 ]] &&
+     { [[ $status != 0 ]] && [[ ! -e "$dir/$name.dll" ]] ||
+       [[ "$("$tool" unpack "$dir/$name.dll" "$dir/$name-out" | tr '\n' ' ')" == "$names" ]]; }; then
+    echo "ok: pack $name"
+  else
+    echo "FAIL: pack $name: status $got, said [$(cat "$dir/said")]"; fails=$((fails + 1))
+  fi
+}
+xml() { printf '<?xml version="1.0"?><gresources>%s</gresources>' "$1"; }
+echo outside >"$dir/outside.html"
+cp -r "$SOURCE_DIR/res/pages" "$dir/pack-sample"
+pack_case sample 0 '^$' 'GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP '
+pack_case by-file 0 '^setup-medium: warning: no HTML_SAP' 'GIF/GIF_SELECTED HTML_HOMEPAGE logo.png ' \
+  HTML_HOMEPAGE.html=home GIF/GIF_SELECTED=gif logo.png=png
+pack_case prefixes 0 '^$' 'GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP logo.png ' pages.gresource.xml="$(xml \
+  '<gresource prefix="/"><file alias="HTML_HOMEPAGE">home.html</file><file alias="HTML_SAP">db.html</file>
+   <file>logo.png</file></gresource><gresource prefix="/GIF/"><file alias="GIF_SELECTED">s.gif</file></gresource>')" \
+  home.html=home db.html=db logo.png=png s.gif=gif unlisted.html=x
+pack_case no-home 1 '^setup-medium: no HTML_HOMEPAGE .*would hold HTML_SAP, home[)]' '' home.html=home HTML_SAP.html=db
+pack_case twice 1 '^setup-medium: both HTML_HOMEPAGE and HTML_HOMEPAGE.html would be' '' \
+  HTML_HOMEPAGE=a HTML_HOMEPAGE.html=b
+pack_case leaves 1 'names \.\./outside\.html, which leaves the folder' '' \
+  l.gresource.xml="$(xml '<gresource><file alias="HTML_HOMEPAGE">../outside.html</file></gresource>')"
+pack_case link-out 1 'names home\.html, which leaves the folder' '' home.html=@"$dir/outside.html" \
+  l.gresource.xml="$(xml '<gresource><file alias="HTML_HOMEPAGE">home.html</file></gresource>')"
+pack_case bad-xml 1 'l\.gresource\.xml: .*line 1' '' home.html=h \
+  l.gresource.xml="$(xml '<gresource><fil alias="HTML_HOMEPAGE">home.html</fil></gresource>')"
+
+# unpack writes below OUT_DIR only: a name that leaves it, or a symbolic
+# link placed there beforehand (a folder on the way, or the file itself), is
+# left out with a line each; the rest is written.
+mkdir -p "$dir/unpack/out" "$dir/unpack/elsewhere" && echo page >"$dir/unpack/page"
+ln -s ../elsewhere "$dir/unpack/out/GIF" && ln -s ../elsewhere/file "$dir/unpack/out/link"
+xml '<gresource prefix="/"><file alias="../x">page</file><file alias="/abs">page</file>
+  <file alias="GIF/g">page</file><file alias="link">page</file></gresource>' >"$dir/unpack/l.xml"
+glib-compile-resources --sourcedir="$dir/unpack" --target="$dir/unpack/lib" "$dir/unpack/l.xml"
+"$tool" unpack "$dir/unpack/lib" "$dir/unpack/out" >"$dir/unpack/names" 2>"$dir/said"
+got=$?
+said=$(cat "$dir/said")
+if [[ $got == 1 && "$(cat "$dir/unpack/names")" == abs && -z "$(ls -A "$dir/unpack/elsewhere")" && ! -e "$dir/unpack/x" &&
+      "$said" == *'"../x" is left out: it names no file below'* && "$said" == *'out/GIF is a symbolic link'* &&
+      "$said" == *'out/link is a symbolic link'* ]]; then
+  echo "ok: unpack writes below its folder only"
+else
+  echo "FAIL: unpack through links: status $got, wrote [$(cat "$dir/unpack/names")], said [$said]"; fails=$((fails + 1))
+fi
+
 echo "$fails failed"
 exit $((fails > 0))
