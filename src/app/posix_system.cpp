@@ -18,6 +18,7 @@ namespace {
 class PosixLockHandle final : public ILockHandle {
  public:
   explicit PosixLockHandle(std::unique_ptr<NamedLock> lock) : lock_(std::move(lock)) {}
+  std::string Path() const override { return lock_->path(); }
 
  private:
   std::unique_ptr<NamedLock> lock_;
@@ -56,6 +57,10 @@ std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& nam
 }
 
 ResultWrite PosixSystem::WriteResult(std::string_view bytes) { return WriteResultOnce(bytes); }
+
+void PosixSystem::SayError(const std::string& line) {
+  std::fprintf(stderr, "setup-launcher: %s\n", line.c_str());
+}
 
 std::optional<std::string> PosixSystem::FindOnMedium(const std::string& dir, const std::string& relative) {
   const setupdata::FoundPath found = setupdata::FindOnMedium(dir, relative);
