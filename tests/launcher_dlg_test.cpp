@@ -304,6 +304,62 @@ TEST_F(LauncherDlgTest, WithoutAProductNameThereIsNoParentToWaitFor) {
   EXPECT_THAT(system_.locks, ElementsAre("PreventSecondInstance"));
 }
 
+TEST_F(LauncherDlgTest, AGuardThatEndsTheDialogSaysWhyInOneLine) {
+  struct Case {
+    const char* what;
+    const char* setup_inf;
+    bool parent_present;
+    const char* lock_held;          // by another process
+    const char* lock_unavailable;   // the system says why itself
+    std::vector<std::string> said;  // parts of the one line said, none when nothing is
+  };
+  const Case cases[] = {
+      {"all is well", kPlainInf, true, "", "", {}},
+      {"a second launcher",
+       kPlainInf,
+       true,
+       "PreventSecondInstance",
+       "",
+       {"another launcher is running", "/locks/PreventSecondInstance.lock", "whatever its product"}},
+      {"a second launcher without its parent: the first reason only",
+       kPlainInf,
+       false,
+       "PreventSecondInstance",
+       "",
+       {"another launcher is running"}},
+      {"a guard that cannot be held", kPlainInf, false, "", "PreventSecondInstance", {}},
+      {"no parent",
+       kPlainInf,
+       false,
+       "",
+       "",
+       {"no parent holds", "\"Aurora Ledger 7\"", "/locks/Aurora Ledger 7.lock"}},
+      {"no product name", "[Setup]\n", true, "", "", {"no product name", "ProductName", "setup.inf"}},
+  };
+  for (const Case& c : cases) {
+    medium_.Write("setup.inf", c.setup_inf);
+    medium_.Write("setupres.ini", kTwoLanguages);
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = system_.module_file;
+    system.parent_present = c.parent_present;
+    if (*c.lock_held) system.held_by_others.insert(c.lock_held);
+    if (*c.lock_unavailable) system.unavailable_locks.insert(c.lock_unavailable);
+    setupdata::LanguageTable languages;
+    CLauncherDlg dialog(window, browser, system, languages);
+    dialog.OnInitDialog();
+    EXPECT_EQ(window.ended.has_value(), !std::string_view(c.what).starts_with("all")) << c.what;
+    if (c.said.empty()) {
+      EXPECT_THAT(system.errors, ::testing::IsEmpty()) << c.what;
+      continue;
+    }
+    ASSERT_EQ(system.errors.size(), 1u) << c.what;
+    for (const std::string& part : c.said)
+      EXPECT_THAT(system.errors[0], ::testing::HasSubstr(part)) << c.what;
+  }
+}
+
 class StartedDialogTest : public LauncherDlgTest {
  protected:
   void Start(const std::string& inf, const std::string& res) {

@@ -107,8 +107,17 @@ int Get(std::vector<std::string_view> args) {
   return WriteAll(ini->GetString(args[1], args[2], def, medium.lang_id)) ? status : 1;
 }
 
+// False, with the reason said, when `dir` is no folder with setup.inf.
+bool IsMedium(std::string_view dir) {
+  const std::string why = setupdata::WhyNoMedium(dir);
+  if (why.empty()) return true;
+  std::fprintf(stderr, "setup-medium: %s\n", why.c_str());
+  return false;
+}
+
 int Language(const std::vector<std::string_view>& args) {
   if (args.size() != 1) return Usage();
+  if (!IsMedium(args[0])) return 2;
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
   const std::uint16_t system = setupdata::SystemDefaultLangId();
   files.ChooseLanguage(system);
@@ -124,6 +133,7 @@ int Language(const std::vector<std::string_view>& args) {
 
 int Lock(const std::vector<std::string_view>& args) {
   if (args.size() != 1) return Usage();
+  if (!IsMedium(args[0])) return 2;
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
   files.ChooseLanguage(setupdata::SystemDefaultLangId());
   const std::string product = files.ProductName();

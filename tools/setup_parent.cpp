@@ -84,6 +84,8 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
+  // Nothing is started for a folder that is no medium.
+  if (const std::string why = setupdata::WhyNoMedium(medium); !why.empty()) return Fail(why);
   std::signal(SIGPIPE, SIG_IGN);
 
   // The product name as the launcher resolves it on this system.

@@ -57,6 +57,8 @@ class ListingSystem final : public ISystem {
   }
   bool OpenWithDefaultHtmlProgram(const std::string&) override { return false; }
 
+  void SayError(const std::string& line) override { system_.SayError(line); }
+
  private:
   ISystem& system_;
 };
@@ -171,7 +173,7 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
                       if (type == MessageBoxType::kOkError) said = text;
                       return type == MessageBoxType::kOkError ? IDOK : IDNO;
                     });
-  // A guard ends the dialog at start, as it ends the window: silently.
+  // A guard ends the dialog at start, as it ends the window, and says why.
   if (!ReachHomePage(run, *database)) return run.ExitStatus();
   const int slot = SlotNamed(*options.language, run);
   if (slot < 0) {

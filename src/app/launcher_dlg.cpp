@@ -1,5 +1,7 @@
 #include "app/launcher_dlg.h"
 
+#include <utility>
+
 #include "pages/link_commands.h"
 #include "setupdata/text.h"
 
@@ -53,16 +55,48 @@ bool CLauncherDlg::AnotherLauncherRuns() {
   bool existed = false;
   m_hSecondInstanceMutex = m_system.CreateNamedLock(kSecondInstanceLock, existed);
   // A lock that cannot be held guards nothing: another launcher may run.
-  return existed || !m_hSecondInstanceMutex;
+  // The system has said why it cannot be held.
+  if (!m_hSecondInstanceMutex) {
+    m_bSaidWhy = true;
+    return true;
+  }
+  if (existed) {
+    SayWhyEnded("another launcher is running: it holds " +
+                LockNamed(*m_hSecondInstanceMutex, kSecondInstanceLock) +
+                " (one launcher runs at a time, whatever its product)");
+  }
+  return existed;
 }
 
 bool CLauncherDlg::ParentIsThere() {
   // The parent holds a lock named after the product while it waits for us.
   const std::string product = GetSetupValue(setupdata::kProductNameKey);
-  if (product.empty()) return false;
+  if (product.empty()) {
+    SayWhyEnded("no product name: [" + std::string(setupdata::kSetupSection) + "] " +
+                setupdata::kProductNameKey + " of " + m_strSetupInfPath +
+                " is missing or names an empty text");
+    return false;
+  }
   bool existed = false;
   m_hProductMutex = m_system.CreateNamedLock(product, existed);
+  if (!m_hProductMutex) m_bSaidWhy = true;  // the system has said why
+  if (m_hProductMutex && !existed) {
+    SayWhyEnded("no parent holds the lock of the product \"" + product + "\" (" +
+                LockNamed(*m_hProductMutex, product) +
+                "): start the launcher from the product's setup program, which holds it while it waits");
+  }
   return existed;
+}
+
+std::string CLauncherDlg::LockNamed(const ILockHandle& lock, const std::string& name) {
+  const std::string path = lock.Path();
+  return path.empty() ? "the lock \"" + name + "\"" : "the lock file " + path;
+}
+
+void CLauncherDlg::SayWhyEnded(const std::string& line) {
+  // Only the first reason is said: one line, whatever else fires after it.
+  if (std::exchange(m_bSaidWhy, true)) return;
+  m_system.SayError(line);
 }
 
 medium::Medium CLauncherDlg::Medium() const {

@@ -111,6 +111,11 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   void ResolveLanguage();
   bool AnotherLauncherRuns();
   bool ParentIsThere();
+  // "the lock file PATH", or the lock's name where it has no file.
+  static std::string LockNamed(const ILockHandle& lock, const std::string& name);
+  // Says on standard error why the dialog ends at start; only the first
+  // reason is said.
+  void SayWhyEnded(const std::string& line);
   void ChooseLanguage(long long number, const std::string& key, int slot);
   void OpenReleaseNotes();
   // The medium as the dialog reads it: its paths, language section and
@@ -140,10 +145,11 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // Held for the life of the process, like the product's lock.
   std::unique_ptr<ILockHandle> m_hSecondInstanceMutex;
   pages::SlotKeys m_strSlotKeys;
-  bool m_bClosing = false;      // the close question is showing
-  bool m_bEnded = false;        // the dialog has ended: pages ask for nothing more
+  bool m_bClosing = false;  // the close question is showing
+  bool m_bEnded = false;    // the dialog has ended: pages ask for nothing more
   bool m_bViewFailed = false;
   bool m_bResultLost = false;
+  bool m_bSaidWhy = false;  // a reason for ending at start has been said
 };
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include "app/named_lock.h"
 #include "app/result_channel.h"
 #include "app/system.h"
+#include "app/terminal_text.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/system_language.h"
 
@@ -18,6 +19,7 @@ namespace {
 class PosixLockHandle final : public ILockHandle {
  public:
   explicit PosixLockHandle(std::unique_ptr<NamedLock> lock) : lock_(std::move(lock)) {}
+  std::string Path() const override { return lock_->path(); }
 
  private:
   std::unique_ptr<NamedLock> lock_;
@@ -46,9 +48,7 @@ std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& nam
   if (!lock) {
     // The dialog ends when a lock cannot be held; the first reason is said.
     static bool said = false;
-    if (!said)
-      std::fprintf(stderr, "setup-launcher: cannot hold the lock \"%s\": %s\n", name.c_str(),
-                   problem.c_str());
+    if (!said) SayError("cannot hold the lock \"" + name + "\": " + problem);
     said = true;
     return nullptr;
   }
@@ -56,6 +56,11 @@ std::unique_ptr<ILockHandle> PosixSystem::CreateNamedLock(const std::string& nam
 }
 
 ResultWrite PosixSystem::WriteResult(std::string_view bytes) { return WriteResultOnce(bytes); }
+
+void PosixSystem::SayError(const std::string& line) {
+  // Names from the medium may hold control characters: the line stays one.
+  std::fprintf(stderr, "setup-launcher: %s\n", PrintableText(line).c_str());
+}
 
 std::optional<std::string> PosixSystem::FindOnMedium(const std::string& dir, const std::string& relative) {
   const setupdata::FoundPath found = setupdata::FindOnMedium(dir, relative);

@@ -16,6 +16,8 @@ namespace app {
 class ILockHandle {
  public:
   virtual ~ILockHandle() = default;
+  // The lock's file, for messages; empty when it has none.
+  virtual std::string Path() const { return {}; }
 };
 
 class ISystem {
@@ -38,6 +40,8 @@ class ISystem {
   // Opens `path` with the desktop's default program for HTML, detached and
   // with none of the launcher's descriptors; false when there is none.
   virtual bool OpenWithDefaultHtmlProgram(const std::string& path) = 0;
+  // Writes one line on standard error: why the launcher ends as it does.
+  virtual void SayError(const std::string& line) = 0;
 };
 
 class PosixSystem final : public ISystem {
@@ -48,6 +52,7 @@ class PosixSystem final : public ISystem {
   ResultWrite WriteResult(std::string_view bytes) override;
   std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override;
+  void SayError(const std::string& line) override;
 };
 
 }  // namespace app

@@ -169,6 +169,8 @@ class TerminalSystem final : public ISystem {
     return system_.OpenWithDefaultHtmlProgram(path);
   }
 
+  void SayError(const std::string& line) override { system_.SayError(line); }
+
  private:
   ISystem& system_;
 };

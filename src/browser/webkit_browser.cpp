@@ -200,6 +200,15 @@ gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri,
                          g_error_matches(error, WEBKIT_POLICY_ERROR,
                                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
   browser->failure_ = cancelled ? Failure::kCancelled : Failure::kErrorPageFollows;
+  if (!cancelled) {
+    // The error page tells the user; the author learns the address here,
+    // one line per failed load.
+    std::string why = error != nullptr && error->message != nullptr ? error->message : "unknown error";
+    for (char& c : why) {
+      if (c == '\n' || c == '\r') c = ' ';
+    }
+    std::fprintf(stderr, "setup-launcher: cannot load %s: %s\n", browser->failed_uri_.c_str(), why.c_str());
+  }
   return FALSE;  // WebKit shows its error page, except for a cancelled load
 }
 

@@ -1,5 +1,9 @@
 #include "setupdata/setup_files.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "setupdata/ini_file.h"
@@ -38,6 +42,18 @@ std::string SetupFiles::GetResText(std::string_view key) const {
   const std::size_t comma = value.find(',');
   if (comma != std::string::npos) value.resize(comma);
   return value;
+}
+
+std::string WhyNoMedium(std::string_view dir) {
+  const std::string folder(dir);
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return folder + ": " + std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) return folder + " is not a folder (give the folder of the medium's setup.inf)";
+  const SetupFiles files = SetupFiles::ForDirectory(dir);
+  if (stat(files.setup_inf_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    return files.setup_inf_path + " is missing: " + folder +
+           " is no medium (give the folder of its setup.inf)";
+  return {};
 }
 
 std::string SetupFiles::GetSetupValue(std::string_view key) const {

@@ -78,6 +78,11 @@ struct SetupFiles {
   void ChooseLanguage(std::uint16_t system_lang_id);
 };
 
+// Why the folder `dir` is no medium to read: it does not exist, is no
+// folder, or holds no setup.inf (in any letter case), each said with the
+// path that is missing. Empty when it is a folder with setup.inf.
+std::string WhyNoMedium(std::string_view dir);
+
 // The section of a system language id's own: Spanish with modern sort
 // (3082) is written as the traditional-sort section 1034.
 std::uint16_t OwnSectionId(std::uint16_t system_lang_id);

@@ -67,6 +67,27 @@ got=$(env LC_ALL=fr_FR.UTF-8 XDG_RUNTIME_DIR="$dir/run" "$tool" lock "$dir/cp125
 [[ "$got" == "$dir/run/Soci%C3%A9t%C3%A9%20G%C3%A9n%C3%A9rale.lock" ]] ||
   { echo "FAIL: lock of a Windows-1252 product name: $got"; fails=$((fails + 1)); }
 
+# A MEDIUM_DIR that is no medium is refused before anything is read or
+# started: status 2, nothing on standard output, one line naming what is
+# missing.
+mkdir -p "$dir/no-inf"
+: >"$dir/a-file"
+while read -r what path said; do
+  for command in "$tool lock" "$tool language" "$BUILD_DIR/bin/setup-parent"; do
+    status=0
+    $command "$dir/$path" >"$dir/out" 2>"$dir/err" </dev/null || status=$?
+    if [[ $status == 2 && ! -s "$dir/out" && $(grep -c . "$dir/err") == 1 ]] && grep -qF "$dir/$said" "$dir/err"; then
+      echo "ok: ${command##*/} on $what"
+    else
+      echo "FAIL: ${command##*/} on $what: status $status, said [$(cat "$dir/err")]"; fails=$((fails + 1))
+    fi
+  done
+done <<'CASES'
+no-folder      missing    missing: No such file
+a-file         a-file     a-file is not a folder
+no-setup.inf   no-inf     no-inf/setup.inf is missing
+CASES
+
 # The lock folder gets mode 0700 whatever the umask, and the next run can
 # use it (in a /tmp of its own, without a runtime folder; the tool and the
 # medium are copied aside first, since they may lie under /tmp).

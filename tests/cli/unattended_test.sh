@@ -47,4 +47,11 @@ FRA${tab}Français
 JPN${tab}日本語" '' "$work/medium/setup-launcher" --list
 check "a wrong command line" 2 "" '^setup-launcher: --database needs --language' \
   "$work/medium/setup-launcher" --database=SQL
+# A launcher that ends at start says why, with the lock's path.
+check "without its parent the launcher says whose lock is missing" 0 "" \
+  "^setup-launcher: no parent holds the lock of the product \"Aurora Ledger 7\" \\(the lock file $XDG_RUNTIME_DIR/Aurora%20Ledger%207.lock\\)" \
+  "$work/medium/setup-launcher" --language=DEU
+check "a second launcher, whatever its product, says which lock it met" 1 "" \
+  "^setup-launcher: another launcher is running: it holds the lock file $XDG_RUNTIME_DIR/PreventSecondInstance.lock" \
+  flock --shared "$XDG_RUNTIME_DIR/PreventSecondInstance.lock" "$parent" --language=DEU "$work/medium"
 exit $((fails > 0))

@@ -128,6 +128,9 @@ start_parent "$broken" LANG=en_US.UTF-8 && {
   settle
   kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "a library that is no bundle: the launcher runs on" || fail "a library that is no bundle: ended"
   stop_launcher
+  grep -q "^setup-launcher: cannot load res://SetupHmRes.dll/HTML_HOMEPAGE: " "$WORK/stderr" \
+    && pass "a library that is no bundle: the failing address on standard error" \
+    || fail "a library that is no bundle: standard error was [$(cat "$WORK/stderr")]"
 }
 
 # Libraries of the test's own: a home page without a body, one whose

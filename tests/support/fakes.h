@@ -71,6 +71,16 @@ class FakeBrowser : public browser::IWebBrowser {
   std::vector<std::string> calls;
 };
 
+// A held lock whose file lies in a made-up lock folder.
+class FakeLockHandle : public app::ILockHandle {
+ public:
+  explicit FakeLockHandle(std::string name) : path_("/locks/" + std::move(name) + ".lock") {}
+  std::string Path() const override { return path_; }
+
+ private:
+  std::string path_;
+};
+
 class FakeSystem : public app::ISystem {
  public:
   std::string ModuleFileName() override { return module_file; }
@@ -79,7 +89,7 @@ class FakeSystem : public app::ISystem {
     locks.push_back(name);
     already_existed = held_by_others.count(name) > 0 || (parent_present && name != "PreventSecondInstance");
     if (unavailable_locks.count(name) > 0) return nullptr;
-    return std::make_unique<app::ILockHandle>();
+    return std::make_unique<FakeLockHandle>(name);
   }
   app::ResultWrite WriteResult(std::string_view bytes) override {
     if (!stdio_open) return app::ResultWrite::kNoChannel;
@@ -97,6 +107,7 @@ class FakeSystem : public app::ISystem {
     opened.push_back(path);
     return true;
   }
+  void SayError(const std::string& line) override { errors.push_back(line); }
 
   std::string module_file = "/nonexistent/setup-launcher";
   std::uint16_t lang_id = 1033;
@@ -112,6 +123,7 @@ class FakeSystem : public app::ISystem {
   std::vector<std::string> results;
   bool html_program = true;
   std::vector<std::string> opened;
+  std::vector<std::string> errors;  // lines said on standard error
 
  private:
   app::PosixSystem disk_;
