@@ -160,7 +160,7 @@ if [[ ${#ddebs[@]} -ne 1 || ! -f "${ddebs[0]}" ]] || ! dpkg-deb -x "${ddebs[0]}"
 fi
 elves=0
 while IFS= read -r -d '' file; do
-  [[ "$(head -c 4 "$file")" == $'\x7fELF' ]] || continue
+  cmp -s -n 4 "$file" <(printf '\177ELF') || continue
   elves=$((elves + 1))
   sections=$(readelf -S "$file")
   id=$(readelf -n "$file" | sed -n 's/.*Build ID: \([0-9a-f]*\).*/\1/p')
