@@ -1,18 +1,30 @@
 # What `cmake --install` puts where, and the Debian package built from it
 # (`cpack -G DEB` in the build directory).
 #
-#   bin/                          setup-launcher, setup-parent, setup-medium,
-#                                 setup-launcher-demo
-#   lib/setup-launcher/           setup-launcher-gtk.so (the launcher's window)
+#   bin/                          setup-parent, setup-medium, setup-launcher-demo
+#   lib/setup-launcher/           setup-launcher and its window
+#                                 setup-launcher-gtk.so: copied onto media,
+#                                 never run from PATH
 #   share/setup-launcher/         SetupHmRes.dll (the sample page library)
 #   share/setup-launcher/pages/   its sources
-#   share/setup-launcher/demo/    the demo media, medium/ and medium-db/
+#   share/setup-launcher/demo/    the demo media, medium/ and medium-db/, each
+#                                 whole: the launcher, its window and the page
+#                                 library beside the files, as real files
 #   share/man/man1/               the manual pages, gzipped
-#   share/doc/setup-launcher/     the README files
+#   share/doc/setup-launcher/     the README files, naming installed paths
 #
-# The launcher reads its files and its window from its own folder, so the
-# installed demo media are run through setup-launcher-demo, which copies one
-# with the launcher and its window to a temporary folder.
+# The launcher reads its files and its window from its own folder, and the
+# installed demo media are read-only, so setup-launcher-demo copies one to a
+# temporary folder and runs it there.
+#
+# The package holds stripped programs: cpack splits the debug information of
+# each ELF file (objcopy --only-keep-debug, then --strip-unneeded and
+# --add-gnu-debuglink) into a package of its own beside the .deb,
+# setup-launcher-dbgsym_VERSION_ARCH.ddeb, under
+# /usr/lib/debug/.build-id/ as gdb looks for it. That needs a build with
+# debug information (RelWithDebInfo or Debug). A plain
+# `cmake --install` keeps the build's binaries as they are;
+# `cmake --install --strip` strips them.
 
 # A fuzz build holds none of the programs: nothing to install.
 if(NOT TARGET setup-launcher)
@@ -24,14 +36,13 @@ include(GNUInstallDirs)
 set(SETUP_LAUNCHER_DATADIR ${CMAKE_INSTALL_DATADIR}/setup-launcher)
 set(SETUP_LAUNCHER_LIBDIR ${CMAKE_INSTALL_LIBDIR}/setup-launcher)
 
-install(TARGETS setup-launcher setup-parent setup-medium
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS setup-parent setup-medium RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS setup-launcher RUNTIME DESTINATION ${SETUP_LAUNCHER_LIBDIR})
 install(TARGETS setup-launcher-gtk LIBRARY DESTINATION ${SETUP_LAUNCHER_LIBDIR})
 
 # The demo runner finds the data from its own place, so that it works under
 # any prefix (the package's /usr as well as /usr/local).
 file(RELATIVE_PATH BIN_TO_DATA ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/setup-launcher)
-file(RELATIVE_PATH BIN_TO_MODULE ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/setup-launcher)
 configure_file(${PROJECT_SOURCE_DIR}/tools/setup-launcher-demo.in
   ${PROJECT_BINARY_DIR}/tools/setup-launcher-demo @ONLY)
 install(PROGRAMS ${PROJECT_BINARY_DIR}/tools/setup-launcher-demo
@@ -41,25 +52,15 @@ install(FILES ${SETUP_LAUNCHER_PAGE_LIBRARY} DESTINATION ${SETUP_LAUNCHER_DATADI
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/pages/ DESTINATION ${SETUP_LAUNCHER_DATADIR}/pages)
 
 # The demo media keep the executable bit of their placeholder setup.sh.
-# Each holds links to the page library and the launcher's window, so that
-# `setup-medium check` finds the installed medium whole but for the
-# launcher.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/demo/medium ${PROJECT_SOURCE_DIR}/demo/medium-db
-  DESTINATION ${SETUP_LAUNCHER_DATADIR}/demo
-  USE_SOURCE_PERMISSIONS)
-file(RELATIVE_PATH MEDIUM_TO_MODULE ${CMAKE_INSTALL_FULL_DATADIR}/setup-launcher/demo/medium
-  ${CMAKE_INSTALL_FULL_LIBDIR}/setup-launcher/setup-launcher-gtk.so)
+# Each is whole, with real copies of the launcher, its window and the page
+# library: a copy of the folder runs wherever it is put.
 foreach(MEDIUM medium medium-db)
-  foreach(LINK "SetupHmRes.dll:../../SetupHmRes.dll" "setup-launcher-gtk.so:${MEDIUM_TO_MODULE}")
-    string(REPLACE ":" ";" LINK ${LINK})
-    list(GET LINK 0 NAME)
-    list(GET LINK 1 TARGET)
-    install(CODE "
-      set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SETUP_LAUNCHER_DATADIR}/demo/${MEDIUM}/${NAME}\")
-      message(STATUS \"Installing: \${link} -> ${TARGET}\")
-      file(REMOVE \"\${link}\")
-      file(CREATE_LINK ${TARGET} \"\${link}\" SYMBOLIC)")
-  endforeach()
+  set(MEDIUM_DIR ${SETUP_LAUNCHER_DATADIR}/demo/${MEDIUM})
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/demo/${MEDIUM}/ DESTINATION ${MEDIUM_DIR}
+    USE_SOURCE_PERMISSIONS)
+  install(TARGETS setup-launcher RUNTIME DESTINATION ${MEDIUM_DIR})
+  install(TARGETS setup-launcher-gtk LIBRARY DESTINATION ${MEDIUM_DIR})
+  install(FILES ${SETUP_LAUNCHER_PAGE_LIBRARY} DESTINATION ${MEDIUM_DIR})
 endforeach()
 
 # Manual pages, gzipped at build time (-n: no name or time stamp inside, so
@@ -82,7 +83,17 @@ endforeach()
 add_custom_target(man_pages ALL DEPENDS ${MAN_OUTPUTS})
 install(FILES ${MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README as installed names the installed paths; README.md stays its one
+# source. It is written at install time, when the prefix is known (cpack
+# installs under /usr, `cmake --install` under its --prefix).
+install(CODE "
+  set(SOURCE \"${PROJECT_SOURCE_DIR}/README.md\")
+  set(OUTPUT \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DOCDIR}/README.md\")
+  set(BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  set(LIBDIR \"\${CMAKE_INSTALL_PREFIX}/${SETUP_LAUNCHER_LIBDIR}\")
+  set(DATADIR \"\${CMAKE_INSTALL_PREFIX}/${SETUP_LAUNCHER_DATADIR}\")
+  message(STATUS \"Installing: \${OUTPUT}\")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake\")")
 install(FILES ${PROJECT_SOURCE_DIR}/demo/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.demo.md)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
@@ -106,7 +117,7 @@ setup-launcher-demo runs.")
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 # The libraries the programs link come from dpkg-shlibdeps. Besides them:
 # `setup-medium pack` runs glib-compile-resources (libglib2.0-dev-bin on
 # Debian 12), and the pages need fonts; the CJK fonts show the demo's

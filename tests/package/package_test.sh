@@ -2,9 +2,11 @@
 # The Debian package as a user gets it, without touching the system: built
 # with cpack from the build directory, its control fields read with
 # dpkg-deb, and its files unpacked with dpkg-deb -x into a folder of the
-# test's own, where the programs, manual pages, page library and demo media
-# are checked and the demo runs in Xvfb as a person would run it. The
-# dependencies must name the package of every library the programs load.
+# test's own, where the programs, manual pages, README, page library and
+# demo media are checked and the demo runs in Xvfb as a person would run it.
+# The dependencies must name the package of every library the programs
+# load; the programs are stripped, their debug information in the -dbgsym
+# package beside.
 #
 # With SETUP_LAUNCHER_APT_TEST=1 (as root, with the package not installed)
 # the package is also installed with apt-get, so that its dependencies
@@ -132,7 +134,7 @@ package_of() {  # FILE: the installed package that ships it
   echo "(no package for $1)"
 }
 wanted=("$(package_of "$(command -v glib-compile-resources)")")
-for program in "$root"/usr/bin/*; do
+for program in "$root"/usr/bin/* "$root"/usr/lib/setup-launcher/*; do
   [[ "$(head -c 4 "$program")" == $'\x7fELF' ]] || continue
   while read -r library; do
     path=$(ldd "$program" | awk -v l="$library" '$1 == l { print $3 }')
@@ -149,27 +151,63 @@ else
   fail "the package's control fields: $(cat "$work/info"); its Depends lacks: ${missing//$'\n'/ }"
 fi
 
-# check_files ROOT: the programs in ROOT/usr/bin, each one's manual page
-# where man finds it, rendering without a warning, the README, the page
-# library and the demo media, as the package put them under ROOT ("" for
-# the system).
+# The debug information: each ELF file of the package is stripped and
+# names its debug file, which the -dbgsym package holds under its build id.
+ddebs=("$work"/pkg/setup-launcher-dbgsym_*.ddeb)
+before=$FAILURES
+if [[ ${#ddebs[@]} -ne 1 || ! -f "${ddebs[0]}" ]] || ! dpkg-deb -x "${ddebs[0]}" "$work/dbgsym" 2>"$work/info"; then
+  fail "cpack made no readable setup-launcher-dbgsym_*.ddeb: $(ls "$work/pkg") $(cat "$work/info")"
+fi
+elves=0
+while IFS= read -r -d '' file; do
+  cmp -s -n 4 "$file" <(printf '\177ELF') || continue
+  elves=$((elves + 1))
+  sections=$(readelf -S "$file")
+  id=$(readelf -n "$file" | sed -n 's/.*Build ID: \([0-9a-f]*\).*/\1/p')
+  [[ $sections != *.debug_info* ]] || fail "${file#"$root"} holds its debug information"
+  [[ $sections == *.gnu_debuglink* && -n "$id" &&
+     -f "$work/dbgsym/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug" ]] ||
+    fail "${file#"$root"}: no debug file for its build id '$id' in the -dbgsym package"
+done < <(find "$root/usr" -type f -print0)
+((elves >= 8)) || fail "the package holds $elves ELF files, not the launcher, its window, the tools and the demo media's copies"
+((FAILURES == before)) && pass "$elves ELF files, stripped; their debug information is in ${ddebs[0]##*/}"
+
+# check_files ROOT: the tools in ROOT/usr/bin, the launcher and its window
+# in ROOT/usr/lib/setup-launcher, each program's manual page where man finds
+# it, rendering without a warning, the README, the page library and the demo
+# media, as the package put them under ROOT ("" for the system).
 check_files() {
   local root=$1 before=$FAILURES p page warnings
-  local bin="$root/usr/bin" share="$root/usr/share/setup-launcher"
+  local bin="$root/usr/bin" share="$root/usr/share/setup-launcher" lib="$root/usr/lib/setup-launcher"
   local man=(man -M "$root/usr/share/man")
   [[ -n "$root" ]] || man=(man)
-  for p in setup-launcher setup-parent setup-medium setup-launcher-demo; do
+  for p in setup-parent setup-medium setup-launcher-demo; do
     [[ -x "$bin/$p" ]] || fail "$bin/$p is missing or not executable"
   done
+  # The launcher is copied onto media, not run from PATH.
+  [[ -x "$lib/setup-launcher" && -f "$lib/setup-launcher-gtk.so" && ! -e "$bin/setup-launcher" ]] ||
+    fail "the launcher and its window are not (only) in $lib: $(ls "$lib" "$bin" 2>&1 | tr '\n' ' ')"
   for p in setup-launcher setup-parent setup-medium; do
     page=$("${man[@]}" -w "$p" 2>&1) || { fail "man -w $p: $page"; continue; }
     warnings=$(zcat -f "$page" | groff -man -Tutf8 -ww -z 2>&1)
     [[ -z "$warnings" ]] || fail "the manual page $page renders with warnings: $warnings"
   done
-  [[ -f "$root/usr/share/doc/setup-launcher/README.md" ]] || fail "no README in $root/usr/share/doc/setup-launcher"
-  [[ -n "$(find "$root/usr/lib" -name setup-launcher-gtk.so -print -quit 2>/dev/null)" ]] ||
-    fail "the launcher's window setup-launcher-gtk.so is not under $root/usr/lib"
-  ((FAILURES == before)) && pass "$bin holds the programs, man finds their manual pages"
+  ((FAILURES == before)) && pass "$bin holds the tools, $lib the launcher, man finds their manual pages"
+
+  # The README names the installed files, each of which is there.
+  local readme="$root/usr/share/doc/setup-launcher/README.md" path
+  before=$FAILURES
+  if [[ ! -f "$readme" ]]; then
+    fail "no README in $root/usr/share/doc/setup-launcher"
+  else
+    ! grep -n 'build/\(bin\|media\|pages\)/' "$readme" >"$work/readme.log" ||
+      fail "the installed README names build paths: $(cat "$work/readme.log")"
+    while read -r path; do
+      [[ -e "$root$path" ]] || fail "the installed README names $path, which the package lacks"
+    done < <(grep -o '/usr/[A-Za-z0-9_./-]*setup-launcher[A-Za-z0-9_./-]*' "$readme" | sed 's/[.]*$//' | sort -u)
+    grep -q "/usr/lib/setup-launcher/setup-launcher" "$readme" || fail "the installed README does not say where the launcher is"
+  fi
+  ((FAILURES == before)) && pass "the installed README names installed paths only"
 
   # The sample page library and its sources: the library holds the four
   # pages, and setup-medium packs them again (which needs
@@ -185,10 +223,17 @@ check_files() {
     fail "the page library of $share: unpack gave '$names'; pack said: $(cat "$work/pack.log" 2>/dev/null)"
   fi
 
-  # The demo media: whole as the launcher reads them, setups executable.
-  local medium dir report lang
+  # The demo media: whole as the launcher reads them, setups executable,
+  # real files only (a link breaks when the medium is copied; the demo runs
+  # a copy).
+  local medium dir report lang links
+  links=$(find "$share/demo" -type l)
+  [[ -z "$links" ]] || fail "the demo media hold symbolic links: $links"
   for medium in medium medium-db; do
     dir="$share/demo/$medium"
+    for p in setup-launcher setup-launcher-gtk.so SetupHmRes.dll; do
+      [[ -f "$dir/$p" ]] || fail "$dir/$p is missing"
+    done
     if report=$("$bin/setup-medium" check "$dir" 2>&1); then
       pass "setup-medium check $dir is clean"
     else
@@ -228,12 +273,12 @@ else
   if DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1; then
     installed=1
     pass "apt-get install $deb"
-    for p in setup-launcher setup-parent setup-medium setup-launcher-demo; do
+    for p in setup-parent setup-medium setup-launcher-demo; do
       [[ "$(command -v "$p")" == "/usr/bin/$p" ]] || fail "$p is not /usr/bin/$p on PATH: $(command -v "$p" || echo none)"
     done
     check_files ""
     # Leave the machine as it was.
-    if apt-get remove -y -qq setup-launcher >"$work/remove.log" 2>&1 && [[ ! -e /usr/bin/setup-launcher ]]; then
+    if apt-get remove -y -qq setup-launcher >"$work/remove.log" 2>&1 && [[ ! -e /usr/lib/setup-launcher/setup-launcher ]]; then
       installed=0
       pass "apt-get remove setup-launcher"
     else
