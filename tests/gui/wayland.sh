@@ -79,8 +79,13 @@ find_client_area() {
 CLIENT_WIDTH=474
 CLIENT_HEIGHT=418
 
-# click X Y: a click at X, Y of the launcher's client area.
-click() { xdotool mousemove --window "$COMPOSITOR" $((CLIENT_X + $1)) $((CLIENT_Y + $2)) click 1; }
+# click X Y: a click at X, Y of the launcher's client area. The pointer
+# comes from a pixel beside the spot, so the window has seen it enter and
+# move before the button goes down.
+click() {
+  xdotool mousemove --window "$COMPOSITOR" $((CLIENT_X + $1 - 1)) $((CLIENT_Y + $2)) \
+    mousemove --window "$COMPOSITOR" $((CLIENT_X + $1)) $((CLIENT_Y + $2)) click 1
+}
 
 caption() { shown_windows | awk -F '\t' 'NR == 1 {print $3}'; }
 

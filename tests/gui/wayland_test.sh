@@ -20,6 +20,10 @@ start_parent "$plain" LANG=en_US.UTF-8 && {
   # The footer's colour fills the footer: the page is drawn, not only read.
   footer=$(convert "$WORK/home.png" -format %c histogram:info:- | awk 'tolower($0) ~ /#f3f6f9/ {print $1+0}')
   ((${footer:-0} > 20000)) && pass "the page is drawn" || fail "the page is not drawn (${footer:-0} footer pixels)"
+  # weston may not have handed the new window the keyboard yet: a click on
+  # its title bar does, as a user's would.
+  find_client_area
+  click $((CLIENT_WIDTH / 2)) -18
   press Tab Tab Tab Tab Tab Return
   wait_parent
   [[ $STATUS == 0 ]] || fail "setup-parent exited $STATUS for JPN"
