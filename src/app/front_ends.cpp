@@ -42,25 +42,15 @@ std::optional<std::string> Variable(const char* name) {
 // Stands between the dialog and the system while the languages are only
 // listed: no lock is taken, so none of the guards fires, and nothing is
 // handed to the parent.
-class ListingSystem final : public ISystem {
+class ListingSystem final : public ForwardingSystem {
  public:
-  explicit ListingSystem(ISystem& system) : system_(system) {}
-  std::string ModuleFileName() override { return system_.ModuleFileName(); }
-  std::uint16_t SystemDefaultLangId() override { return system_.SystemDefaultLangId(); }
+  using ForwardingSystem::ForwardingSystem;
   std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
     already_existed = name != kSecondInstanceLock;
     return std::make_unique<ILockHandle>();
   }
   ResultWrite WriteResult(std::string_view) override { return ResultWrite::kNoChannel; }
-  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
-    return system_.FindOnMedium(dir, relative);
-  }
   bool OpenWithDefaultHtmlProgram(const std::string&) override { return false; }
-
-  void SayError(const std::string& line) override { system_.SayError(line); }
-
- private:
-  ISystem& system_;
 };
 
 // Runs the dialog to its home page, the database page passed with

@@ -44,6 +44,29 @@ class ISystem {
   virtual void SayError(const std::string& line) = 0;
 };
 
+// A system that passes every request on to another; a front end that
+// changes a few of them overrides only those.
+class ForwardingSystem : public ISystem {
+ public:
+  explicit ForwardingSystem(ISystem& system) : system_(system) {}
+  std::string ModuleFileName() override { return system_.ModuleFileName(); }
+  std::uint16_t SystemDefaultLangId() override { return system_.SystemDefaultLangId(); }
+  std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
+    return system_.CreateNamedLock(name, already_existed);
+  }
+  ResultWrite WriteResult(std::string_view bytes) override { return system_.WriteResult(bytes); }
+  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
+    return system_.FindOnMedium(dir, relative);
+  }
+  bool OpenWithDefaultHtmlProgram(const std::string& path) override {
+    return system_.OpenWithDefaultHtmlProgram(path);
+  }
+  void SayError(const std::string& line) override { system_.SayError(line); }
+
+ protected:
+  ISystem& system_;
+};
+
 class PosixSystem final : public ISystem {
  public:
   std::string ModuleFileName() override;

@@ -148,18 +148,9 @@ class Terminal {
 
 // The system as the terminal's dialog reaches it: the release notes open
 // in the desktop's program only where there is a desktop to show it.
-class TerminalSystem final : public ISystem {
+class TerminalSystem final : public ForwardingSystem {
  public:
-  explicit TerminalSystem(ISystem& system) : system_(system) {}
-  std::string ModuleFileName() override { return system_.ModuleFileName(); }
-  std::uint16_t SystemDefaultLangId() override { return system_.SystemDefaultLangId(); }
-  std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override {
-    return system_.CreateNamedLock(name, already_existed);
-  }
-  ResultWrite WriteResult(std::string_view bytes) override { return system_.WriteResult(bytes); }
-  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
-    return system_.FindOnMedium(dir, relative);
-  }
+  using ForwardingSystem::ForwardingSystem;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override {
     const auto set = [](const char* name) {
       const char* value = std::getenv(name);
@@ -168,11 +159,6 @@ class TerminalSystem final : public ISystem {
     if (!set("WAYLAND_DISPLAY") && !set("DISPLAY")) return false;
     return system_.OpenWithDefaultHtmlProgram(path);
   }
-
-  void SayError(const std::string& line) override { system_.SayError(line); }
-
- private:
-  ISystem& system_;
 };
 
 std::string Trimmed(const std::string& text) {
