@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
+#include "tools/command_line.h"
 #include "tools/medium_check.h"
 
 namespace {
@@ -61,8 +63,11 @@ constexpr char kUsage[] =
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
 
-int Usage() {
-  std::fputs(kUsage, stderr);
+// A mistake on the command line: one line that names it and points to the
+// help, and status 2.
+int Mistake(std::string_view command, const std::string& why) {
+  std::fprintf(stderr, "setup-medium%s%s: %s; see setup-medium --help\n", command.empty() ? "" : " ",
+               std::string(command).c_str(), why.c_str());
   return 2;
 }
 
@@ -70,13 +75,9 @@ bool WriteAll(std::string_view text) {
   return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
-int Get(std::vector<std::string_view> args) {
-  bool as_int = false;
-  if (!args.empty() && args.front() == "--int") {
-    as_int = true;
-    args.erase(args.begin());
-  }
-  if (args.size() < 3 || args.size() > 4) return Usage();
+int Get(const tools::CommandLine& line) {
+  const bool as_int = line.Has("--int");
+  const std::vector<std::string>& args = line.operands;
   const std::string file(args[0]);
   // An unreadable file reads as an empty one, as in the launcher; the
   // answer is still printed, but the exit status tells.
@@ -115,8 +116,8 @@ bool IsMedium(std::string_view dir) {
   return false;
 }
 
-int Language(const std::vector<std::string_view>& args) {
-  if (args.size() != 1) return Usage();
+int Language(const tools::CommandLine& line) {
+  const std::vector<std::string>& args = line.operands;
   if (!IsMedium(args[0])) return 2;
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
   const std::uint16_t system = setupdata::SystemDefaultLangId();
@@ -131,8 +132,8 @@ int Language(const std::vector<std::string_view>& args) {
   return WriteAll(files.lang_id + "\n") ? 0 : 1;
 }
 
-int Lock(const std::vector<std::string_view>& args) {
-  if (args.size() != 1) return Usage();
+int Lock(const tools::CommandLine& line) {
+  const std::vector<std::string>& args = line.operands;
   if (!IsMedium(args[0])) return 2;
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
   files.ChooseLanguage(setupdata::SystemDefaultLangId());
@@ -150,29 +151,24 @@ int Lock(const std::vector<std::string_view>& args) {
   return WriteAll(dir + "/" + app::NamedLockFileName(product) + "\n") ? 0 : 1;
 }
 
-int Check(std::vector<std::string_view> args) {
-  bool json = false;
-  if (!args.empty() && args.front() == "--format=json") {
-    json = true;
-    args.erase(args.begin());
-  } else if (!args.empty() && args.front() == "--format=text") {
-    args.erase(args.begin());
-  }
-  if (args.size() != 1) return Usage();
-  const tools::CheckResult result = tools::CheckMedium(std::string(args[0]));
+int Check(const tools::CommandLine& line) {
+  const std::string format = line.Value("--format").value_or("text");
+  if (format != "text" && format != "json")
+    return Mistake("check", "--format is text or json, not \"" + format + "\"");
+  const bool json = format == "json";
+  const tools::CheckResult result = tools::CheckMedium(line.operands[0]);
   WriteAll(json ? tools::FormatJson(result) : tools::FormatText(result));
   if (!result.readable) return 2;
   return result.HasErrors() ? 1 : 0;
 }
 
-int Pack(const std::vector<std::string_view>& args) {
-  const bool from_dll = !args.empty() && args[0] == "--from-dll";
-  if (args.size() != (from_dll ? 3u : 2u)) return Usage();
+int Pack(const tools::CommandLine& line) {
+  const bool from_dll = line.Has("--from-dll");
+  const std::vector<std::string>& args = line.operands;
   std::string error;
   std::vector<std::string> warnings;
-  const bool packed =
-      from_dll ? tools::PackFromLibrary(std::string(args[1]), std::string(args[2]), &error, &warnings)
-               : tools::PackPageLibrary(std::string(args[0]), std::string(args[1]), &error, &warnings);
+  const bool packed = from_dll ? tools::PackFromLibrary(args[0], args[1], &error, &warnings)
+                               : tools::PackPageLibrary(args[0], args[1], &error, &warnings);
   for (const std::string& warning : warnings)
     std::fprintf(stderr, "setup-medium: warning: %s\n", warning.c_str());
   if (!packed) {
@@ -182,8 +178,8 @@ int Pack(const std::vector<std::string_view>& args) {
   return 0;
 }
 
-int Unpack(const std::vector<std::string_view>& args) {
-  if (args.size() != 2) return Usage();
+int Unpack(const tools::CommandLine& line) {
+  const std::vector<std::string>& args = line.operands;
   std::string error;
   const auto library = pages::PageLibrary::Open(std::string(args[0]), &error);
   if (!library) {
@@ -206,41 +202,67 @@ int Unpack(const std::vector<std::string_view>& args) {
   return status;
 }
 
-int Preview(const std::vector<std::string_view>& args) {
+int Preview(const tools::CommandLine& line) {
   tools::PreviewOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--language" && i + 1 < args.size()) {
-      options.language = std::string(args[++i]);
-    } else if (args[i] == "--database") {
-      options.database = true;
-    } else if (args[i] == "--out" && i + 1 < args.size()) {
-      options.out_dir = std::string(args[++i]);
-    } else if (options.medium_dir.empty() && !args[i].starts_with("--")) {
-      options.medium_dir = std::string(args[i]);
-    } else {
-      return Usage();
-    }
-  }
-  if (options.medium_dir.empty() || options.out_dir.empty()) return Usage();
+  options.medium_dir = line.operands[0];
+  options.language = line.Value("--language");
+  options.database = line.Has("--database");
+  const std::optional<std::string> out = line.Value("--out");
+  if (!out) return Mistake("preview", "--out DIR is needed");
+  options.out_dir = *out;
   return tools::RunPreview(options);
+}
+
+// A command: its operands, as the mistake line names them, and options.
+struct Command {
+  std::string_view name;
+  std::string_view operands;
+  std::size_t least;
+  std::size_t most;
+  std::vector<tools::OptionSpec> options;
+  int (*run)(const tools::CommandLine&);
+};
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands{
+      {"get", "FILE SECTION KEY [DEFAULT]", 3, 4, {{"--int"}}, Get},
+      {"language", "MEDIUM_DIR", 1, 1, {}, Language},
+      {"lock", "MEDIUM_DIR", 1, 1, {}, Lock},
+      {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}}, Check},
+      {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
+      {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
+      {"preview",
+       "MEDIUM_DIR --out DIR",
+       1,
+       1,
+       {{"--language", true}, {"--database"}, {"--out", true}},
+       Preview},
+  };
+  return commands;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
-  const std::string_view command = argv[1];
-  std::vector<std::string_view> args(argv + 2, argv + argc);
-  if (command == "get") return Get(args);
-  if (command == "language") return Language(args);
-  if (command == "lock") return Lock(args);
-  if (command == "check") return Check(args);
-  if (command == "pack") return Pack(args);
-  if (command == "unpack") return Unpack(args);
-  if (command == "preview") return Preview(args);
-  if (command == "--help" || command == "-h") {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.empty()) return Mistake("", "a command is needed");
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  return Usage();
+  for (const Command& command : Commands()) {
+    if (command.name != args[0]) continue;
+    const tools::CommandLine line = tools::ReadCommandLine(std::span(args).subspan(1), command.options);
+    if (line.Has("--help")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (!line.error.empty()) return Mistake(command.name, line.error);
+    if (line.operands.size() < command.least || line.operands.size() > command.most) {
+      const std::string count = line.operands.size() < command.least ? "too few" : "too many";
+      return Mistake(command.name, count + " operands: it takes " + std::string(command.operands));
+    }
+    return command.run(line);
+  }
+  return Mistake("", "unknown command \"" + std::string(args[0]) + "\"");
 }

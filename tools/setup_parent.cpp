@@ -26,6 +26,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -33,6 +34,7 @@
 #include "app/result_channel.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -49,40 +51,32 @@ int Fail(const std::string& message) {
 
 constexpr char kUsage[] = "usage: setup-parent [--language=X [--database=SQL|Oracle]] MEDIUM_DIR\n";
 
-// The command line: the medium, and the answers handed on to the launcher
-// ("--language=X", "--database=Y"). False when it is wrong.
-bool ReadCommandLine(int argc, char** argv, std::string& medium, std::vector<std::string>& answers) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    bool answer = false;
-    for (const std::string option : {"--language", "--database"}) {
-      if (arg == option && i + 1 < argc) {
-        answers.push_back(option + "=" + argv[++i]);
-        answer = true;
-      } else if (arg.starts_with(option + "=")) {
-        answers.push_back(arg);
-        answer = true;
-      }
-    }
-    if (answer) continue;
-    if (arg.starts_with("-") || !medium.empty()) return false;
-    medium = arg;
-  }
-  return !medium.empty();
+// A mistake on the command line: one line that names it and points to the
+// help, and status 2.
+int Mistake(const std::string& why) {
+  std::fprintf(stderr, "setup-parent: %s; see setup-parent --help\n", why.c_str());
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  constexpr tools::OptionSpec kOptions[] = {{"--language", true}, {"--database", true}};
+  const tools::CommandLine line = tools::ReadCommandLine(args, kOptions);
+  if (line.Has("--help")) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  std::string medium;
+  if (!line.error.empty()) return Mistake(line.error);
+  if (line.operands.size() != 1)
+    return Mistake(line.operands.empty() ? "MEDIUM_DIR is needed" : "one MEDIUM_DIR only");
+  const std::string& medium = line.operands[0];
+  // The answers are handed on to the launcher as "--language=X".
   std::vector<std::string> answers;
-  if (!ReadCommandLine(argc, argv, medium, answers)) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  for (const tools::OptionSpec& option : kOptions) {
+    if (const auto value = line.Value(option.name))
+      answers.push_back(std::string(option.name) + "=" + *value);
   }
   // Nothing is started for a folder that is no medium.
   if (const std::string why = setupdata::WhyNoMedium(medium); !why.empty()) return Fail(why);

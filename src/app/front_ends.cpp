@@ -22,7 +22,17 @@ constexpr char kLanguageVariable[] = "SETUP_LAUNCHER_LANGUAGE";
 constexpr char kDatabaseVariable[] = "SETUP_LAUNCHER_DATABASE";
 // The exit status of an answer that names no installable language.
 constexpr int kNoSuchLanguageStatus = 3;
-constexpr char kUsage[] = "usage: setup-launcher [--text | --list | --language=X [--database=SQL|Oracle]]";
+constexpr char kUsage[] =
+    "usage: setup-launcher [--text | --list | --language=X [--database=SQL|Oracle]]\n"
+    "\n"
+    "A parent setup program starts the launcher from its medium and reads the\n"
+    "chosen setup folder from its standard output.\n"
+    "--text      the dialog on the terminal, even where a window could show\n"
+    "--list      print the languages the user could choose, and end\n"
+    "--language  answer without showing anything: a folder, a display name or a\n"
+    "            position from 1 (also SETUP_LAUNCHER_LANGUAGE)\n"
+    "--database  with --language on a medium with a database choice: SQL or\n"
+    "            Oracle (also SETUP_LAUNCHER_DATABASE)\n";
 
 // The database a name stands for, in the dialog's spelling; none for a
 // name that is neither.
@@ -84,12 +94,14 @@ void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %
 
 }  // namespace
 
+const char* LaunchUsage() { return kUsage; }
+
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
   LaunchOptions options;
   std::optional<std::string> language;
   std::optional<std::string> database;
   const auto fail = [&options](const std::string& why) {
-    if (options.error.empty()) options.error = why + "; " + kUsage;
+    if (options.error.empty()) options.error = why + "; see setup-launcher --help";
   };
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -99,6 +111,10 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
     }
     if (arg == "--list") {
       options.list = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
       continue;
     }
     std::optional<std::string>* value = nullptr;

@@ -16,6 +16,7 @@ namespace app {
 struct LaunchOptions {
   bool text = false;  // --text: the terminal even when a window could show
   bool list = false;  // --list: print the installable languages, nothing else
+  bool help = false;  // --help: print the usage, nothing else
   // --language=X / SETUP_LAUNCHER_LANGUAGE: answer the language question
   // without asking (a folder, a display name or a 1-based position).
   std::optional<std::string> language;
@@ -28,6 +29,8 @@ struct LaunchOptions {
 // SETUP_LAUNCHER_LANGUAGE and SETUP_LAUNCHER_DATABASE; options win over
 // the environment.
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv);
+// What --help prints.
+const char* LaunchUsage();
 
 // The medium in `module_dir` (ending with "/"), the process's one table of
 // languages, and the system the dialog reaches.

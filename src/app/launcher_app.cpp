@@ -104,6 +104,8 @@ int CLauncherApp::Run(int argc, char** argv) {
     SayError(options.error);
     return 2;
   }
+  // The usage goes where every answer of the launcher goes.
+  if (options.help) return WriteResultOnce(LaunchUsage()) == ResultWrite::kLost ? kResultLostStatus : 0;
   // The medium is the launcher's own folder: without it the launcher
   // cannot run, and never takes the working folder instead.
   PosixSystem system;

@@ -203,6 +203,10 @@ PageLibrary::PageLibrary(std::unique_ptr<const PeResources> dll) : dll_(std::mov
 
 PageLibrary::~PageLibrary() = default;
 
+namespace {
+constexpr char kNotALibrary[] = "not a page library (neither a GResource bundle nor a resource DLL)";
+}  // namespace
+
 std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::string* error) {
   // Opened without waiting and checked through its descriptor, then read
   // whole: nothing swapped in meanwhile holds the view up, and a file that
@@ -218,6 +222,11 @@ std::unique_ptr<PageLibrary> PageLibrary::Open(const std::string& path, std::str
     if (!dll) return nullptr;
     return std::unique_ptr<PageLibrary>(
         new PageLibrary(std::make_unique<const PeResources>(std::move(*dll))));
+  }
+  // A bundle begins with its signature, in the byte order it was written in.
+  if (!contents->starts_with("GVariant") && !contents->starts_with("raVGtnai")) {
+    if (error != nullptr) *error = kNotALibrary;
+    return nullptr;
   }
   auto* owned = new std::string(std::move(*contents));
   GBytes* bytes = g_bytes_new_with_free_func(

@@ -42,8 +42,6 @@ expect "7" get --int "$f" Setup Missing 7
 expect "NULL" get "$dir/missing.ini" s k NULL
 "$tool" get "$dir/missing.ini" s k NULL >/dev/null 2>&1
 [[ $? -eq 1 ]] || { echo "FAIL: a missing file does not give status 1"; fails=$((fails + 1)); }
-"$tool" get "$f" >/dev/null 2>&1
-[[ $? -eq 2 ]] || { echo "FAIL: a short command line does not give status 2"; fails=$((fails + 1)); }
 
 # The language section of the demo medium as the environment names it (the
 # locales each map to an id, and an id to a section, in the unit tests):
@@ -165,6 +163,45 @@ if [[ $got == 1 && "$(cat "$dir/unpack/names")" == abs && -z "$(ls -A "$dir/unpa
 else
   echo "FAIL: unpack through links: status $got, wrote [$(cat "$dir/unpack/names")], said [$said]"; fails=$((fails + 1))
 fi
+
+# A mistake on a command line: status 2, nothing on standard output, one
+# line on standard error naming the mistake and pointing to --help. Each
+# case: the program, what the line must hold, the arguments.
+parent="$BUILD_DIR/bin/setup-parent"
+launcher="$BUILD_DIR/media/medium/setup-launcher"
+while IFS='|' read -r program want args; do
+  read -ra words <<<"$args"
+  "$program" "${words[@]}" >"$dir/out" 2>"$dir/err"
+  status=$?
+  if [[ $status -ne 2 || -s "$dir/out" || $(wc -l <"$dir/err") -ne 1 ]] ||
+    ! grep -q -- "$want.*--help" "$dir/err"; then
+    echo "FAIL: ${program##*/} $args: status $status, said: $(cat "$dir/err")"; fails=$((fails + 1))
+  fi
+done <<EOF2
+$tool|a command is needed|
+$tool|unknown command "frobnicate"|frobnicate
+$tool|too few operands: it takes FILE SECTION KEY|get $f
+$tool|unknown option --bogus|check $medium --bogus
+$tool|--format is text or json|check --format xml $medium
+$tool|--out needs a value|preview $medium --out
+$tool|--int takes no value|get --int=3 $f Setup Negative
+$parent|unknown option --bogus|--bogus $medium
+$parent|one MEDIUM_DIR only|$medium $medium
+$launcher|unknown option|--bogus
+EOF2
+
+# Options may follow the operands, and take their value after "=" or as the
+# next word.
+a=$("$tool" check "$medium" --format json)
+b=$("$tool" check --format=json "$medium")
+[[ "$a" == "$b" && "$a" == "{"* ]] || { echo "FAIL: --format json after the operand: $a"; fails=$((fails + 1)); }
+"$tool" --help | grep -q "usage: setup-medium" || { echo "FAIL: --help"; fails=$((fails + 1)); }
+
+# A file that is no library is named so.
+echo "plain text" >"$dir/not-a-library"
+said=$("$tool" unpack "$dir/not-a-library" "$dir/unpacked" 2>&1)
+[[ $said == *"not a page library (neither a GResource bundle nor a resource DLL)"* ]] ||
+  { echo "FAIL: unpack of a text file said: $said"; fails=$((fails + 1)); }
 
 echo "$fails failed"
 exit $((fails > 0))

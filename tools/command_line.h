@@ -1,0 +1,38 @@
+// Reading the tools' command lines: options anywhere among the operands, as
+// `--name=value` or `--name value`, and a mistake said in one line that
+// points to --help.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tools {
+
+struct OptionSpec {
+  std::string_view name;  // with its dashes: "--out"
+  bool takes_value = false;
+};
+
+struct CommandLine {
+  // Each option given, with its values in order (an empty one for a flag).
+  std::map<std::string, std::vector<std::string>, std::less<>> options;
+  std::vector<std::string> operands;
+  std::string error;  // the mistake, empty when there is none
+
+  bool Has(std::string_view name) const { return options.find(name) != options.end(); }
+  // The last value given for `name`.
+  std::optional<std::string> Value(std::string_view name) const;
+  // Every value given for `name`, commas splitting each into several.
+  std::vector<std::string> List(std::string_view name) const;
+};
+
+// Arguments that begin with "--" are options, and so is "-h"; the rest are
+// operands, a lone "-" and negative numbers among them. After "--" every
+// argument is an operand. "--help" and "-h" are accepted by every command.
+CommandLine ReadCommandLine(std::span<const std::string_view> args, std::span<const OptionSpec> specs);
+
+}  // namespace tools
