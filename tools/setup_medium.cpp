@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/named_lock.h"
+#include "medium_init.h"
 #include "page_pack.h"
 #include "pages/page_library.h"
 #include "preview.h"
@@ -36,6 +37,7 @@ constexpr char kUsage[] =
     "       setup-medium pack --from-dll LIBRARY OUT\n"
     "       setup-medium unpack LIBRARY OUT_DIR\n"
     "       setup-medium preview MEDIUM_DIR [--language ID] [--database] --out DIR\n"
+    "       setup-medium init DIR [--database] [--languages ID[,ID...]]\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
@@ -57,6 +59,9 @@ constexpr char kUsage[] =
     "          to DIR/<language>-home.png (and -database.png with a database\n"
     "          choice or --database), for every language section or the one\n"
     "          given; starts Xvfb when there is no display\n"
+    "init      writes a minimal working medium into DIR (new or empty): both setup\n"
+    "          files, the sample pages, a folder per language (default 1033),\n"
+    "          release notes, the launcher; --database adds the database choice\n"
     "lock      prints the path of the lock file a parent holds for the launcher of\n"
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
@@ -225,6 +230,34 @@ int Preview(const std::vector<std::string_view>& args) {
   return tools::RunPreview(options);
 }
 
+int Init(const std::vector<std::string_view>& args) {
+  tools::InitOptions options;
+  std::vector<std::string_view> operands;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view list;
+    if (args[i] == "--database") {
+      options.database = true;
+      continue;
+    }
+    if (args[i] == "--languages" && i + 1 < args.size()) {
+      list = args[++i];
+    } else if (args[i].starts_with("--languages=")) {
+      list = args[i].substr(std::strlen("--languages="));
+    } else {
+      operands.push_back(args[i]);
+      continue;
+    }
+    std::string error;
+    if (!tools::ParseLanguageIds(list, &options.languages, &error)) {
+      std::fprintf(stderr, "setup-medium: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  if (operands.size() != 1) return Usage();
+  options.dir = std::string(operands[0]);
+  return tools::RunInit(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -238,6 +271,7 @@ int main(int argc, char** argv) {
   if (command == "pack") return Pack(args);
   if (command == "unpack") return Unpack(args);
   if (command == "preview") return Preview(args);
+  if (command == "init") return Init(args);
   if (command == "--help" || command == "-h") {
     std::fputs(kUsage, stdout);
     return 0;
