@@ -288,13 +288,14 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
   // setupres.ini
   std::string res =
       "; Written by setup-medium init: one section of texts per language id.\n"
-      "; Replace \"" +
+      "; Write your product's name for \"" +
       std::string(kProductName) +
-      "\" with your product's name in each section. A section or an\n"
-      "; entry under \"" +
+      "\" in each section. A section or\n"
+      "; an entry under \"" +
       kTranslateMarker +
-      "\" holds English texts: write them in that\n"
-      "; language's own words. Lines starting with \";\" are comments and never show.\n";
+      "\" holds English texts: write them in\n"
+      "; that language's own words. Lines starting with \";\" are comments and\n"
+      "; never show.\n";
   res += std::string("[") + setupdata::kLanguageSection + "]\n" + setupdata::kLanguageNumberKey + "=" +
          std::to_string(listed.size()) + "\n";
   const std::vector<std::string> keys = SectionTextKeys();
