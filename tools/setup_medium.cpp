@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/named_lock.h"
+#include "medium_init.h"
 #include "page_pack.h"
 #include "pages/page_library.h"
 #include "preview.h"
@@ -38,6 +39,7 @@ constexpr char kUsage[] =
     "       setup-medium pack --from-dll LIBRARY OUT\n"
     "       setup-medium unpack LIBRARY OUT_DIR\n"
     "       setup-medium preview MEDIUM_DIR [--language ID] [--database] --out DIR\n"
+    "       setup-medium init DIR [--database] [--languages ID[,ID...]]\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
@@ -59,6 +61,9 @@ constexpr char kUsage[] =
     "          to DIR/<language>-home.png (and -database.png with a database\n"
     "          choice or --database), for every language section or the one\n"
     "          given; starts Xvfb when there is no display\n"
+    "init      writes a minimal working medium into DIR (new or empty): both setup\n"
+    "          files, the sample pages, a folder per language (default 1033),\n"
+    "          release notes, the launcher; --database adds the database choice\n"
     "lock      prints the path of the lock file a parent holds for the launcher of\n"
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
@@ -213,6 +218,17 @@ int Preview(const tools::CommandLine& line) {
   return tools::RunPreview(options);
 }
 
+int Init(const tools::CommandLine& line) {
+  tools::InitOptions options;
+  options.database = line.Has("--database");
+  if (const auto list = line.Value("--languages")) {
+    std::string error;
+    if (!tools::ParseLanguageIds(*list, &options.languages, &error)) return Mistake("init", error);
+  }
+  options.dir = line.operands[0];
+  return tools::RunInit(options);
+}
+
 // A command: its operands, as the mistake line names them, and options.
 struct Command {
   std::string_view name;
@@ -231,6 +247,7 @@ const std::vector<Command>& Commands() {
       {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}}, Check},
       {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
       {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
+      {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true}}, Init},
       {"preview",
        "MEDIUM_DIR --out DIR",
        1,

@@ -30,6 +30,7 @@ namespace setupdata {
   X(uloc_addLikelySubtags)     \
   X(uloc_canonicalize)         \
   X(uloc_getCountry)           \
+  X(uloc_getDisplayName)       \
   X(uloc_getLanguage)          \
   X(uloc_getLCID)              \
   X(uloc_getLocaleForLCID)     \

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# setup-medium init writes a medium that check passes and the launcher runs
+# unattended, of real files only, in the languages asked for (English under
+# a comment where the demo has no texts of a language), from the build tree
+# and from an installed tree; it refuses a folder that is not empty and an
+# unknown language id in one line, writing nothing.
+set -uo pipefail
+: "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset LC_ALL LC_MESSAGES SETUP_LAUNCHER_LANGUAGE SETUP_LAUNCHER_DATABASE
+fails=0
+fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+
+# A medium made by init: check passes, the launcher hands over WANT for
+# the unattended answer, and no file is a link.
+expect_medium() {  # NAME TOOL DIR WANT ANSWER... -- INIT_ARGS...
+  local name=$1 tool=$2 dir=$3 want=$4
+  shift 4
+  local answer=()
+  while [[ $1 != -- ]]; do answer+=("$1"); shift; done
+  shift
+  if ! "$tool" init "$dir" "$@" >"$work/out" 2>"$work/err"; then
+    fail "$name: init failed: $(cat "$work/err")"; return
+  fi
+  "$tool" check "$dir" >"$work/check" 2>&1 || fail "$name: check: $(cat "$work/check")"
+  [[ -z $(find "$dir" -type l) ]] || fail "$name: links in the medium: $(find "$dir" -type l)"
+  local got
+  got=$("$BUILD_DIR/bin/setup-parent" "${answer[@]}" "$dir" </dev/null 2>"$work/err")
+  [[ $got == "$want" ]] || fail "$name: the launcher handed over \"$got\", not \"$want\": $(cat "$work/err")"
+  echo "ok: $name"
+}
+
+tool=$BUILD_DIR/bin/setup-medium
+expect_medium "one language, the default" "$tool" "$work/one" ENU --language=1 -- 
+expect_medium "three languages, one without demo texts" "$tool" "$work/three" it_IT --language=3 -- \
+  --languages 1031,1036,1040
+expect_medium "a database choice" "$tool" "$work/db" DEUO-db=oracle --language=deutsch --database=oracle -- \
+  --database --languages=1033,1031
+# The texts: own words where the demo has them, the section every other
+# system reads, English under the marker elsewhere, which never shows.
+res=$work/three/setupres.ini
+[[ $("$tool" get "$res" 1031 EXIT) == Beenden ]] || fail "German texts are not the demo's"
+[[ $("$tool" get "$res" 1033 32001) == English ]] || fail "no section 1033 for other systems"
+[[ $("$tool" get "$res" 1040 EXIT) == Exit ]] || fail "Italian stands in English"
+[[ $("$tool" get "$res" LANGUAGE LANGUAGENUMBER) == 3 ]] || fail "LANGUAGENUMBER is not 3"
+sed -n '/^\[1040\]/,/^\[/p' "$res" | grep -q '^; TODO translate' || fail "no translation marker in [1040]"
+grep -v '^;' "$res" | grep -q TODO && fail "the marker is in a value"
+[[ -f $work/db/SQL/1031/readme.html && -f $work/db/Oracle/1033/readme.html ]] || fail "database release notes"
+[[ -x $work/one/setup-launcher && -f $work/one/setup-launcher-gtk.so && -f $work/one/SetupHmRes.dll ]] ||
+  fail "the launcher, its window or the library is missing"
+
+# Refusals: one line, status 1 (2 for a wrong command line), nothing written.
+refuse() {  # NAME STATUS PATTERN INIT_ARGS...
+  local name=$1 want=$2 pattern=$3
+  shift 3
+  "$tool" init "$@" >"$work/out" 2>"$work/err"
+  local status=$?
+  if [[ $status != "$want" || -s "$work/out" || $(wc -l <"$work/err") != 1 ]] || ! grep -q "$pattern" "$work/err"; then
+    fail "$name: status $status, output \"$(cat "$work/out")\", error: $(cat "$work/err")"
+  else
+    echo "ok: $name"
+  fi
+}
+refuse "a folder that is not empty" 1 "is not empty" "$work/one"
+refuse "an unknown language id" 1 "unknown language id 99$" "$work/new" --languages 1033,99
+refuse "a language id that is no number" 2 "not a language id" "$work/new" --languages 1033,de
+[[ -e $work/new ]] && fail "a refused init left $work/new"
+
+# Installed: the launcher from lib/setup-launcher, the data from share/.
+if cmake --install "$BUILD_DIR" --prefix "$work/usr" >"$work/install" 2>&1; then
+  expect_medium "from the installed tree" "$work/usr/bin/setup-medium" "$work/installed" DEU --language=DEU -- \
+    --languages 1033,1031
+else
+  fail "cmake --install: $(tail -3 "$work/install")"
+fi
+exit $((fails > 0))

@@ -1,0 +1,463 @@
+#include "medium_init.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <string>
+#include <system_error>
+
+#include "medium/medium.h"
+#include "pages/page_contract.h"
+#include "setupdata/icu_runtime.h"
+#include "setupdata/ini_file.h"
+#include "setupdata/language_table.h"
+#include "setupdata/setup_files.h"
+
+namespace fs = std::filesystem;
+
+namespace tools {
+
+namespace {
+
+// The name the product goes by until the author writes their own; on a
+// medium with a database choice its %s takes the database.
+constexpr char kProductName[] = "My Product";
+constexpr char kDatabaseProductName[] = "My Product (%s)";
+// The comment that marks English texts standing in for a language's own.
+constexpr char kTranslateMarker[] = "; TODO translate";
+
+// The parts of the kit init copies or reads, as built or as installed.
+struct Kit {
+  fs::path launcher_dir;    // setup-launcher and its window module
+  fs::path page_library;    // the sample page library
+  fs::path demo_texts;      // setupres.ini of the demo medium
+  fs::path demo_setup_inf;  // setup.inf of the demo medium with a database choice
+};
+
+// A language as init writes it.
+struct Language {
+  std::uint16_t id = 0;
+  std::string section;     // its decimal id
+  std::string name;        // the display text of its entry and its marker 32001
+  std::string folder;      // its setup folder
+  bool own_words = false;  // the demo medium has its texts
+};
+
+void Say(const std::string& line) { std::fprintf(stderr, "setup-medium: %s\n", line.c_str()); }
+
+bool IsFile(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+// The first of `candidates` that is a file; `looked` collects them all.
+std::optional<fs::path> FirstFile(std::initializer_list<fs::path> candidates, std::string* looked) {
+  for (const fs::path& path : candidates) {
+    if (IsFile(path)) return path.lexically_normal();
+    if (!looked->empty()) *looked += ", ";
+    *looked += path.lexically_normal().string();
+  }
+  return std::nullopt;
+}
+
+// The kit beside setup-medium in a build tree (bin/, with pages/ and
+// media/ beside it), else where the package installs it relative to the
+// program (../lib/setup-launcher and ../share/setup-launcher from bin/).
+std::optional<Kit> FindKit() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    Say("cannot find its own program (/proc/self/exe): " + ec.message());
+    return std::nullopt;
+  }
+  const fs::path bin = exe.parent_path();
+  const fs::path lib = bin / SETUP_MEDIUM_BIN_TO_LIB;
+  const fs::path data = bin / SETUP_MEDIUM_BIN_TO_DATA;
+  Kit kit;
+  std::string looked;
+  bool found_launcher = false;
+  for (const fs::path& dir : {bin, lib}) {
+    if (IsFile(dir / "setup-launcher") && IsFile(dir / setupdata::kWindowModuleName)) {
+      kit.launcher_dir = dir.lexically_normal();
+      found_launcher = true;
+      break;
+    }
+    if (!looked.empty()) looked += " nor in ";
+    looked += dir.lexically_normal().string();
+  }
+  if (!found_launcher) {
+    Say(std::string("the launcher (setup-launcher and ") + setupdata::kWindowModuleName + ") is not in " +
+        looked);
+    return std::nullopt;
+  }
+  struct Part {
+    fs::path* to;
+    const char* what;
+    fs::path built, installed;
+  };
+  const Part parts[] = {
+      {&kit.page_library, "the sample page library", bin / "../pages" / pages::kPageLibraryName,
+       data / pages::kPageLibraryName},
+      {&kit.demo_texts, "the demo medium's texts", bin / "../media/medium" / setupdata::kSetupResName,
+       data / "demo/medium" / setupdata::kSetupResName},
+      {&kit.demo_setup_inf, "the demo medium's setup.inf",
+       bin / "../media/medium-db" / setupdata::kSetupInfName,
+       data / "demo/medium-db" / setupdata::kSetupInfName},
+  };
+  for (const Part& part : parts) {
+    looked.clear();
+    std::optional<fs::path> path = FirstFile({part.built, part.installed}, &looked);
+    if (!path) {
+      Say(std::string(part.what) + " is missing: looked for " + looked);
+      return std::nullopt;
+    }
+    *part.to = *path;
+  }
+  return kit;
+}
+
+// The ICU locale of a language id ("it_IT") and its name in English
+// ("Italian (Italy)"); none when ICU does not know the id or is missing.
+std::optional<std::pair<std::string, std::string>> IcuLanguage(std::uint16_t id) {
+  const setupdata::IcuFunctions* icu = setupdata::Icu();
+  if (icu == nullptr) return std::nullopt;
+  char locale[ULOC_FULLNAME_CAPACITY] = {};
+  UErrorCode status = U_ZERO_ERROR;
+  icu->uloc_getLocaleForLCID(id, locale, sizeof locale, &status);
+  if (U_FAILURE(status) || locale[0] == '\0') return std::nullopt;
+  UChar wide[128] = {};
+  status = U_ZERO_ERROR;
+  const std::int32_t wide_length = icu->uloc_getDisplayName(locale, "en", wide, 128, &status);
+  if (U_FAILURE(status)) return std::nullopt;
+  char name[512] = {};
+  std::int32_t length = 0;
+  status = U_ZERO_ERROR;
+  icu->u_strToUTF8WithSub(name, sizeof name, &length, wide, wide_length, 0xFFFD, nullptr, &status);
+  if (U_FAILURE(status)) return std::nullopt;
+  return std::make_pair(std::string(locale), std::string(name, static_cast<std::size_t>(length)));
+}
+
+// A language of the list as init writes it: in the demo's words and with
+// the demo's folder where the demo medium has its section, else under the
+// name ICU gives it in English, with its locale as the folder.
+std::optional<Language> DescribeLanguage(std::uint16_t id, const setupdata::IniFile& demo) {
+  // A section is read for a system language, which always has its
+  // sub-language: a bare primary language (99) names none.
+  if ((id & 0xFC00) == 0) return std::nullopt;
+  Language language;
+  language.id = id;
+  language.section = std::to_string(id);
+  const std::string marker = std::to_string(setupdata::kLanguagePresentKey);
+  if (const std::string* name = demo.Find(language.section, marker)) {
+    // The demo names its own language's folder in its own entry.
+    const std::uint32_t count = demo.GetInt(setupdata::kLanguageSection, setupdata::kLanguageNumberKey, 1);
+    for (std::uint32_t n = 0; n < count && n < 0x10000; ++n) {
+      const std::string* value = demo.Find(language.section, setupdata::LanguageKey(n));
+      if (value == nullptr) continue;
+      const setupdata::LanguageEntry entry = setupdata::SplitLanguageEntry(*value);
+      if (entry.name == *name && entry.dir) {
+        language.name = *name;
+        language.folder = *entry.dir;
+        language.own_words = true;
+        return language;
+      }
+    }
+  }
+  const auto icu = IcuLanguage(id);
+  if (!icu) return std::nullopt;
+  language.folder = icu->first;
+  language.name = icu->second;
+  return language;
+}
+
+// A value as the reader gives it back: quoted when blanks around it would
+// otherwise be lost, or quotes around it taken off.
+std::string IniValue(const std::string& value) {
+  const bool blank_edge = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
+                                             value.back() == ' ' || value.back() == '\t');
+  const bool quoted_edge =
+      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  return blank_edge || quoted_edge ? "\"" + value + "\"" : value;
+}
+
+// The keys of a language section, in the order the file shows them.
+std::vector<std::string> SectionTextKeys() {
+  std::vector<std::string> keys;
+  for (int id : medium::kDialogTextIds) keys.push_back(std::to_string(id));
+  const auto add_placeholder = [&keys](std::string_view placeholder) {
+    std::string key(placeholder.substr(std::string_view(pages::kPlaceholderPrefix).size()));
+    for (const std::string& have : keys)
+      if (have == key) return;
+    keys.push_back(std::move(key));
+  };
+  add_placeholder(pages::kSelectLangPlaceholder);
+  for (const char* placeholder : pages::kHomeTextPlaceholders) add_placeholder(placeholder);
+  for (const char* placeholder : pages::kDatabasePlaceholders) add_placeholder(placeholder);
+  return keys;
+}
+
+class Writer {
+ public:
+  explicit Writer(fs::path root) : root_(std::move(root)) {}
+
+  bool File(const fs::path& name, const std::string& text, fs::perms mode = fs::perms(0644)) {
+    const fs::path path = root_ / name;
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    if (ec) return Fail(path.parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) return Fail(path, std::error_code(errno, std::generic_category()));
+    fs::permissions(path, mode, ec);
+    return ec ? Fail(path, ec) : true;
+  }
+
+  // A real copy of `from` (a link is followed), never a link.
+  bool Copy(const fs::path& from, const fs::path& name, fs::perms mode) {
+    const fs::path path = root_ / name;
+    std::error_code ec;
+    fs::copy_file(fs::canonical(from, ec), path, fs::copy_options::overwrite_existing, ec);
+    if (ec) return Fail(path, ec);
+    fs::permissions(path, mode, ec);
+    return ec ? Fail(path, ec) : true;
+  }
+
+ private:
+  static bool Fail(const fs::path& path, const std::error_code& ec) {
+    Say("cannot write " + path.string() + ": " + ec.message());
+    return false;
+  }
+  fs::path root_;
+};
+
+std::string ReleaseNotesPage(const std::string& product, const Language& language, const std::string& title) {
+  std::string page = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + product + " – " +
+                     title + "</title>\n</head>\n<body>\n";
+  page += "<!-- Written by setup-medium init: put the release notes of the product for " + language.name +
+          " here";
+  page += language.own_words ? ". -->\n" : " (TODO translate). -->\n";
+  page += "<h1>" + product + " – " + title + "</h1>\n</body>\n</html>\n";
+  return page;
+}
+
+std::string Replace(std::string text, std::string_view what, std::string_view with) {
+  const std::size_t at = text.find(what);
+  if (at != std::string::npos) text.replace(at, what.size(), with);
+  return text;
+}
+
+bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::IniFile& demo,
+                 const setupdata::IniFile& demo_inf, const std::vector<Language>& listed,
+                 const std::vector<Language>& sections) {
+  Writer writer(options.dir);
+  const std::string product = options.database ? kDatabaseProductName : kProductName;
+
+  // setup.inf
+  std::string inf =
+      "; Written by setup-medium init.\n"
+      ";\n"
+      "; ProductName   The key of the product name in setupres.ini, between\n"
+      ";               percent signs: write your product's name there.\n"
+      "; ReleaseNotes  The release notes' file name, looked up in the folder of\n"
+      ";               the language id (1033/ serves the others)";
+  inf += options.database ? ",\n;               below the folder of the chosen database.\n" : ".\n";
+  inf += std::string("[") + setupdata::kSetupSection + "]\n";
+  inf += std::string(setupdata::kProductNameKey) + "=%" + setupdata::kProductNameKey + "%\n";
+  inf += std::string(setupdata::kReleaseNotesKey) + "=" + medium::kDefaultReleaseNotes + "\n";
+  if (options.database) {
+    inf +=
+        "\n; The database options handed to the setup with the chosen database.\n"
+        "; With both the user chooses the database first.\n";
+    inf += std::string("[") + setupdata::kDatabaseSection + "]\n";
+    for (const char* database : medium::kDatabases) {
+      const std::string* value = demo_inf.Find(setupdata::kDatabaseSection, database);
+      if (value == nullptr) {
+        Say(std::string("the demo medium's setup.inf has no [SAP] ") + database);
+        return false;
+      }
+      inf += std::string(database) + "=" + IniValue(*value) + "\n";
+    }
+  }
+  if (!writer.File(setupdata::kSetupInfName, inf)) return false;
+
+  // setupres.ini
+  std::string res =
+      "; Written by setup-medium init: one section of texts per language id.\n"
+      "; Write your product's name for \"" +
+      std::string(kProductName) +
+      "\" in each section. A section or\n"
+      "; an entry under \"" +
+      kTranslateMarker +
+      "\" holds English texts: write them in\n"
+      "; that language's own words. Lines starting with \";\" are comments and\n"
+      "; never show.\n";
+  res += std::string("[") + setupdata::kLanguageSection + "]\n" + setupdata::kLanguageNumberKey + "=" +
+         std::to_string(listed.size()) + "\n";
+  const std::vector<std::string> keys = SectionTextKeys();
+  for (const Language& section : sections) {
+    res += "\n[" + section.section + "]\n";
+    if (!section.own_words) res += std::string(kTranslateMarker) + ": these texts are English\n";
+    const std::string& from = section.own_words ? section.section : std::string(setupdata::kFallbackLangId);
+    res += std::to_string(setupdata::kLanguagePresentKey) + "=" + IniValue(section.name) + "\n";
+    for (const std::string& key : keys) {
+      const std::string* value = demo.Find(from, key);
+      if (value == nullptr) {
+        Say("the demo medium's texts have no [" + from + "] " + key);
+        return false;
+      }
+      res += key + "=" + IniValue(*value) + "\n";
+    }
+    res += std::string(setupdata::kProductNameKey) + "=" + product + "\n";
+    for (std::size_t n = 0; n < listed.size(); ++n) {
+      if (!listed[n].own_words) res += std::string(kTranslateMarker) + ": the name of the language\n";
+      res += setupdata::LanguageKey(static_cast<std::uint32_t>(n)) + "=" + listed[n].name + "," +
+             listed[n].folder + "\n";
+    }
+  }
+  if (!writer.File(setupdata::kSetupResName, res)) return false;
+
+  // The setup folders, with a note each.
+  for (const Language& language : listed) {
+    const std::string note = "Put the setup of " + std::string(kProductName) + " for " + language.name +
+                             " in this folder.\nThe launcher hands its name, " + language.folder +
+                             ", to the setup program that started it.\n";
+    if (!writer.File(fs::path(language.folder) / "README.txt", note)) return false;
+  }
+
+  // Release notes per language section, per database on a medium with a
+  // database choice.
+  std::vector<std::string> bases{""};
+  if (options.database)
+    bases = {std::string(medium::kDatabases[0]) + "/", std::string(medium::kDatabases[1]) + "/"};
+  for (const std::string& base : bases) {
+    const std::string database = base.empty() ? "" : base.substr(0, base.size() - 1);
+    for (const Language& section : sections) {
+      const std::string& from = section.own_words ? section.section : std::string(setupdata::kFallbackLangId);
+      const std::string* title = demo.Find(from, "RELNOTES");
+      const std::string name = Replace(product, "%s", database);
+      if (!writer.File(base + section.section + "/" + medium::kDefaultReleaseNotes,
+                       ReleaseNotesPage(name, section, title ? *title : "Release notes")))
+        return false;
+    }
+  }
+
+  // The page library, the launcher and its window, as real files.
+  constexpr fs::perms kProgram = fs::perms(0755);
+  return writer.Copy(kit.page_library, pages::kPageLibraryName, fs::perms(0644)) &&
+         writer.Copy(kit.launcher_dir / "setup-launcher", "setup-launcher", kProgram) &&
+         writer.Copy(kit.launcher_dir / setupdata::kWindowModuleName, setupdata::kWindowModuleName, kProgram);
+}
+
+}  // namespace
+
+bool ParseLanguageIds(std::string_view list, std::vector<std::uint16_t>* ids, std::string* error) {
+  ids->clear();
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = list.find(',', start);
+    const std::string_view item =
+        list.substr(start, comma == std::string_view::npos ? list.npos : comma - start);
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), value);
+    if (item.empty() || ec != std::errc() || end != item.data() + item.size() || value == 0 ||
+        value > 0xFFFF) {
+      *error = "not a language id: \"" + std::string(item) + "\" (decimal ids such as 1033,1031)";
+      return false;
+    }
+    ids->push_back(static_cast<std::uint16_t>(value));
+    if (comma == std::string_view::npos) return true;
+    start = comma + 1;
+  }
+}
+
+int RunInit(const InitOptions& options) {
+  const fs::path dir(options.dir);
+  std::error_code ec;
+  const bool existed = fs::exists(fs::symlink_status(dir, ec));
+  if (existed) {
+    if (!fs::is_directory(dir, ec)) {
+      Say(options.dir + " is not a folder");
+      return 1;
+    }
+    if (fs::directory_iterator(dir, ec) != fs::directory_iterator() || ec) {
+      Say(options.dir + " is not empty: init writes a medium into a new or empty folder");
+      return 1;
+    }
+  }
+
+  const std::optional<Kit> kit = FindKit();
+  if (!kit) return 1;
+  const std::optional<setupdata::IniFile> demo = setupdata::IniFile::Load(kit->demo_texts.string());
+  const std::optional<setupdata::IniFile> demo_inf = setupdata::IniFile::Load(kit->demo_setup_inf.string());
+  if (!demo || !demo_inf) {
+    Say("cannot read the demo medium's files beside " + kit->demo_texts.parent_path().string());
+    return 1;
+  }
+
+  std::vector<std::uint16_t> ids = options.languages;
+  if (ids.empty()) ids.push_back(1033);
+  std::vector<Language> listed;
+  std::set<std::uint16_t> seen;
+  std::set<std::string> folders;
+  for (std::uint16_t id : ids) {
+    if (!seen.insert(id).second) {
+      Say("language id " + std::to_string(id) + " is given twice");
+      return 1;
+    }
+    std::optional<Language> language = DescribeLanguage(id, *demo);
+    if (!language) {
+      Say("unknown language id " + std::to_string(id));
+      return 1;
+    }
+    if (!folders.insert(language->folder).second) {
+      Say("language id " + std::to_string(id) + " would share the folder " + language->folder);
+      return 1;
+    }
+    listed.push_back(std::move(*language));
+  }
+  // The section systems without one of their own read is always there.
+  std::vector<Language> sections = listed;
+  if (!seen.count(1033)) {
+    std::optional<Language> fallback = DescribeLanguage(1033, *demo);
+    if (!fallback) {
+      Say("the demo medium's texts have no section 1033");
+      return 1;
+    }
+    sections.insert(sections.begin(), std::move(*fallback));
+  }
+
+  const bool created = !existed;
+  if (created && (fs::create_directories(dir, ec), ec)) {
+    Say("cannot make the folder " + options.dir + ": " + ec.message());
+    return 1;
+  }
+  if (!WriteMedium(options, *kit, *demo, *demo_inf, listed, sections)) {
+    // Nothing half-written stays: the folder was new or empty.
+    if (created) {
+      fs::remove_all(dir, ec);
+    } else {
+      for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec))
+        fs::remove_all(entry.path(), ec);
+    }
+    return 1;
+  }
+
+  std::string summary;
+  bool english = false;
+  for (const Language& language : listed) {
+    summary += (summary.empty() ? "" : ", ") + language.section + " (" + language.folder + ")";
+    english = english || !language.own_words;
+  }
+  std::printf("setup-medium: wrote a medium for %s into %s\n", summary.c_str(), options.dir.c_str());
+  if (english)
+    std::printf("setup-medium: English texts to translate are marked \"%s\" in setupres.ini\n",
+                kTranslateMarker);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace tools

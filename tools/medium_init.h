@@ -1,0 +1,33 @@
+// setup-medium init: a minimal working medium in a new or empty folder,
+// built from the demo medium's texts, the sample page library and the
+// launcher that come with the tools.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tools {
+
+struct InitOptions {
+  std::string dir;                       // the medium's folder: new or empty
+  bool database = false;                 // offer the database choice (SQL, Oracle)
+  std::vector<std::uint16_t> languages;  // language ids in entry order; empty: 1033
+};
+
+// The ids of a list such as "1033,1031": decimal numbers separated by
+// commas. False with `error` set (one line naming the entry) otherwise.
+bool ParseLanguageIds(std::string_view list, std::vector<std::uint16_t>* ids, std::string* error);
+
+// Writes the medium: setup.inf and setupres.ini with every key the
+// launcher reads (each language in its own words where the demo medium has
+// them, else in English under a "; TODO translate" comment), the page
+// library, a setup folder per language, release notes, and copies of the
+// launcher and its window module. Refuses a folder that is not empty, an
+// unknown language id, and missing parts of the kit, with one line on
+// standard error; what it wrote is removed again when it fails. Returns the
+// exit status: 0, or 1.
+int RunInit(const InitOptions& options);
+
+}  // namespace tools
