@@ -1,5 +1,6 @@
 #include "medium_init.h"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -120,8 +121,11 @@ std::optional<Kit> FindKit() {
   return kit;
 }
 
-// The ICU locale of a language id ("it_IT") and its name in English
-// ("Italian (Italy)"); none when ICU does not know the id or is missing.
+// The setup folder of a language id, named as Windows media name theirs
+// ("ITA"): the language's three-letter code, with the country's added for
+// a language of another country than its first ("ITA-CH"); and its name in
+// English ("Italian (Italy)"). None when ICU does not know the id or is
+// missing.
 std::optional<std::pair<std::string, std::string>> IcuLanguage(std::uint16_t id) {
   const setupdata::IcuFunctions* icu = setupdata::Icu();
   if (icu == nullptr) return std::nullopt;
@@ -138,12 +142,20 @@ std::optional<std::pair<std::string, std::string>> IcuLanguage(std::uint16_t id)
   status = U_ZERO_ERROR;
   icu->u_strToUTF8WithSub(name, sizeof name, &length, wide, wide_length, 0xFFFD, nullptr, &status);
   if (U_FAILURE(status)) return std::nullopt;
-  return std::make_pair(std::string(locale), std::string(name, static_cast<std::size_t>(length)));
+  std::string folder = icu->uloc_getISO3Language(locale);
+  char country[ULOC_COUNTRY_CAPACITY] = {};
+  status = U_ZERO_ERROR;
+  icu->uloc_getCountry(locale, country, sizeof country, &status);
+  if (folder.empty()) return std::nullopt;
+  // The sub-language of a language's first country is 1.
+  if ((id >> 10) != 1 && U_SUCCESS(status) && country[0] != '\0') folder += std::string("-") + country;
+  for (char& c : folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return std::make_pair(folder, std::string(name, static_cast<std::size_t>(length)));
 }
 
 // A language of the list as init writes it: in the demo's words and with
 // the demo's folder where the demo medium has its section, else under the
-// name ICU gives it in English, with its locale as the folder.
+// name ICU gives it in English, in a folder named after its language.
 std::optional<Language> DescribeLanguage(std::uint16_t id, const setupdata::IniFile& demo) {
   // A section is read for a system language, which always has its
   // sub-language: a bare primary language (99) names none.

@@ -31,6 +31,7 @@ namespace setupdata {
   X(uloc_canonicalize)         \
   X(uloc_getCountry)           \
   X(uloc_getDisplayName)       \
+  X(uloc_getISO3Language)      \
   X(uloc_getLanguage)          \
   X(uloc_getLCID)              \
   X(uloc_getLocaleForLCID)     \

@@ -35,7 +35,7 @@ expect_medium() {  # NAME TOOL DIR WANT ANSWER... -- INIT_ARGS...
 
 tool=$BUILD_DIR/bin/setup-medium
 expect_medium "one language, the default" "$tool" "$work/one" ENU --language=1 -- 
-expect_medium "three languages, one without demo texts" "$tool" "$work/three" it_IT --language=3 -- \
+expect_medium "three languages, one without demo texts" "$tool" "$work/three" ITA --language=3 -- \
   --languages 1031,1036,1040
 expect_medium "a database choice" "$tool" "$work/db" DEUO-db=oracle --language=deutsch --database=oracle -- \
   --database --languages=1033,1031
