@@ -150,7 +150,11 @@ std::optional<std::pair<std::string, std::string>> IcuLanguage(std::uint16_t id)
   // The sub-language of a language's first country is 1.
   if ((id >> 10) != 1 && U_SUCCESS(status) && country[0] != '\0') folder += std::string("-") + country;
   for (char& c : folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return std::make_pair(folder, std::string(name, static_cast<std::size_t>(length)));
+  // A comma would end the name in the language's entry ("NAME,FOLDER").
+  std::string display(name, static_cast<std::size_t>(length));
+  for (std::size_t comma = display.find(','); comma != std::string::npos; comma = display.find(',', comma))
+    display.replace(comma, 1, " -");
+  return std::make_pair(folder, display);
 }
 
 // A language of the list as init writes it: in the demo's words and with

@@ -35,8 +35,8 @@ expect_medium() {  # NAME TOOL DIR WANT ANSWER... -- INIT_ARGS...
 
 tool=$BUILD_DIR/bin/setup-medium
 expect_medium "one language, the default" "$tool" "$work/one" ENU --language=1 -- 
-expect_medium "three languages, one without demo texts" "$tool" "$work/three" ITA --language=3 -- \
-  --languages 1031,1036,1040
+expect_medium "four languages, two without demo texts (one named with a comma)" "$tool" "$work/three" ITA --language=3 -- \
+  --languages 1031,1036,1040,3076
 expect_medium "a database choice" "$tool" "$work/db" DEUO-db=oracle --language=deutsch --database=oracle -- \
   --database --languages=1033,1031
 # The texts: own words where the demo has them, the section every other
@@ -45,7 +45,7 @@ res=$work/three/setupres.ini
 [[ $("$tool" get "$res" 1031 EXIT) == Beenden ]] || fail "German texts are not the demo's"
 [[ $("$tool" get "$res" 1033 32001) == English ]] || fail "no section 1033 for other systems"
 [[ $("$tool" get "$res" 1040 EXIT) == Exit ]] || fail "Italian stands in English"
-[[ $("$tool" get "$res" LANGUAGE LANGUAGENUMBER) == 3 ]] || fail "LANGUAGENUMBER is not 3"
+[[ $("$tool" get "$res" LANGUAGE LANGUAGENUMBER) == 4 ]] || fail "LANGUAGENUMBER is not 4"
 sed -n '/^\[1040\]/,/^\[/p' "$res" | grep -q '^; TODO translate' || fail "no translation marker in [1040]"
 grep -v '^;' "$res" | grep -q TODO && fail "the marker is in a value"
 [[ -f $work/db/SQL/1031/readme.html && -f $work/db/Oracle/1033/readme.html ]] || fail "database release notes"
