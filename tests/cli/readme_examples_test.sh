@@ -8,6 +8,10 @@ set -uo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/run" "$work/cwd"
+# The examples name the checkout's build and pages as a reader who built it
+# has them.
+ln -s "$BUILD_DIR" "$work/cwd/build"
+ln -s "$SOURCE_DIR/res" "$work/cwd/res"
 
 # The marked blocks, one command a line.
 awk '
