@@ -174,7 +174,7 @@ void EndServerAndDie(int signal_number) {
 }
 
 void EndServerOnSignals() {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
     std::signal(signal_number, EndServerAndDie);
 }
 
@@ -256,11 +256,23 @@ bool IterateUntilReady(const std::function<bool()>& ready, unsigned seconds) {
   return held;
 }
 
-// Waits until the window `widget` is shown with its size; true when it is.
+// Waits until the window `widget` has been drawn once, its size settled;
+// true when it has.
 bool Drawable(GtkWidget* widget) {
-  return IterateUntilReady(
-      [widget] { return gtk_widget_is_drawable(widget) && gtk_widget_get_allocated_height(widget) > 1; },
+  bool drawn = false;
+  const gulong handler =
+      g_signal_connect_after(widget, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer flag) -> gboolean {
+                               *static_cast<bool*>(flag) = true;
+                               return FALSE;
+                             }),
+                             &drawn);
+  const bool ready = IterateUntilReady(
+      [widget, &drawn] {
+        return drawn && gtk_widget_is_drawable(widget) && gtk_widget_get_allocated_height(widget) > 1;
+      },
       kDrawSeconds);
+  g_signal_handler_disconnect(widget, handler);
+  return ready;
 }
 
 // A title bar as GTK draws one, `width` wide, with `title` and the buttons
