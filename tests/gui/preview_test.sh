@@ -32,6 +32,7 @@ for lang in 1031 1033 1034 1036 1041; do
   for box in close 9081; do drawn "$out/db/$lang-$box.png" 150 || fail "no drawn $box box of $lang"; done
 done
 [[ $(wc -l <"$out/list") == 25 ]] || fail "25 pictures listed: $(cat "$out/list")"
+grep -q CRITICAL "$out/err" && fail "GTK complained: $(grep CRITICAL "$out/err")"
 # The boxes and the caption speak the section's language.
 cmp -s "$out/db/1031-close.png" "$out/db/1033-close.png" && fail "German and English close questions are the same picture"
 cmp -s "$out/db/1031-caption.png" "$out/db/1041-caption.png" && fail "German and Japanese captions are the same picture"
