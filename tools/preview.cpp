@@ -4,14 +4,24 @@
 #include <fcntl.h>
 #include <gtk/gtk.h>
 #include <poll.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "app/gtk_dialog_window.h"
 #include "app/launcher_dlg.h"
 #include "app/page_source.h"
 #include "browser/webkit_browser.h"
@@ -131,8 +141,42 @@ class PageRenderer : public browser::IBrowserEvents {
   bool filled_ = false;
 };
 
-// A display for GTK: the one there is, or an Xvfb server of our own.
-pid_t g_xvfb = 0;
+// A display for GTK: the one there is, or an Xvfb server of our own. The
+// server ends with the preview, however it ends: on return, on a signal
+// that ends it (the handler ends the server, then the preview), and, when
+// the preview is killed outright, by the death signal the server gets
+// from the kernel.
+volatile sig_atomic_t g_xvfb = 0;
+
+// Ends the server with the means a signal handler may use: SIGTERM, at
+// most kXvfbEndMilliseconds for it to go, then SIGKILL.
+void EndServer() {
+  const pid_t server = g_xvfb;
+  if (server <= 0) return;
+  kill(server, SIGTERM);
+  const timespec step{0, 50 * 1000 * 1000};
+  for (int waited = 0; waited < kXvfbEndMilliseconds; waited += 50) {
+    if (waitpid(server, nullptr, WNOHANG) != 0) {
+      g_xvfb = 0;
+      return;
+    }
+    nanosleep(&step, nullptr);
+  }
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  g_xvfb = 0;
+}
+
+void EndServerAndDie(int signal_number) {
+  EndServer();
+  std::signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+void EndServerOnSignals() {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+    std::signal(signal_number, EndServerAndDie);
+}
 
 // Reads the display number Xvfb writes on `fd`, waiting at most
 // kXvfbStartMilliseconds; empty when none comes.
@@ -149,20 +193,7 @@ std::string ReadDisplayNumber(int fd) {
   return number;
 }
 
-void CloseDisplay() {
-  if (g_xvfb <= 0) return;
-  kill(g_xvfb, SIGTERM);
-  for (int waited = 0; waited < kXvfbEndMilliseconds; waited += 50) {
-    if (waitpid(g_xvfb, nullptr, WNOHANG) != 0) {
-      g_xvfb = 0;
-      return;
-    }
-    g_usleep(50 * 1000);
-  }
-  kill(g_xvfb, SIGKILL);
-  waitpid(g_xvfb, nullptr, 0);
-  g_xvfb = 0;
-}
+void CloseDisplay() { EndServer(); }
 
 bool OpenDisplay() {
   int argc = 0;
@@ -172,8 +203,12 @@ bool OpenDisplay() {
   if (xvfb == nullptr) return false;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return false;
-  g_xvfb = fork();
-  if (g_xvfb == 0) {
+  const pid_t preview = getpid();
+  const pid_t server = fork();
+  if (server == 0) {
+    // The server ends when the preview does, even when it is killed.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != preview) _exit(127);
     const int null_fd = open("/dev/null", O_RDWR);
     dup2(null_fd, STDOUT_FILENO);
     dup2(null_fd, STDERR_FILENO);
@@ -185,11 +220,11 @@ bool OpenDisplay() {
     _exit(127);
   }
   close(fds[1]);
-  if (g_xvfb < 0) {
+  if (server < 0) {
     close(fds[0]);
-    g_xvfb = 0;
     return false;
   }
+  g_xvfb = server;
   const std::string number = ReadDisplayNumber(fds[0]);
   close(fds[0]);
   if (number.empty()) {
@@ -201,48 +236,263 @@ bool OpenDisplay() {
   return gtk_init_check(&argc, &argv);
 }
 
+// Runs the main context until `ready` holds, asking it every few
+// milliseconds, or `seconds` have passed; true when it holds.
+bool IterateUntilReady(const std::function<bool()>& ready, unsigned seconds) {
+  struct Poll {
+    const std::function<bool()>& ready;
+    bool done = false;
+  } poll{ready};
+  const guint timer = g_timeout_add(
+      20,
+      [](gpointer data) -> gboolean {
+        auto* poll = static_cast<Poll*>(data);
+        poll->done = poll->ready();
+        return G_SOURCE_CONTINUE;
+      },
+      &poll);
+  const bool held = IterateUntil(poll.done, seconds);
+  g_source_remove(timer);
+  return held;
+}
+
+// Waits until the window `widget` has been drawn once, its size settled;
+// true when it has.
+bool Drawable(GtkWidget* widget) {
+  bool drawn = false;
+  const gulong handler =
+      g_signal_connect_after(widget, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer flag) -> gboolean {
+                               *static_cast<bool*>(flag) = true;
+                               return FALSE;
+                             }),
+                             &drawn);
+  const bool ready = IterateUntilReady(
+      [widget, &drawn] {
+        return drawn && gtk_widget_is_drawable(widget) && gtk_widget_get_allocated_height(widget) > 1;
+      },
+      kDrawSeconds);
+  g_signal_handler_disconnect(widget, handler);
+  return ready;
+}
+
+// A title bar as GTK draws one, `width` wide, with `title` and the buttons
+// of `layout` (as ":minimize,close"): the caption as a desktop shows it.
+// Null when it was not drawn in time.
+cairo_surface_t* DrawTitleBar(const char* title, const char* layout, int width) {
+  GtkWidget* window = gtk_offscreen_window_new();
+  GtkWidget* bar = gtk_header_bar_new();
+  gtk_style_context_add_class(gtk_widget_get_style_context(bar), "titlebar");
+  gtk_header_bar_set_title(GTK_HEADER_BAR(bar), title);
+  gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(bar), TRUE);
+  gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(bar), layout);
+  gtk_widget_set_size_request(bar, width, -1);
+  gtk_container_add(GTK_CONTAINER(window), bar);
+  gtk_widget_show_all(window);
+  cairo_surface_t* surface = nullptr;
+  if (Drawable(window)) {
+    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, gtk_widget_get_allocated_width(window),
+                                         gtk_widget_get_allocated_height(window));
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(window, cr);
+    cairo_destroy(cr);
+  }
+  gtk_widget_destroy(window);
+  return surface;
+}
+
+// Writes `title` as a title bar over the picture of the message box
+// `window` to `png`; without a box, the title bar of the dialog's window
+// alone, `width` wide. The dialog's window (not resizable) has a minimise
+// and a close button, a message box a close button.
+bool WriteTitled(const char* title, GtkWidget* window, int width, const std::string& png) {
+  int height = 0;
+  if (window != nullptr) {
+    width = gtk_widget_get_allocated_width(window);
+    height = gtk_widget_get_allocated_height(window);
+  }
+  cairo_surface_t* bar =
+      DrawTitleBar(title != nullptr ? title : "", window == nullptr ? ":minimize,close" : ":close", width);
+  if (bar == nullptr) return false;
+  const int bar_height = cairo_image_surface_get_height(bar);
+  cairo_surface_t* picture = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, bar_height + height);
+  cairo_t* cr = cairo_create(picture);
+  cairo_set_source_surface(cr, bar, 0, 0);
+  cairo_paint(cr);
+  if (window != nullptr) {
+    cairo_translate(cr, 0, bar_height);
+    gtk_widget_draw(window, cr);
+  }
+  cairo_destroy(cr);
+  const bool written = cairo_surface_write_to_png(picture, png.c_str()) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_destroy(picture);
+  cairo_surface_destroy(bar);
+  return written;
+}
+
+// The dialog's window with the caption the launcher gives it, never shown,
+// and the message boxes it shows, built by the window's own code and drawn
+// beside it where no one sees them.
+class WindowRenderer {
+ public:
+  explicit WindowRenderer(const medium::Medium& medium) : window_(handlers_) {
+    window_.SetWindowText(app::CLauncherDlg::WindowCaption(medium));
+  }
+
+  bool RenderCaption(const std::string& png) {
+    return WriteTitled(gtk_window_get_title(window_.window()), nullptr, app::kClientWidth, png);
+  }
+
+  bool RenderBox(const app::MessageBoxText& message, const std::string& png) {
+    GtkWidget* box = app::NewMessageBox(window_.window(), message.text, message.caption, message.type);
+    // Far off the screen: a server without a window manager puts it there.
+    gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_NONE);
+    gtk_window_move(GTK_WINDOW(box), -10000, -10000);
+    gtk_widget_show(box);
+    const bool written = Drawable(box) && WriteTitled(gtk_window_get_title(GTK_WINDOW(box)), box, 0, png);
+    gtk_widget_destroy(box);
+    return written;
+  }
+
+ private:
+  browser::HandlerQueue handlers_;
+  app::GtkDialogWindow window_;
+};
+
+// The language id `text` names: a decimal number from 1 to 65535.
+std::optional<std::uint16_t> LanguageId(const std::string& text) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const unsigned long id = std::stoul(text);
+  if (id < 1 || id > 0xFFFF) return std::nullopt;
+  return static_cast<std::uint16_t>(id);
+}
+
+// One language to render: the id asked for and the section shown for it.
+struct Shown {
+  std::string asked;
+  std::string section;
+  // The stem of its pictures: "1031", or "2064-as-1040" when the id has no
+  // section of its own and the launcher would show another.
+  std::string Stem() const { return asked == section ? section : asked + "-as-" + section; }
+};
+
+// Why the preview cannot show what the launcher shows on `dir`; empty when
+// it can. The launcher would end (no medium, no product name) or show the
+// engine's error page alone (no page library, or not its first page).
+std::string WhyNothingToShow(const std::string& dir, const std::vector<Shown>& shown, bool sap_mode) {
+  for (const Shown& language : shown) {
+    setupdata::LanguageTable table;
+    const medium::Medium medium = medium::Medium::InDirectory(dir, language.section, table);
+    const std::string no_product = app::CLauncherDlg::WhyNoProduct(medium);
+    if (!no_product.empty())
+      return "the launcher would end in section " + language.section + ": " + no_product;
+  }
+  setupdata::LanguageTable table;
+  const medium::Medium medium = medium::Medium::InDirectory(dir, shown.front().section, table);
+  app::PageLibrarySource library(medium.ModuleDir());
+  const std::string first = sap_mode ? pages::kDatabasePageAddress : pages::kHomePageAddress;
+  std::string error;
+  if (!library.Fetch(first, error)) {
+    return "the launcher would show only the engine's error page: " + error + " (" + first + ")";
+  }
+  return {};
+}
+
 }  // namespace
 
 int RunPreview(const PreviewOptions& options) {
+  struct stat out {};
+  if (stat(options.out_dir.c_str(), &out) == 0 && !S_ISDIR(out.st_mode)) {
+    std::fprintf(stderr,
+                 "setup-medium: --out %s is not a folder (give a folder for the pictures, new or existing)\n",
+                 options.out_dir.c_str());
+    return 2;
+  }
+  std::optional<std::uint16_t> asked;
+  if (options.language) {
+    asked = LanguageId(*options.language);
+    if (!asked) {
+      std::fprintf(stderr,
+                   "setup-medium: --language %s is not a language id (a decimal number 1..65535, as 1033)\n",
+                   options.language->c_str());
+      return 2;
+    }
+  }
+  const std::string no_medium = setupdata::WhyNoMedium(options.medium_dir);
+  if (!no_medium.empty()) {
+    std::fprintf(stderr, "setup-medium: %s\n", no_medium.c_str());
+    return 1;
+  }
   setupdata::LanguageTable table;
   const medium::Medium medium =
       medium::Medium::InDirectory(options.medium_dir, setupdata::kFallbackLangId, table);
-  std::vector<std::string> languages;
-  if (options.language) {
-    languages.push_back(*options.language);
+  std::vector<Shown> shown;
+  if (asked) {
+    // The section a user of that language sees, chosen as the launcher
+    // chooses it.
+    const std::string id = std::to_string(*asked);
+    const std::string section = setupdata::ResolveLanguage(*asked, medium.files().res_ini_path);
+    if (section != id) {
+      std::fprintf(stderr,
+                   "setup-medium: language %s has no section: previewing section %s as the launcher would\n",
+                   id.c_str(), section.c_str());
+    }
+    shown.push_back({id, section});
   } else {
-    languages = medium.LanguageSections();
+    for (const std::string& section : medium.LanguageSections()) shown.push_back({section, section});
   }
-  if (languages.empty()) {
+  if (shown.empty()) {
     std::fprintf(stderr, "setup-medium: %s has no language section to render\n",
                  medium.files().res_ini_path.c_str());
     return 2;
   }
+  const bool sap_mode = options.database || medium.HasDatabaseChoice();
+  const std::string refused = WhyNothingToShow(options.medium_dir, shown, sap_mode);
+  if (!refused.empty()) {
+    std::fprintf(stderr, "setup-medium: %s\n", refused.c_str());
+    return 1;
+  }
+  if (g_mkdir_with_parents(options.out_dir.c_str(), 0755) != 0) {
+    std::fprintf(stderr, "setup-medium: cannot make the folder %s: %s\n", options.out_dir.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+
+  EndServerOnSignals();
   if (!OpenDisplay()) {
     std::fputs("setup-medium: no display, and no Xvfb to start one\n", stderr);
     CloseDisplay();
     return 2;
   }
-  g_mkdir_with_parents(options.out_dir.c_str(), 0755);
-  const bool sap_mode = options.database || medium.HasDatabaseChoice();
   int status = 0;
-  for (const std::string& lang : languages) {
+  const auto wrote = [&status](bool written, const std::string& png, const std::string& what) {
+    if (written) {
+      std::printf("%s\n", png.c_str());
+    } else {
+      std::fprintf(stderr, "setup-medium: %s could not be rendered to %s\n", what.c_str(), png.c_str());
+      status = 1;
+    }
+  };
+  for (const Shown& language : shown) {
     // Each language builds its own table, as a launcher run in it would.
     setupdata::LanguageTable table;
-    const medium::Medium in_language = medium::Medium::InDirectory(options.medium_dir, lang, table);
-    std::vector<std::pair<std::string, std::string>> shown = {{pages::kHomePageAddress, "home"}};
-    if (sap_mode) shown.insert(shown.begin(), {pages::kDatabasePageAddress, "database"});
-    for (const auto& [address, name] : shown) {
-      const std::string png = options.out_dir + "/" + lang + "-" + name + ".png";
+    const medium::Medium in_language =
+        medium::Medium::InDirectory(options.medium_dir, language.section, table);
+    const std::string stem = options.out_dir + "/" + language.Stem();
+    std::vector<std::pair<std::string, std::string>> shown_pages = {{pages::kHomePageAddress, "home"}};
+    if (sap_mode) shown_pages.insert(shown_pages.begin(), {pages::kDatabasePageAddress, "database"});
+    for (const auto& [address, name] : shown_pages) {
       PageRenderer renderer(in_language, sap_mode);
-      if (renderer.Render(address, png)) {
-        std::printf("%s\n", png.c_str());
-      } else {
-        std::fprintf(stderr, "setup-medium: the %s page of section %s could not be rendered\n", name.c_str(),
-                     lang.c_str());
-        status = 1;
-      }
+      wrote(renderer.Render(address, stem + "-" + name + ".png"), stem + "-" + name + ".png",
+            "the " + name + " page of section " + language.section);
     }
+    WindowRenderer window(in_language);
+    wrote(window.RenderCaption(stem + "-caption.png"), stem + "-caption.png",
+          "the caption of section " + language.section);
+    wrote(window.RenderBox(app::CLauncherDlg::CloseQuestion(in_language), stem + "-close.png"),
+          stem + "-close.png", "the close question of section " + language.section);
+    wrote(window.RenderBox(app::CLauncherDlg::NoLanguageSetup(in_language), stem + "-9081.png"),
+          stem + "-9081.png", "message 9081 of section " + language.section);
   }
   std::fflush(stdout);
   CloseDisplay();

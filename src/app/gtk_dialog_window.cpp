@@ -60,6 +60,20 @@ void CentreOn(GtkWindow* box, GtkWidget* parent) {
 
 }  // namespace
 
+GtkWidget* NewMessageBox(GtkWindow* parent, const std::string& text, const std::string& caption,
+                         MessageBoxType type) {
+  const bool question = type == MessageBoxType::kYesNoWarning;
+  GtkWidget* box =
+      gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, question ? GTK_MESSAGE_WARNING : GTK_MESSAGE_ERROR,
+                             question ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", ValidUtf8(text).c_str());
+  const char* title = gtk_window_get_title(parent);
+  gtk_window_set_title(GTK_WINDOW(box),
+                       caption.empty() ? (title != nullptr ? title : "") : ValidUtf8(caption).c_str());
+  // The first button is the default one: Return answers Yes, Escape No.
+  gtk_dialog_set_default_response(GTK_DIALOG(box), question ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
+  return box;
+}
+
 GtkDialogWindow::GtkDialogWindow(browser::HandlerQueue& handlers)
     : handlers_(handlers), loop_(g_main_loop_new(nullptr, FALSE)) {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -166,15 +180,8 @@ gboolean GtkDialogWindow::OnButtonEvent(GtkWidget*, GdkEventButton* event, gpoin
 
 int GtkDialogWindow::MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) {
   const bool question = type == MessageBoxType::kYesNoWarning;
-  GtkWidget* box = gtk_message_dialog_new(
-      GTK_WINDOW(window_), GTK_DIALOG_MODAL, question ? GTK_MESSAGE_WARNING : GTK_MESSAGE_ERROR,
-      question ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", ValidUtf8(text).c_str());
-  const char* title = gtk_window_get_title(GTK_WINDOW(window_));
-  gtk_window_set_title(GTK_WINDOW(box),
-                       caption.empty() ? (title != nullptr ? title : "") : ValidUtf8(caption).c_str());
+  GtkWidget* box = NewMessageBox(GTK_WINDOW(window_), text, caption, type);
   CentreOn(GTK_WINDOW(box), window_);
-  // The first button is the default one: Return answers Yes, Escape No.
-  gtk_dialog_set_default_response(GTK_DIALOG(box), question ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
   ++modal_boxes_;
   const gint response = gtk_dialog_run(GTK_DIALOG(box));
   --modal_boxes_;

@@ -15,6 +15,13 @@ namespace app {
 inline constexpr int kClientWidth = kDialogClientSize.width;
 inline constexpr int kClientHeight = kDialogClientSize.height;
 
+// Builds, without showing it, the message box the window shows for `text`:
+// modal to `parent`, a warning with Yes and No for the close question, else
+// an error with OK; the first button is the default one. Its title is
+// `caption`, or the parent's own when that is empty.
+GtkWidget* NewMessageBox(GtkWindow* parent, const std::string& text, const std::string& caption,
+                         MessageBoxType type);
+
 class GtkDialogWindow final : public IDialogWindow {
  public:
   // The window's close requests run through `handlers`, which must outlive
@@ -28,6 +35,7 @@ class GtkDialogWindow final : public IDialogWindow {
   // Called once when the dialog ends.
   void SetOnEnd(std::function<void()> on_end) { on_end_ = std::move(on_end); }
   GtkFixed* client() const { return client_; }
+  GtkWindow* window() const { return GTK_WINDOW(window_); }
   // Passes the mouse buttons pressed on `view` through the dialog's filter.
   void FilterInputOf(GtkWidget* view);
 

@@ -33,8 +33,7 @@ void CLauncherDlg::OnInitDialog() {
   m_bHomePage = true;
   LayoutBrowser();
 
-  m_window.SetWindowText(
-      FormatCaption(GetResString(kCaptionTextId), GetSetupValue(setupdata::kProductNameKey)));
+  m_window.SetWindowText(WindowCaption(Medium()));
 
   m_bSapMode = Medium().HasDatabaseChoice();
   m_browser.Navigate2(m_bSapMode ? pages::kDatabasePageAddress : pages::kHomePageAddress);
@@ -72,9 +71,7 @@ bool CLauncherDlg::ParentIsThere() {
   // The parent holds a lock named after the product while it waits for us.
   const std::string product = GetSetupValue(setupdata::kProductNameKey);
   if (product.empty()) {
-    SayWhyEnded("no product name: [" + std::string(setupdata::kSetupSection) + "] " +
-                setupdata::kProductNameKey + " of " + m_strSetupInfPath +
-                " is missing or names an empty text");
+    SayWhyEnded(WhyNoProduct(Medium()));
     return false;
   }
   bool existed = false;
@@ -121,6 +118,25 @@ std::string CLauncherDlg::FormatCaption(const std::string& caption_text, const s
   return caption;
 }
 
+std::string CLauncherDlg::WindowCaption(const medium::Medium& medium) {
+  return FormatCaption(medium.GetResString(kCaptionTextId), medium.GetSetupValue(setupdata::kProductNameKey));
+}
+
+MessageBoxText CLauncherDlg::CloseQuestion(const medium::Medium& medium) {
+  return {medium.GetResString(kCloseQuestionId), medium.GetResString(kCloseCaptionId),
+          MessageBoxType::kYesNoWarning};
+}
+
+MessageBoxText CLauncherDlg::NoLanguageSetup(const medium::Medium& medium) {
+  return {medium.GetResString(kNoLanguageSetupId), "", MessageBoxType::kOkError};
+}
+
+std::string CLauncherDlg::WhyNoProduct(const medium::Medium& medium) {
+  if (!medium.GetSetupValue(setupdata::kProductNameKey).empty()) return {};
+  return "no product name: [" + std::string(setupdata::kSetupSection) + "] " + setupdata::kProductNameKey +
+         " of " + medium.files().setup_inf_path + " is missing or names an empty text";
+}
+
 void CLauncherDlg::OnCancel() {
   m_bEnded = true;
   m_window.EndDialog(IDCANCEL);
@@ -144,8 +160,8 @@ bool CLauncherDlg::WriteResult(const std::string& text) {
 void CLauncherDlg::OnClose() {
   if (m_bClosing || m_bEnded) return;  // the question shows already, or the dialog has ended
   m_bClosing = true;
-  const int answer = m_window.MessageBox(GetResString(kCloseQuestionId), GetResString(kCloseCaptionId),
-                                         MessageBoxType::kYesNoWarning);
+  const MessageBoxText question = CloseQuestion(Medium());
+  const int answer = m_window.MessageBox(question.text, question.caption, question.type);
   m_bClosing = false;
   if (answer != IDYES) return;
   WriteResult("");
@@ -210,7 +226,8 @@ void CLauncherDlg::ChooseLanguage(long long number, const std::string& key, int 
   // language entry, so that it can open it.
   const std::optional<std::string> on_medium = dir.empty() ? std::nullopt : Medium().SetupSubdirOnMedium(dir);
   if (!on_medium) {
-    m_window.MessageBox(GetResString(kNoLanguageSetupId), "", MessageBoxType::kOkError);
+    const MessageBoxText message = NoLanguageSetup(Medium());
+    m_window.MessageBox(message.text, message.caption, message.type);
     return;
   }
   m_strSetupDir = *on_medium;

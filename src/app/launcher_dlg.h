@@ -34,6 +34,14 @@ struct ViewRect {
   int height = 0;
 };
 
+// A message box as the dialog asks its window for one; an empty caption
+// stands for the window's own.
+struct MessageBoxText {
+  std::string text;
+  std::string caption;
+  MessageBoxType type = MessageBoxType::kOkError;
+};
+
 class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
  public:
   // `languages`: the process's table of installable languages, built on
@@ -86,6 +94,16 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // takes the name, and the caption is cut before a "%s" that remains; a
   // text without "%s" gives an empty caption.
   static std::string FormatCaption(const std::string& caption_text, const std::string& product_name);
+
+  // What the dialog shows of `medium`, in its language section: the
+  // window's caption, the close question, and the message of a chosen
+  // language without its setup folder.
+  static std::string WindowCaption(const medium::Medium& medium);
+  static MessageBoxText CloseQuestion(const medium::Medium& medium);
+  static MessageBoxText NoLanguageSetup(const medium::Medium& medium);
+  // Why the dialog ends at start on `medium` for want of a product name;
+  // empty when it has one.
+  static std::string WhyNoProduct(const medium::Medium& medium);
 
   // State, named as the rest of the launcher knows it.
   const std::string& LangId() const { return m_strLangId; }
