@@ -151,18 +151,42 @@ int Lock(const std::vector<std::string_view>& args) {
 }
 
 int Check(std::vector<std::string_view> args) {
-  bool json = false;
-  if (!args.empty() && args.front() == "--format=json") {
-    json = true;
-    args.erase(args.begin());
-  } else if (!args.empty() && args.front() == "--format=text") {
-    args.erase(args.begin());
+  tools::CheckOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    std::string_view format;
+    std::string_view ignore;
+    if (arg == "--format" && i + 1 < args.size()) {
+      format = args[++i];
+    } else if (arg.starts_with("--format=")) {
+      format = arg.substr(9);
+    } else if (arg == "--ignore" && i + 1 < args.size()) {
+      ignore = args[++i];
+    } else if (arg.starts_with("--ignore=")) {
+      ignore = arg.substr(9);
+    } else if (options.medium_dir.empty() && !arg.starts_with("--")) {
+      options.medium_dir = std::string(arg);
+      continue;
+    } else {
+      return Usage();
+    }
+    if (format == "json") {
+      options.format = tools::CheckFormat::kJson;
+    } else if (format == "text") {
+      options.format = tools::CheckFormat::kText;
+    } else if (!format.empty()) {
+      std::fprintf(stderr, "setup-medium: check: --format is text or json, not \"%s\" (see --help)\n",
+                   std::string(format).c_str());
+      return 2;
+    }
+    std::string error;
+    if (!ignore.empty() && !tools::AddIgnoredCodes(ignore, options, &error)) {
+      std::fprintf(stderr, "setup-medium: check: %s (see --help)\n", error.c_str());
+      return 2;
+    }
   }
-  if (args.size() != 1) return Usage();
-  const tools::CheckResult result = tools::CheckMedium(std::string(args[0]));
-  WriteAll(json ? tools::FormatJson(result) : tools::FormatText(result));
-  if (!result.readable) return 2;
-  return result.HasErrors() ? 1 : 0;
+  if (options.medium_dir.empty()) return Usage();
+  return tools::RunCheck(options);
 }
 
 int Pack(const std::vector<std::string_view>& args) {

@@ -11,6 +11,8 @@ namespace setupdata {
 
 inline constexpr char kSetupInfName[] = "setup.inf";
 inline constexpr char kSetupResName[] = "setupres.ini";
+// The launcher's program, which the parent starts from the medium.
+inline constexpr char kLauncherName[] = "setup-launcher";
 // The launcher's window, a module beside the launcher: without it the
 // launcher shows its dialog on a terminal only.
 inline constexpr char kWindowModuleName[] = "setup-launcher-gtk.so";
