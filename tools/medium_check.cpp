@@ -421,11 +421,12 @@ class Checker {
     }
     std::vector<std::string> sections = res_->SectionNames();
     std::sort(sections.begin(), sections.end());
-    bool has_1033 = false;
+    // 1033 first: an entry every section lists is told of there.
+    const bool has_1033 =
+        std::find(sections.begin(), sections.end(), setupdata::kFallbackLangId) != sections.end();
+    if (has_1033) CheckLanguageSection(setupdata::kFallbackLangId);
     for (const std::string& section : sections) {
-      if (!IsLanguageSection(section)) continue;
-      has_1033 = has_1033 || section == setupdata::kFallbackLangId;
-      CheckLanguageSection(section);
+      if (IsLanguageSection(section) && section != setupdata::kFallbackLangId) CheckLanguageSection(section);
     }
     if (!has_1033) {
       Add("no-1033-section", file, setupdata::kFallbackLangId, "", 0,
@@ -498,12 +499,13 @@ class Checker {
       }
       const setupdata::LanguageEntry entry = language.LanguageEntry(n);
       if (!entry.dir) {
+        if (!entries_seen_.insert({key, entry.name}).second) continue;
         AddIni("language-entry-no-folder", file, section, key,
                "no comma between display text and folder: the language is not offered");
         continue;
       }
       CheckPageText(file, section, key, entry.name);
-      if (entries_seen_.insert({key, *entry.dir}).second)
+      if (entries_seen_.insert({key, "," + *entry.dir}).second)
         CheckLanguageFolder(language, section, key, *entry.dir);
     }
     const std::string prefix = setupdata::kLanguageKeyPrefix;
@@ -685,10 +687,11 @@ class Checker {
     for (const std::string& address : ResAddressesIn(page_)) {
       const pages::LinkCommand command = pages::ParseLinkAddress(address);
       if (command.language || command.release_notes || command.exit) continue;
-      if (!sap_mode_ && pages::IsAddressOf(setupdata::AsciiUpper(address), pages::kDatabasePageName))
-        continue;
       if (!reported.insert(address).second) continue;
       const std::optional<pages::ResAddress> parsed = pages::ParseResAddress(address);
+      // The way back to the database page shows only where there is one.
+      if (parsed && !sap_mode_ && setupdata::EqualsNoCase(parsed->resource, pages::kDatabasePageName))
+        continue;
       if (!parsed) {
         AddPage("res-reference-missing", page, address, "not an address the view can load");
       } else if (!setupdata::EqualsNoCase(parsed->library, pages::kPageLibraryName)) {
@@ -783,8 +786,10 @@ class Checker {
   bool sap_mode_ = false;
   bool launcher_there_ = false;
   std::set<std::string> page_keys_;
-  std::string page_;                                            // the page being checked, whole
-  std::set<std::pair<std::string, std::string>> entries_seen_;  // language entries and their folders told of
+  std::string page_;  // the page being checked, whole
+  // Language entries told of, by key and value (a folder after its comma):
+  // once for each, however many sections list it.
+  std::set<std::pair<std::string, std::string>> entries_seen_;
   std::set<std::string> notes_seen_;
   CheckResult result_;
 };
