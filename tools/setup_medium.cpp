@@ -154,8 +154,8 @@ int Check(std::vector<std::string_view> args) {
   tools::CheckOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    std::string_view format;
-    std::string_view ignore;
+    std::optional<std::string_view> format;
+    std::optional<std::string_view> ignore;
     if (arg == "--format" && i + 1 < args.size()) {
       format = args[++i];
     } else if (arg.starts_with("--format=")) {
@@ -174,13 +174,13 @@ int Check(std::vector<std::string_view> args) {
       options.format = tools::CheckFormat::kJson;
     } else if (format == "text") {
       options.format = tools::CheckFormat::kText;
-    } else if (!format.empty()) {
+    } else if (format) {
       std::fprintf(stderr, "setup-medium: check: --format is text or json, not \"%s\" (see --help)\n",
-                   std::string(format).c_str());
+                   std::string(*format).c_str());
       return 2;
     }
     std::string error;
-    if (!ignore.empty() && !tools::AddIgnoredCodes(ignore, options, &error)) {
+    if (ignore && !tools::AddIgnoredCodes(*ignore, options, &error)) {
       std::fprintf(stderr, "setup-medium: check: %s (see --help)\n", error.c_str());
       return 2;
     }
