@@ -168,8 +168,8 @@ std::string MarkupIn(std::string_view text) {
     if (text[i] == '<' && i + 1 < text.size() &&
         (g_ascii_isalpha(text[i + 1]) || text[i + 1] == '/' || text[i + 1] == '!')) {
       const std::size_t end = text.find('>', i);
-      return std::string(
-          text.substr(i, end == std::string_view::npos ? 12 : std::min<std::size_t>(end + 1 - i, 40)));
+      const std::size_t length = end == std::string_view::npos ? 12 : std::min<std::size_t>(end + 1 - i, 40);
+      return std::string(setupdata::CutUtf8(text.substr(i), length));
     }
     if (text[i] == '&') {
       std::size_t end = i + 1;
@@ -472,10 +472,10 @@ class Checker {
       const std::string text = res_->GetString(section, key, "");
       // The page's texts and the product name are read up to the first comma.
       if (page_keys_.contains(key) || key == product_key_) {
-        const std::size_t comma = text.find(',');
-        if (comma != std::string::npos) {
+        const std::string_view shown = setupdata::TextBeforeComma(text);
+        if (shown.size() < text.size()) {
           AddIni("comma-cut", file, section, key,
-                 "holds a comma: the page shows only \"" + text.substr(0, comma) + "\"");
+                 "holds a comma: the page shows only \"" + std::string(shown) + "\"");
         }
         if (key == product_key_) {
           CheckProductText(file, section, key, text);
@@ -483,7 +483,7 @@ class Checker {
           CheckPageText(file, section, key, text);
         }
       }
-      if (key == std::to_string(medium::kCaptionTextId) && text.find("%s") == std::string::npos) {
+      if (key == std::to_string(medium::kCaptionTextId) && medium::WindowCaption(text, "-").empty()) {
         AddIni("caption-without-product", file, section, key,
                "no %s for the product name: the window title is empty");
       }

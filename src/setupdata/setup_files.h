@@ -36,6 +36,10 @@ inline constexpr char kOracleKey[] = "Oracle";
 inline constexpr char kLanguageSection[] = "LANGUAGE";
 inline constexpr char kLanguageNumberKey[] = "LANGUAGENUMBER";
 
+// A text of a language section looked up by its key (as the pages and the
+// product name are) is read up to its first comma.
+std::string_view TextBeforeComma(std::string_view value);
+
 // Where the files of one medium lie and which language section is used.
 struct SetupFiles {
   std::string module_dir;      // ends with "/"
