@@ -165,6 +165,20 @@ TEST(IniFileEncodings, Utf16BigEndianWithItsMarkIsRead) {
   EXPECT_EQ(Get(bytes, "s", "k"), "\xC3\xA9");
 }
 
+// The lines check points authors to: of the key Find reads (the first of
+// its name, in the first section of its name), else of the section; lines
+// of a UTF-16 file count as its text's.
+TEST(IniFileLines, TheLineOfTheKeyReadOrOfItsSection) {
+  const IniFile utf8 =
+      IniFile::Parse("; c\r\n[1033]\r\nEXIT=a\r\n\r\nexit=b\r\nNOVALUE\r\n[1033]\r\nBACK=c\r\n");
+  EXPECT_EQ(utf8.LineOf("1033"), 2u);
+  EXPECT_EQ(utf8.LineOf("1033", " Exit "), 3u);
+  EXPECT_EQ(utf8.LineOf("1033", "NOVALUE"), 6u);
+  EXPECT_EQ(utf8.LineOf("1033", "BACK"), 0u);  // in a repeated section: never read
+  EXPECT_EQ(utf8.LineOf("1031"), 0u);
+  EXPECT_EQ(IniFile::Parse(Utf16Le(u"[1041]\r\n\r\nEXIT=終了\r\n")).LineOf("1041", "EXIT"), 3u);
+}
+
 TEST(IniFileEncodings, BrokenUtf16DoesNotStopTheReader) {
   EXPECT_EQ(Get("\xFF\xFE", "s", "k"), "DEF");  // only the mark
   // A lone surrogate becomes U+FFFD; an odd last byte is dropped.

@@ -674,7 +674,7 @@ TEST_F(StartedDialogTest, TheFilterKeepsTheUserOnThePages) {
 
 // setup-medium check and the release-notes link read the same places: the
 // notes the link opens are never reported, the ones it falls back from are
-// warned of, and those its message names are an error.
+// noted, and those its message names are an error.
 TEST(ReleaseNotesPlaces, CheckReportsThemAsTheLinkFindsThem) {
   const std::string plain = "[Setup]\nProductName=%ProductName%\nReleaseNotes=NULL\n";
   const std::string database = plain + "[SAP]\nSQL=s\nOracle=o\n";
@@ -686,16 +686,13 @@ TEST(ReleaseNotesPlaces, CheckReportsThemAsTheLinkFindsThem) {
   };
   const Case cases[] = {
       {plain, {"1031/readme.html", "1033/readme.html"}, "1031/readme.html", {}},
-      {plain, {"1033/readme.html"}, "1033/readme.html", {"1031/readme.html: warning"}},
-      {plain, {}, "!1033/readme.html", {"1033/readme.html: error", "1031/readme.html: warning"}},
+      {plain, {"1033/readme.html"}, "1033/readme.html", {"1031/readme.html: note"}},
+      {plain, {}, "!1033/readme.html", {"1031/readme.html: note", "1033/readme.html: error"}},
       {database,
        {"Oracle/1031/readme.html", "SQL/1033/readme.html"},
        "Oracle/1031/readme.html",
        {"Oracle/1033/readme.html: error"}},
-      {database,
-       {"Oracle/1033/readme.html"},
-       "Oracle/1033/readme.html",
-       {"Oracle/1031/readme.html: warning"}},
+      {database, {"Oracle/1033/readme.html"}, "Oracle/1033/readme.html", {"Oracle/1031/readme.html: note"}},
   };
   for (const Case& c : cases) {
     TempMedium medium;
@@ -731,7 +728,9 @@ TEST(ReleaseNotesPlaces, CheckReportsThemAsTheLinkFindsThem) {
     for (const tools::Finding& f : tools::CheckMedium(medium.dir()).findings) {
       if (!f.file.ends_with("readme.html") || (dialog.IsSapMode() && !f.file.starts_with("Oracle/")))
         continue;
-      reported.push_back(f.file + (f.severity == tools::Severity::kError ? ": error" : ": warning"));
+      reported.push_back(f.file + (f.severity == tools::Severity::kError     ? ": error"
+                                   : f.severity == tools::Severity::kWarning ? ": warning"
+                                                                             : ": note"));
     }
     EXPECT_EQ(reported, c.reported) << c.link;
   }

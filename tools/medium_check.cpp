@@ -4,23 +4,108 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "medium/medium.h"
+#include "pages/link_commands.h"
 #include "pages/page_library.h"
+#include "setupdata/bounded_file.h"
 #include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
+#include "setupdata/language_table.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
 #include "setupdata/text.h"
 
 namespace tools {
+
+const std::vector<FindingKind>& FindingKinds() {
+  static const std::vector<FindingKind> kinds = {
+      {"medium-unreadable", Severity::kError, "the medium's folder cannot be read"},
+      {"setup-inf-missing", Severity::kError, "setup.inf missing or unreadable: the launcher ends at once"},
+      {"setupres-missing", Severity::kError, "setupres.ini missing or unreadable: every text reads NULL"},
+      {"utf16-without-bom", Severity::kError, "a UTF-16 file without a byte-order mark: its text is garbled"},
+      {"utf16-without-bom-ascii", Severity::kWarning,
+       "a UTF-16 file without a byte-order mark holding ASCII only: it reads, by chance"},
+      {"line-without-value", Severity::kWarning, "a key line without \"=\": it holds no value"},
+      {"value-too-long", Severity::kWarning, "a value beyond 259 bytes: the rest is not read"},
+      {"not-utf8", Severity::kWarning, "a value that is not UTF-8: read in a Windows codepage"},
+      {"no-product", Severity::kError, "setup.inf names no product: the launcher ends at once"},
+      {"product-not-reference", Severity::kNote, "the product name is written in setup.inf itself"},
+      {"product-unresolved", Severity::kError, "the product name's key is missing in a language section"},
+      {"product-without-database", Severity::kWarning,
+       "a product name without %s on a medium with a database choice: the database chosen does not show"},
+      {"half-database-choice", Severity::kError, "one database option without the other"},
+      {"language-number-missing", Severity::kWarning, "no LANGUAGENUMBER: one language entry is read"},
+      {"no-language", Severity::kError, "LANGUAGENUMBER reads as 0: no language can be chosen"},
+      {"no-1033-section", Severity::kError, "no section 1033, the one other languages fall back on"},
+      {"regional-section", Severity::kNote,
+       "this system's regional language reads its main language's section"},
+      {"no-presence-marker", Severity::kError, "a language section without 32001: never used"},
+      {"missing-text", Severity::kError, "a text a page or the dialog shows is missing: it shows NULL"},
+      {"caption-without-product", Severity::kError, "caption 9011 without %s: the window title is empty"},
+      {"comma-cut", Severity::kError, "a text with a comma: the page shows only what comes before it"},
+      {"markup-in-text", Severity::kWarning, "HTML markup in a text: the page takes it in as markup"},
+      {"language-entry-missing", Severity::kError, "a language entry LANGUAGENUMBER declares is missing"},
+      {"language-entry-no-folder", Severity::kError, "a language entry without a comma and folder"},
+      {"language-entry-unused", Severity::kWarning, "a language entry beyond LANGUAGENUMBER: never read"},
+      {"language-folder-missing", Severity::kWarning, "a language's folder is missing: it is not offered"},
+      {"language-folder-not-folder", Severity::kError, "a language's folder is empty or a file"},
+      {"language-folder-outside", Severity::kError, "a language's folder leads out of the medium"},
+      {"name-case", Severity::kWarning, "a name found only in another letter case"},
+      {"release-notes-unnamed", Severity::kWarning, "no release notes named: the link opens a folder"},
+      {"release-notes-missing", Severity::kError,
+       "the 1033 release notes, which serve every language, are missing"},
+      {"release-notes-language-missing", Severity::kNote,
+       "a language's own release notes are missing: 1033's show"},
+      {"launcher-missing", Severity::kWarning,
+       "setup-launcher is not beside the files yet (nor, then, need its module and page library be)"},
+      {"window-module-missing", Severity::kError, "the launcher is there but not its window module"},
+      {"dangling-link", Severity::kError, "the launcher or its module is a symbolic link to nothing"},
+      {"library-missing", Severity::kError, "no page library: the view shows an error page"},
+      {"library-unreadable", Severity::kError, "the page library cannot be read"},
+      {"page-missing", Severity::kError, "a page the launcher shows is missing from the library"},
+      {"res-reference-missing", Severity::kError,
+       "a res:// address of a page names a resource that is not there"},
+      {"first-language-slot-missing", Severity::kError, "the home page has no IDLANGUAGE0"},
+      {"language-slot-missing", Severity::kWarning,
+       "the home page lacks a language slot: fewer languages show"},
+      {"no-language-link", Severity::kError, "the home page has no IDRLANGUAGE link"},
+      {"no-release-notes-link", Severity::kWarning, "the home page has no IDRRELNOTES link"},
+      {"no-exit-link", Severity::kWarning, "the home page has no IDREXIT link"},
+      {"no-visibility-marker", Severity::kError,
+       "no id=AAAAA on a database medium: the back element always shows"},
+      {"quoted-visibility-marker", Severity::kWarning, "id=\"AAAAA\": the element loses its id"},
+      {"placeholder-missing", Severity::kWarning, "a page lacks a placeholder: its text does not show"},
+      {"database-marker-missing", Severity::kError,
+       "the database page lacks a marker: the choice cannot be read"},
+      {"no-home-link", Severity::kError, "the database page has no link to the home page"},
+      {"image-missing", Severity::kError, "an image of the database choice is missing"},
+      {"unknown-placeholder", Severity::kWarning, "a word that looks like a placeholder but is none"},
+  };
+  return kinds;
+}
+
+bool IsFindingCode(std::string_view code) {
+  const auto& kinds = FindingKinds();
+  return std::any_of(kinds.begin(), kinds.end(), [&](const FindingKind& k) { return code == k.code; });
+}
+
 namespace {
+
+Severity SeverityOf(std::string_view code) {
+  for (const FindingKind& kind : FindingKinds()) {
+    if (code == kind.code) return kind.severity;
+  }
+  g_error("unknown finding code %.*s", static_cast<int>(code.size()), code.data());
+}
 
 bool IsLanguageSection(const std::string& name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return g_ascii_isdigit(c); });
@@ -69,6 +154,51 @@ std::string NoneOfTheCases(const setupdata::FoundPath& found) {
   return names + "\" differ from it only in case: none is used";
 }
 
+// The 1-based line of the first `word` in `text`; 0 when it is not there.
+int LineIn(std::string_view text, std::string_view word) {
+  const std::size_t at = text.find(word);
+  if (at == std::string_view::npos) return 0;
+  return static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')) + 1;
+}
+
+// The first piece of markup in `text`: a tag ("<b>", "</i>", "<!--") or a
+// character reference ("&amp;"); empty when there is none.
+std::string MarkupIn(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '<' && i + 1 < text.size() &&
+        (g_ascii_isalpha(text[i + 1]) || text[i + 1] == '/' || text[i + 1] == '!')) {
+      const std::size_t end = text.find('>', i);
+      const std::size_t length = end == std::string_view::npos ? 12 : std::min<std::size_t>(end + 1 - i, 40);
+      return std::string(setupdata::CutUtf8(text.substr(i), length));
+    }
+    if (text[i] == '&') {
+      std::size_t end = i + 1;
+      if (end < text.size() && text[end] == '#') ++end;
+      while (end < text.size() && g_ascii_isalnum(text[end])) ++end;
+      if (end > i + 1 && end < text.size() && text[end] == ';')
+        return std::string(text.substr(i, end + 1 - i));
+    }
+  }
+  return {};
+}
+
+// The res: addresses written in a page, as they stand.
+std::vector<std::string> ResAddressesIn(std::string_view page) {
+  std::vector<std::string> addresses;
+  const std::string upper = setupdata::AsciiUpper(page);
+  const std::string scheme = setupdata::AsciiUpper(pages::kResScheme) + "://";
+  for (std::size_t at = upper.find(scheme); at != std::string::npos; at = upper.find(scheme, at + 1)) {
+    if (at > 0 && g_ascii_isalnum(page[at - 1])) continue;
+    std::size_t end = at;
+    while (end < page.size() && !g_ascii_isspace(page[end]) && page[end] != '"' && page[end] != '\'' &&
+           page[end] != '>' && page[end] != '<' && page[end] != ')') {
+      ++end;
+    }
+    addresses.emplace_back(page.substr(at, end - at));
+  }
+  return addresses;
+}
+
 class Checker {
  public:
   explicit Checker(const std::string& dir)
@@ -79,37 +209,95 @@ class Checker {
     struct stat st {};
     if (stat(files.module_dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
       result_.readable = false;
-      Error(files.module_dir, "", "", "the medium's folder cannot be read");
+      Add("medium-unreadable", files.module_dir, "", "", 0, "the medium's folder cannot be read");
       return result_;
     }
     inf_ = setupdata::IniFile::Load(files.setup_inf_path);
     res_ = setupdata::IniFile::Load(files.res_ini_path);
-    if (!inf_) Error(setupdata::kSetupInfName, "", "", "missing or unreadable: the launcher ends at once");
-    if (!res_) Error(setupdata::kSetupResName, "", "", "missing or unreadable: every text reads NULL");
+    if (!inf_)
+      Add("setup-inf-missing", setupdata::kSetupInfName, "", "", 0,
+          "missing or unreadable: the launcher ends at once");
+    if (!res_)
+      Add("setupres-missing", setupdata::kSetupResName, "", "", 0,
+          "missing or unreadable: every text reads NULL");
+    CheckEncoding(setupdata::kSetupInfName, files.setup_inf_path, inf_);
+    CheckEncoding(setupdata::kSetupResName, files.res_ini_path, res_);
     CheckRawText(setupdata::kSetupInfName, inf_);
     CheckRawText(setupdata::kSetupResName, res_);
     if (inf_) CheckSetupInf();
+    CheckLauncherFiles();
     CheckLibrary();
-    CheckWindowModule();
     if (res_) CheckSetupRes();
+    std::stable_sort(result_.findings.begin(), result_.findings.end(),
+                     [](const Finding& a, const Finding& b) {
+                       return std::tie(a.file, a.section, a.key) < std::tie(b.file, b.section, b.key);
+                     });
     return result_;
   }
 
  private:
-  void Add(Severity severity, std::string file, std::string section, std::string key, std::string message) {
-    result_.findings.push_back(
-        Finding{severity, std::move(file), std::move(section), std::move(key), std::move(message)});
+  void Add(const char* code, std::string file, std::string section, std::string key, int line,
+           std::string message) {
+    result_.findings.push_back(Finding{SeverityOf(code), code, std::move(file), line, std::move(section),
+                                       std::move(key), std::move(message)});
   }
-  void Error(std::string file, std::string section, std::string key, std::string message) {
-    Add(Severity::kError, std::move(file), std::move(section), std::move(key), std::move(message));
-  }
-  void Warning(std::string file, std::string section, std::string key, std::string message) {
-    Add(Severity::kWarning, std::move(file), std::move(section), std::move(key), std::move(message));
+  // A finding on a key of setup.inf or setupres.ini, at its line (the
+  // section's when the key is not there).
+  void AddIni(const char* code, const std::string& file, const std::string& section, const std::string& key,
+              std::string message) {
+    const std::optional<setupdata::IniFile>& ini = file == setupdata::kSetupInfName ? inf_ : res_;
+    int line = 0;
+    if (ini) {
+      line = static_cast<int>(ini->LineOf(section, key));
+      if (line == 0) line = static_cast<int>(ini->LineOf(section));
+    }
+    Add(code, file, section, key, line, std::move(message));
   }
 
   // The medium read in the language section `section`.
   medium::Medium In(const std::string& section) {
     return medium::Medium::InDirectory(medium_.ModuleDir(), section, languages_);
+  }
+
+  // A file in UTF-16 without its byte-order mark is read as 8-bit text
+  // with its zero bytes dropped: ASCII reads, anything else is garbled.
+  void CheckEncoding(const std::string& name, const std::string& path,
+                     const std::optional<setupdata::IniFile>& ini) {
+    if (!ini) return;
+    setupdata::BoundedFile file(path, setupdata::kMaxFileBytes);
+    const std::optional<std::string> bytes = file.ReadAll();
+    if (!bytes || bytes->size() < 2) return;
+    const std::string_view view = *bytes;
+    if (view.starts_with("\xFF\xFE") || view.starts_with("\xFE\xFF")) return;
+    std::size_t even_zeros = 0, odd_zeros = 0;
+    for (std::size_t i = 0; i < view.size(); ++i) {
+      if (view[i] != '\0') continue;
+      ++(i % 2 == 0 ? even_zeros : odd_zeros);
+    }
+    const std::size_t units = view.size() / 2;
+    if (units == 0 || (even_zeros + odd_zeros) * 4 < units) return;
+    const bool little = odd_zeros >= even_zeros;
+    // Characters beyond ASCII: a code unit whose other byte is not zero, or
+    // whose byte is 0x80 or above.
+    bool beyond_ascii = false;
+    for (std::size_t u = 0; u + 1 < view.size(); u += 2) {
+      const auto low = static_cast<unsigned char>(view[little ? u : u + 1]);
+      const auto high = static_cast<unsigned char>(view[little ? u + 1 : u]);
+      if (high != 0 || low >= 0x80) beyond_ascii = true;
+    }
+    const std::string looks = little ? "UTF-16LE (a zero byte after each ASCII character)"
+                                     : "UTF-16BE (a zero byte before each ASCII character)";
+    if (beyond_ascii) {
+      Add("utf16-without-bom", name, "", "", 0,
+          "looks like " + looks +
+              " without a byte-order mark: it is read as 8-bit text with the zero "
+              "bytes dropped, and every character beyond ASCII is garbled; save it with a byte-order mark");
+    } else {
+      Add("utf16-without-bom-ascii", name, "", "", 0,
+          "looks like " + looks +
+              " without a byte-order mark: it is read as 8-bit text with the zero "
+              "bytes dropped, which works only while it holds ASCII alone; save it with a byte-order mark");
+    }
   }
 
   // Values as written: invalid UTF-8 and values the launcher cuts.
@@ -123,14 +311,14 @@ class Checker {
       for (const std::string& key : keys) {
         const std::string* value = ini->Find(section, key);
         if (value == nullptr) {
-          Warning(name, section, key, "a line without \"=\": it holds no value");
+          AddIni("line-without-value", name, section, key, "a line without \"=\": it holds no value");
           continue;
         }
         const std::string text = ReadAsText(name, section, key, *value);
         if (text.size() > setupdata::kMaxValueBytes) {
-          Warning(name, section, key,
-                  "the value has " + std::to_string(text.size()) + " bytes; only the first " +
-                      std::to_string(setupdata::kMaxValueBytes) + " are read");
+          AddIni("value-too-long", name, section, key,
+                 "the value has " + std::to_string(text.size()) + " bytes; only the first " +
+                     std::to_string(setupdata::kMaxValueBytes) + " are read");
         }
       }
     }
@@ -141,7 +329,8 @@ class Checker {
   // the launcher reads it (outside a language section, in 1033).
   std::string ReadAsText(const std::string& file, const std::string& section, const std::string& key,
                          const std::string& value) {
-    if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) return value;
+    const char* end = nullptr;
+    if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), &end)) return value;
     const auto named = [](std::uint16_t codepage) {
       return setupdata::CodepageName(codepage) + " (codepage " + std::to_string(codepage) + ")";
     };
@@ -154,10 +343,20 @@ class Checker {
       codepages.insert(setupdata::SectionCodepage(section, setupdata::kFallbackLangId));
     }
     std::string names;
-    for (const std::uint16_t codepage : codepages) names += (names.empty() ? "" : ", ") + named(codepage);
-    Warning(file, section, key,
-            codepages.size() == 1 ? "not UTF-8: read as " + names
-                                  : "not UTF-8: read in the codepage of the language in use: " + names);
+    bool unmapped = false;
+    for (const std::uint16_t codepage : codepages) {
+      names += (names.empty() ? "" : ", ") + named(codepage);
+      unmapped =
+          unmapped || setupdata::DecodeCodepage(value, codepage).find("\xEF\xBF\xBD") != std::string::npos;
+    }
+    char byte[8];
+    g_snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(*end));
+    const std::string where =
+        "not UTF-8 (byte " + std::to_string(end - value.data()) + " of the value is " + byte + ")";
+    AddIni("not-utf8", file, section, key,
+           (codepages.size() == 1 ? where + ": read as " + names
+                                  : where + ": read in the codepage of the language in use: " + names) +
+               (unmapped ? "; bytes the codepage does not map show as \xEF\xBF\xBD" : ""));
     return setupdata::DecodeCodepage(value, setupdata::SectionCodepage(section, setupdata::kFallbackLangId));
   }
 
@@ -170,45 +369,68 @@ class Checker {
 
   void CheckSetupInf() {
     const char* const file = setupdata::kSetupInfName;
-    const bool has_product =
-        !inf_->GetString(setupdata::kSetupSection, setupdata::kProductNameKey, "").empty();
+    const std::string product = inf_->GetString(setupdata::kSetupSection, setupdata::kProductNameKey, "");
     product_key_ = medium_.files().ProductNameKey();
-    if (!has_product) {
-      Error(file, setupdata::kSetupSection, setupdata::kProductNameKey,
-            "no product name: the launcher has no parent lock to find and ends at once");
-    } else if (product_key_.empty()) {
-      Warning(file, setupdata::kSetupSection, setupdata::kProductNameKey,
-              "not a reference (two characters or fewer): the value itself is the product name");
-    }
     sap_mode_ = medium_.HasDatabaseChoice();
+    if (product.empty()) {
+      AddIni("no-product", file, setupdata::kSetupSection, setupdata::kProductNameKey,
+             "no product name: the launcher has no parent lock to find and ends at once");
+    } else if (product_key_.empty()) {
+      AddIni("product-not-reference", file, setupdata::kSetupSection, setupdata::kProductNameKey,
+             "not a reference (two characters or fewer): the value itself is the product name");
+      CheckProductText(file, setupdata::kSetupSection, setupdata::kProductNameKey, product);
+    }
     const bool sql = !medium_.DatabaseOption(pages::kSqlDatabase).empty();
     const bool oracle = !medium_.DatabaseOption(pages::kOracleDatabase).empty();
     if (sql != oracle) {
-      Error(file, setupdata::kDatabaseSection, sql ? pages::kOracleDatabase : pages::kSqlDatabase,
-            "only one database option is given: the database page is never shown");
+      AddIni("half-database-choice", file, setupdata::kDatabaseSection,
+             sql ? pages::kOracleDatabase : pages::kSqlDatabase,
+             "only one database option is given: the database page is never shown");
+    }
+  }
+
+  // The product name as the home page shows it: with the database in
+  // place of its "%s" on a medium with a database choice.
+  void CheckProductText(const std::string& file, const std::string& section, const std::string& key,
+                        const std::string& value) {
+    if (sap_mode_ && value.find("%s") == std::string::npos) {
+      AddIni("product-without-database", file, section, key,
+             "no %s: the home page's product name does not show the database chosen");
+    }
+    CheckPageText(file, section, key, value);
+  }
+
+  // A text a page takes in: HTML inside it is inserted as markup.
+  void CheckPageText(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) {
+    const std::string markup = MarkupIn(value);
+    if (!markup.empty()) {
+      AddIni("markup-in-text", file, section, key,
+             "holds HTML markup (\"" + markup + "\"): the page inserts it as markup, not as text");
     }
   }
 
   void CheckSetupRes() {
     const char* const file = setupdata::kSetupResName;
     if (res_->Find(setupdata::kLanguageSection, setupdata::kLanguageNumberKey) == nullptr) {
-      Warning(file, setupdata::kLanguageSection, setupdata::kLanguageNumberKey,
-              "missing: one language entry is read");
+      AddIni("language-number-missing", file, setupdata::kLanguageSection, setupdata::kLanguageNumberKey,
+             "missing: one language entry is read");
     } else if (medium_.LanguageCount() == 0) {
-      Error(file, setupdata::kLanguageSection, setupdata::kLanguageNumberKey,
-            "reads as 0 (the count keeps 16 bits): no language can be chosen");
+      AddIni("no-language", file, setupdata::kLanguageSection, setupdata::kLanguageNumberKey,
+             "reads as 0 (the count keeps 16 bits): no language can be chosen");
     }
     std::vector<std::string> sections = res_->SectionNames();
     std::sort(sections.begin(), sections.end());
-    bool has_1033 = false;
+    // 1033 first: an entry every section lists is told of there.
+    const bool has_1033 =
+        std::find(sections.begin(), sections.end(), setupdata::kFallbackLangId) != sections.end();
+    if (has_1033) CheckLanguageSection(setupdata::kFallbackLangId);
     for (const std::string& section : sections) {
-      if (!IsLanguageSection(section)) continue;
-      has_1033 = has_1033 || section == setupdata::kFallbackLangId;
-      CheckLanguageSection(section);
+      if (IsLanguageSection(section) && section != setupdata::kFallbackLangId) CheckLanguageSection(section);
     }
     if (!has_1033) {
-      Error(file, setupdata::kFallbackLangId, "",
-            "no section 1033: systems of other languages read no texts at all");
+      Add("no-1033-section", file, setupdata::kFallbackLangId, "", 0,
+          "no section 1033: systems of other languages read no texts at all");
     }
     CheckSystemLanguage();
     if (inf_) CheckReleaseNotes();
@@ -221,27 +443,49 @@ class Checker {
     const std::string own = std::to_string(setupdata::OwnSectionId(system));
     const std::string read = setupdata::ResolveLanguage(system, medium_.files().res_ini_path);
     if (read == own || read != std::to_string(setupdata::MainLanguageOf(system))) return;
-    Warning(setupdata::kSetupResName, own, "",
-            "no section for this system's language " + own + ": the launcher reads " + read +
-                ", its language's main section");
+    Add("regional-section", setupdata::kSetupResName, own, "", 0,
+        "no section for this system's language " + own + ": the launcher reads " + read +
+            ", its language's main section");
   }
 
   void CheckLanguageSection(const std::string& section) {
     const char* const file = setupdata::kSetupResName;
     const medium::Medium language = In(section);
     if (!medium_.files().HasLanguageSection(section)) {
-      Error(file, section, std::to_string(setupdata::kLanguagePresentKey),
-            "no presence marker: this section is never used, " + ReadInstead(section) + " is read instead");
+      AddIni("no-presence-marker", file, section, std::to_string(setupdata::kLanguagePresentKey),
+             "no presence marker: this section is never used, " + ReadInstead(section) + " is read instead");
     }
     std::set<std::string> needed = page_keys_;
     for (const int id : medium::kDialogTextIds) needed.insert(std::to_string(id));
     if (!product_key_.empty()) needed.insert(product_key_);
     for (const std::string& key : needed) {
-      if (res_->Find(section, key) != nullptr) continue;
-      if (key == product_key_) {
-        Error(file, section, key, "the product name reference of setup.inf does not resolve: shows NULL");
-      } else {
-        Error(file, section, key, "missing: shows NULL");
+      const std::string* value = res_->Find(section, key);
+      if (value == nullptr) {
+        if (key == product_key_) {
+          AddIni("product-unresolved", file, section, key,
+                 "the product name reference of setup.inf does not resolve: shows NULL");
+        } else {
+          AddIni("missing-text", file, section, key, "missing: shows NULL");
+        }
+        continue;
+      }
+      const std::string text = res_->GetString(section, key, "");
+      // The page's texts and the product name are read up to the first comma.
+      if (page_keys_.contains(key) || key == product_key_) {
+        const std::string_view shown = setupdata::TextBeforeComma(text);
+        if (shown.size() < text.size()) {
+          AddIni("comma-cut", file, section, key,
+                 "holds a comma: the page shows only \"" + std::string(shown) + "\"");
+        }
+        if (key == product_key_) {
+          CheckProductText(file, section, key, text);
+        } else {
+          CheckPageText(file, section, key, text);
+        }
+      }
+      if (key == std::to_string(medium::kCaptionTextId) && medium::WindowCaption(text, "-").empty()) {
+        AddIni("caption-without-product", file, section, key,
+               "no %s for the product name: the window title is empty");
       }
     }
     // Language entries.
@@ -249,15 +493,20 @@ class Checker {
     for (std::uint32_t n = 0; n < count; ++n) {
       const std::string key = setupdata::LanguageKey(n);
       if (res_->Find(section, key) == nullptr) {
-        Error(file, section, key, "declared by LANGUAGENUMBER but missing: the language is not offered");
+        AddIni("language-entry-missing", file, section, key,
+               "declared by LANGUAGENUMBER but missing: the language is not offered");
         continue;
       }
       const setupdata::LanguageEntry entry = language.LanguageEntry(n);
       if (!entry.dir) {
-        Error(file, section, key, "no comma between display text and folder: the language is not offered");
+        if (!entries_seen_.insert({key, entry.name}).second) continue;
+        AddIni("language-entry-no-folder", file, section, key,
+               "no comma between display text and folder: the language is not offered");
         continue;
       }
-      CheckLanguageFolder(language, section, key, *entry.dir);
+      CheckPageText(file, section, key, entry.name);
+      if (entries_seen_.insert({key, "," + *entry.dir}).second)
+        CheckLanguageFolder(language, section, key, *entry.dir);
     }
     const std::string prefix = setupdata::kLanguageKeyPrefix;
     for (const std::string& key : res_->KeysIn(section)) {
@@ -266,32 +515,38 @@ class Checker {
       const std::string digits = upper.substr(prefix.size());
       if (!std::all_of(digits.begin(), digits.end(), [](char c) { return g_ascii_isdigit(c); })) continue;
       if (setupdata::ParseLeadingInt(digits) >= count) {
-        Warning(file, section, key, "beyond LANGUAGENUMBER (" + std::to_string(count) + "): never read");
+        AddIni("language-entry-unused", file, section, key,
+               "beyond LANGUAGENUMBER (" + std::to_string(count) + "): never read");
       }
     }
   }
 
-  // The folder of a language entry, as the launcher finds it.
+  // The folder of a language entry, as the launcher finds it; told once
+  // for each entry and folder, whichever sections list it.
   void CheckLanguageFolder(const medium::Medium& language, const std::string& section, const std::string& key,
                            const std::string& folder) {
     const char* const file = setupdata::kSetupResName;
     const setupdata::FoundPath found = setupdata::FindOnMedium(language.ModuleDir(), folder);
     if (language.IsSetupSubdir(folder)) {
       if (found.match == setupdata::NameMatch::kFolded)
-        Warning(file, section, key, "folder " + FoundByCase(folder, found));
+        AddIni("name-case", file, section, key, "folder " + FoundByCase(folder, found));
       return;
     }
-    std::string why = "is missing";
-    if (folder.empty()) {
-      why = "is empty";
-    } else if (setupdata::LeavesTheMedium(folder)) {
-      why = "leads out of the medium";
+    const std::string quoted = "the folder \"" + folder + "\" ";
+    const std::string left_out = ": the language is not offered";
+    if (setupdata::LeavesTheMedium(folder)) {
+      AddIni("language-folder-outside", file, section, key,
+             quoted + "leads out of the medium (\"..\" or an absolute path)" + left_out);
+    } else if (folder.empty()) {
+      AddIni("language-folder-not-folder", file, section, key, quoted + "is empty" + left_out);
     } else if (found.match == setupdata::NameMatch::kAmbiguous) {
-      why = "is missing; " + NoneOfTheCases(found);
+      AddIni("language-folder-missing", file, section, key,
+             quoted + "is missing; " + NoneOfTheCases(found) + left_out);
     } else if (found.found()) {
-      why = "is a file, not a folder";
+      AddIni("language-folder-not-folder", file, section, key, quoted + "is a file, not a folder" + left_out);
+    } else {
+      AddIni("language-folder-missing", file, section, key, quoted + "is missing" + left_out);
     }
-    Error(file, section, key, "the folder \"" + folder + "\" " + why + ": the language is not offered");
   }
 
   // Whether the launcher finds the notes at `place`; a name found only by
@@ -299,7 +554,8 @@ class Checker {
   // another case that keep it from finding any.
   bool FindNotes(const std::string& place, std::string& why_not) {
     const setupdata::FoundPath found = setupdata::FindOnMedium(medium_.ModuleDir(), place);
-    if (found.match == setupdata::NameMatch::kFolded) Warning(place, "", "", FoundByCase(place, found));
+    if (found.match == setupdata::NameMatch::kFolded && notes_seen_.insert(place).second)
+      Add("name-case", place, "", "", 0, FoundByCase(place, found));
     why_not = found.match == setupdata::NameMatch::kAmbiguous ? " (" + NoneOfTheCases(found) + ")" : "";
     return found.found();
   }
@@ -308,8 +564,9 @@ class Checker {
   // can run in and, with a database choice, for either database.
   void CheckReleaseNotes() {
     if (medium_.ReleaseNotesName().empty()) {
-      Warning(setupdata::kSetupInfName, setupdata::kSetupSection, setupdata::kReleaseNotesKey,
-              "no release notes named: the link opens the language folder itself");
+      AddIni("release-notes-unnamed", setupdata::kSetupInfName, setupdata::kSetupSection,
+             setupdata::kReleaseNotesKey,
+             "no release notes named: the link opens the language folder itself");
       return;
     }
     std::vector<std::string> databases = {""};
@@ -319,28 +576,47 @@ class Checker {
       std::string why_not;
       const bool has_fallback = FindNotes(fallback, why_not);
       if (!has_fallback) {
-        Error(fallback, "", "",
-              "missing" + why_not + ": languages without notes of their own show message " +
-                  std::to_string(medium::kNoReleaseNotesId));
+        Add("release-notes-missing", fallback, "", "", 0,
+            "missing" + why_not + ": languages without notes of their own show message " +
+                std::to_string(medium::kNoReleaseNotesId));
       }
       for (const std::string& section : medium_.LanguageSections()) {
         const medium::ReleaseNotesPlaces places = medium_.ReleaseNotesOf(section, database);
         if (places.own == places.fallback || FindNotes(places.own, why_not)) continue;
-        Warning(places.own, "", "",
-                "missing" + why_not +
-                    (has_fallback ? ": the " + std::string(setupdata::kFallbackLangId) + " notes are shown"
-                                  : ""));
+        Add("release-notes-language-missing", places.own, "", "", 0,
+            "missing" + why_not +
+                (has_fallback ? ": the " + std::string(setupdata::kFallbackLangId) + " notes are shown"
+                              : ""));
       }
     }
   }
 
-  // The launcher's window: loaded from beside it, by its exact name.
-  void CheckWindowModule() {
-    const std::string path = medium_.ModuleDir() + setupdata::kWindowModuleName;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-      Error(setupdata::kWindowModuleName, "", "",
+  // The launcher and its window beside the files, loaded by their exact
+  // names. A medium still being written has neither yet; a launcher
+  // without its window shows its dialog on a terminal only.
+  void CheckLauncherFiles() {
+    for (const char* name : {setupdata::kLauncherName, setupdata::kWindowModuleName}) {
+      const std::string path = medium_.ModuleDir() + name;
+      struct stat st {};
+      if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && stat(path.c_str(), &st) != 0) {
+        g_autofree gchar* target = g_file_read_link(path.c_str(), nullptr);
+        Add("dangling-link", name, "", "", 0,
+            std::string("a symbolic link to \"") + (target ? target : "?") +
+                "\", which does not exist: copy the file itself onto the medium");
+        if (name == std::string_view(setupdata::kLauncherName)) launcher_there_ = true;  // told of already
+        continue;
+      }
+      const bool there = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+      if (name == std::string_view(setupdata::kLauncherName)) {
+        launcher_there_ = there;
+        if (!there) {
+          Add("launcher-missing", name, "", "", 0,
+              "missing: copy the launcher, its window module and the page library beside the files");
+        }
+      } else if (!there && launcher_there_) {
+        Add("window-module-missing", name, "", "", 0,
             "missing: the window cannot show, only the text front end runs");
+      }
     }
   }
 
@@ -364,46 +640,95 @@ class Checker {
         path.empty() ? nullptr : pages::PageLibrary::Open(path, &error);
     if (!library) {
       const std::string why_not = NoneOfTheCases(setupdata::FindOnMedium(medium_.ModuleDir(), file));
-      Error(file, "", "",
-            path.empty()
-                ? "missing" + (why_not.empty() ? "" : " (" + why_not + ")") + ": the view shows an error page"
-                : "not a page library: " + error);
+      if (path.empty() && !launcher_there_) return;  // told with the launcher
+      if (path.empty()) {
+        Add("library-missing", file, "", "", 0,
+            "missing" + (why_not.empty() ? "" : " (" + why_not + ")") + ": the view shows an error page");
+      } else {
+        Add("library-unreadable", file, "", "", 0, "not a page library: " + error);
+      }
       return;
     }
+    // Without a database choice the database page is never shown.
     const std::optional<pages::PageResource> home = library->Lookup(pages::kHomePageName);
-    const std::optional<pages::PageResource> database = library->Lookup(pages::kDatabasePageName);
-    const std::string holds = home && database ? "" : " (" + Holdings(*library) + ")";
-    if (!home) Error(file, pages::kHomePageName, "", "the home page is missing" + holds);
-    if (!database) Error(file, pages::kDatabasePageName, "", "the database page is missing" + holds);
-    if (home) CheckHomePage(BodyOf(home->bytes));
-    if (database) CheckDatabasePage(BodyOf(database->bytes), *library);
+    const std::optional<pages::PageResource> database =
+        sap_mode_ ? library->Lookup(pages::kDatabasePageName) : std::nullopt;
+    const std::string holds = home && (database || !sap_mode_) ? "" : " (" + Holdings(*library) + ")";
+    if (!home) Add("page-missing", file, pages::kHomePageName, "", 0, "the home page is missing" + holds);
+    if (sap_mode_ && !database) {
+      Add("page-missing", file, pages::kDatabasePageName, "", 0, "the database page is missing" + holds);
+    }
+    if (home) {
+      page_ = home->bytes;
+      CheckHomePage(BodyOf(home->bytes));
+      CheckReferences(pages::kHomePageName, *library);
+    }
+    if (database) {
+      page_ = database->bytes;
+      CheckDatabasePage(BodyOf(database->bytes), *library);
+      CheckReferences(pages::kDatabasePageName, *library);
+    }
   }
 
-  void Require(const std::string& page, const std::string& body, const std::string& word,
-               const std::string& message, Severity severity = Severity::kError) {
-    if (body.find(word) == std::string::npos) Add(severity, pages::kPageLibraryName, page, word, message);
+  // A finding on the page being checked, at the line of `word` in it.
+  void AddPage(const char* code, const std::string& page, const std::string& word, std::string message) {
+    Add(code, pages::kPageLibraryName, page, word, LineIn(page_, word), std::move(message));
+  }
+
+  void Require(const char* code, const std::string& page, const std::string& body, const std::string& word,
+               const std::string& message) {
+    if (body.find(word) == std::string::npos) AddPage(code, page, word, message);
+  }
+
+  // The page's res: addresses that name a resource the view cannot load
+  // (links to the launcher's commands name none).
+  void CheckReferences(const std::string& page, const pages::PageLibrary& library) {
+    std::set<std::string> reported;
+    for (const std::string& address : ResAddressesIn(page_)) {
+      const pages::LinkCommand command = pages::ParseLinkAddress(address);
+      if (command.language || command.release_notes || command.exit) continue;
+      if (!reported.insert(address).second) continue;
+      const std::optional<pages::ResAddress> parsed = pages::ParseResAddress(address);
+      // The way back to the database page shows only where there is one.
+      if (parsed && !sap_mode_ && setupdata::EqualsNoCase(parsed->resource, pages::kDatabasePageName))
+        continue;
+      if (!parsed) {
+        AddPage("res-reference-missing", page, address, "not an address the view can load");
+      } else if (!setupdata::EqualsNoCase(parsed->library, pages::kPageLibraryName)) {
+        if (pages::FindFileNoCase(medium_.ModuleDir(), parsed->library).empty()) {
+          AddPage("res-reference-missing", page, address,
+                  "the library \"" + parsed->library + "\" is not on the medium: the view shows an error");
+        }
+      } else if (!library.Lookup(parsed->resource)) {
+        AddPage("res-reference-missing", page, address,
+                "the library has no resource \"" + parsed->resource + "\" (" + Holdings(library) +
+                    "): the view shows an error");
+      }
+    }
   }
 
   void CheckHomePage(const std::string& body) {
     const std::string page = pages::kHomePageName;
     for (int slot = 0; slot < pages::kLanguageSlots; ++slot) {
-      Require(page, body, pages::LanguageSlotPlaceholder(slot),
-              "language slot missing: fewer languages can be shown",
-              slot == 0 ? Severity::kError : Severity::kWarning);
+      Require(slot == 0 ? "first-language-slot-missing" : "language-slot-missing", page, body,
+              pages::LanguageSlotPlaceholder(slot), "language slot missing: fewer languages can be shown");
     }
-    Require(page, body, pages::kLanguageCommand, "no language link: no language can be chosen");
-    Require(page, body, pages::kReleaseNotesCommand, "no release-notes link", Severity::kWarning);
-    Require(page, body, pages::kExitCommand, "no exit link", Severity::kWarning);
-    if (!pages::HasVisibilityMarker(body)) {
-      Add(Severity::kError, pages::kPageLibraryName, page, pages::kVisibilityMarker,
-          "no visibility marker: the back element always shows");
+    Require("no-language-link", page, body, pages::kLanguageCommand,
+            "no language link: no language can be chosen");
+    Require("no-release-notes-link", page, body, pages::kReleaseNotesCommand, "no release-notes link");
+    Require("no-exit-link", page, body, pages::kExitCommand, "no exit link");
+    // The back element matters only where there is a database page to go back to.
+    if (sap_mode_ && !pages::HasVisibilityMarker(body)) {
+      AddPage("no-visibility-marker", page, pages::kVisibilityMarker,
+              "no visibility marker: the back element always shows");
     }
     CheckQuotedMarkers(page, body);
     for (const char* placeholder : {pages::kSelectLangPlaceholder, pages::kProductNamePlaceholder}) {
-      Require(page, body, placeholder, "placeholder missing", Severity::kWarning);
+      Require("placeholder-missing", page, body, placeholder, "placeholder missing");
     }
     for (const char* placeholder : pages::kHomeTextPlaceholders) {
-      Require(page, body, placeholder, "placeholder missing", Severity::kWarning);
+      if (!sap_mode_ && std::string_view(placeholder) == "IDBACK") continue;
+      Require("placeholder-missing", page, body, placeholder, "placeholder missing");
     }
     for (std::string& key : pages::TextKeysOn(pages::Page::kHome, body)) page_keys_.insert(std::move(key));
     CheckUnknownWords(page, body);
@@ -413,20 +738,19 @@ class Checker {
     const std::string page = pages::kDatabasePageName;
     for (const char* marker :
          {pages::kSqlMarker, pages::kOracleMarker, pages::kSelectedImage, pages::kNotSelectedImage}) {
-      Require(page, body, marker, "database marker missing: the choice cannot be read");
+      Require("database-marker-missing", page, body, marker,
+              "database marker missing: the choice cannot be read");
     }
-    Require(page, body, pages::kHomePageAddress, "no link to the home page");
+    Require("no-home-link", page, body, pages::kHomePageAddress, "no link to the home page");
     for (const char* placeholder : pages::kDatabasePlaceholders) {
-      Require(page, body, placeholder, "placeholder missing", Severity::kWarning);
+      Require("placeholder-missing", page, body, placeholder, "placeholder missing");
     }
     for (const char* image : {pages::kSelectedImage, pages::kNotSelectedImage}) {
-      if (!library.Lookup(image)) Error(pages::kPageLibraryName, image, "", "image missing");
+      if (!library.Lookup(image))
+        Add("image-missing", pages::kPageLibraryName, image, "", 0, "image missing");
     }
-    // Its texts are needed only where the database page shows.
-    if (sap_mode_) {
-      for (std::string& key : pages::TextKeysOn(pages::Page::kDatabase, body))
-        page_keys_.insert(std::move(key));
-    }
+    for (std::string& key : pages::TextKeysOn(pages::Page::kDatabase, body))
+      page_keys_.insert(std::move(key));
     CheckUnknownWords(page, body);
   }
 
@@ -435,7 +759,7 @@ class Checker {
   void CheckQuotedMarkers(const std::string& page, const std::string& body) {
     for (const char* marker : pages::kQuotedVisibilityMarkers) {
       if (body.find(marker) == std::string::npos) continue;
-      Warning(pages::kPageLibraryName, page, marker,
+      AddPage("quoted-visibility-marker", page, marker,
               "the launcher replaces the whole attribute with the visibility style: the element loses "
               "its id, and selectors or scripts that look for it find nothing");
     }
@@ -448,7 +772,7 @@ class Checker {
     for (const std::string& found : PlaceholderLikeWords(body)) {
       if (pages::IsContractWord(found)) continue;
       if (reported.insert(found).second) {
-        Warning(pages::kPageLibraryName, page, found,
+        AddPage("unknown-placeholder", page, found,
                 "not a placeholder the launcher knows: it stays on the page");
       }
     }
@@ -460,13 +784,37 @@ class Checker {
   std::optional<setupdata::IniFile> res_;
   std::string product_key_;
   bool sap_mode_ = false;
+  bool launcher_there_ = false;
   std::set<std::string> page_keys_;
+  std::string page_;  // the page being checked, whole
+  // Language entries told of, by key and value (a folder after its comma):
+  // once for each, however many sections list it.
+  std::set<std::pair<std::string, std::string>> entries_seen_;
+  std::set<std::string> notes_seen_;
   CheckResult result_;
 };
 
+// `text` as a JSON string; a byte that is not part of valid UTF-8 is
+// written as the six characters \\xNN.
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const char* end = nullptr;
+      const std::size_t length = setupdata::Utf8CharLength(text, i);
+      if (length > 1 && g_utf8_validate(text.data() + i, static_cast<gssize>(length), &end)) {
+        out.append(text, i, length);
+      } else {
+        char buffer[8];
+        g_snprintf(buffer, sizeof buffer, "\\\\x%02X", c);
+        out += buffer;
+        i += 1;
+        continue;
+      }
+      i += length;
+      continue;
+    }
     switch (c) {
       case '"':
         out += "\\\"";
@@ -484,19 +832,30 @@ std::string JsonString(const std::string& text) {
         out += "\\t";
         break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20) {
+        if (c < 0x20 || c == 0x7F) {
           char buffer[8];
           g_snprintf(buffer, sizeof buffer, "\\u%04x", c);
           out += buffer;
         } else {
-          out += c;
+          out += static_cast<char>(c);
         }
     }
+    ++i;
   }
   return out + "\"";
 }
 
-const char* SeverityName(Severity severity) { return severity == Severity::kError ? "error" : "warning"; }
+const char* SeverityName(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return "error";
+    case Severity::kWarning:
+      return "warning";
+    case Severity::kNote:
+      break;
+  }
+  return "note";
+}
 
 }  // namespace
 
@@ -505,33 +864,62 @@ bool CheckResult::HasErrors() const {
                      [](const Finding& f) { return f.severity == Severity::kError; });
 }
 
+bool AddIgnoredCodes(std::string_view list, CheckOptions& options, std::string* error) {
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view code = list.substr(0, comma);
+    if (!IsFindingCode(code)) {
+      if (error != nullptr) *error = "--ignore: no finding has the code \"" + std::string(code) + "\"";
+      return false;
+    }
+    options.ignored.emplace(code);
+    if (comma == std::string_view::npos) return true;
+    list.remove_prefix(comma + 1);
+  }
+}
+
 CheckResult CheckMedium(const std::string& dir) { return Checker(dir).Run(); }
 
 std::string FormatText(const CheckResult& result) {
   std::string out;
   for (const Finding& f : result.findings) {
     out += f.file;
+    if (f.line > 0) out += ":" + std::to_string(f.line);
+    out += ":";
     if (!f.section.empty()) out += " [" + f.section + "]";
     if (!f.key.empty()) out += " " + f.key;
-    out += std::string(": ") + SeverityName(f.severity) + ": " + f.message + "\n";
+    if (!f.section.empty() || !f.key.empty()) out += ":";
+    out += std::string(" ") + SeverityName(f.severity) + ": " + f.message + " [" + f.code + "]\n";
   }
   return out;
 }
 
 std::string FormatJson(const CheckResult& result) {
-  std::size_t errors = 0;
-  for (const Finding& f : result.findings) errors += f.severity == Severity::kError;
+  std::size_t counts[3] = {0, 0, 0};
+  for (const Finding& f : result.findings) ++counts[static_cast<int>(f.severity)];
   std::string out = std::string("{\"readable\":") + (result.readable ? "true" : "false") +
-                    ",\"errors\":" + std::to_string(errors) +
-                    ",\"warnings\":" + std::to_string(result.findings.size() - errors) + ",\"findings\":[";
+                    ",\"errors\":" + std::to_string(counts[0]) +
+                    ",\"warnings\":" + std::to_string(counts[1]) + ",\"notes\":" + std::to_string(counts[2]) +
+                    ",\"findings\":[";
   for (std::size_t i = 0; i < result.findings.size(); ++i) {
     const Finding& f = result.findings[i];
     if (i > 0) out += ",";
-    out += "{\"severity\":\"" + std::string(SeverityName(f.severity)) + "\",\"file\":" + JsonString(f.file) +
+    out += "{\"code\":" + JsonString(f.code) + ",\"severity\":\"" + SeverityName(f.severity) +
+           "\",\"file\":" + JsonString(f.file) +
+           ",\"line\":" + (f.line > 0 ? std::to_string(f.line) : "null") +
            ",\"section\":" + JsonString(f.section) + ",\"key\":" + JsonString(f.key) +
            ",\"message\":" + JsonString(f.message) + "}";
   }
   return out + "]}\n";
+}
+
+int RunCheck(const CheckOptions& options) {
+  CheckResult result = CheckMedium(options.medium_dir);
+  std::erase_if(result.findings, [&](const Finding& f) { return options.ignored.contains(f.code); });
+  const std::string out = options.format == CheckFormat::kJson ? FormatJson(result) : FormatText(result);
+  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) return 2;
+  if (!result.readable) return 2;
+  return result.HasErrors() ? 1 : 0;
 }
 
 }  // namespace tools

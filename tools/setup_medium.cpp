@@ -34,7 +34,7 @@ constexpr char kUsage[] =
     "usage: setup-medium get [--int] FILE SECTION KEY [DEFAULT]\n"
     "       setup-medium language MEDIUM_DIR\n"
     "       setup-medium lock MEDIUM_DIR\n"
-    "       setup-medium check [--format=json] MEDIUM_DIR\n"
+    "       setup-medium check [--format text|json] [--ignore CODE[,CODE]] MEDIUM_DIR\n"
     "       setup-medium pack PAGES_DIR OUT\n"
     "       setup-medium pack --from-dll LIBRARY OUT\n"
     "       setup-medium unpack LIBRARY OUT_DIR\n"
@@ -48,8 +48,9 @@ constexpr char kUsage[] =
     "          launcher uses on this system, with a line end (and on standard\n"
     "          error the system's language id when that is not the section)\n"
     "check     reports what the launcher will miss on MEDIUM_DIR, one finding a\n"
-    "          line (FILE [SECTION] KEY: error|warning: MESSAGE); exit status 0\n"
-    "          when there is no error, 1 with errors, 2 when the medium cannot be read\n"
+    "          line (FILE[:LINE]: [SECTION] KEY: error|warning|note: MESSAGE [CODE]);\n"
+    "          --ignore leaves out findings by code; exit status 0 without errors,\n"
+    "          1 with errors, 2 when the medium cannot be read\n"
     "pack      builds a page library OUT from the files under PAGES_DIR, named as\n"
     "          a *.gresource.xml there says, else by their path below the folder\n"
     "          (HTML_HOMEPAGE.html is HTML_HOMEPAGE); refused without HTML_HOMEPAGE;\n"
@@ -160,14 +161,20 @@ int Lock(const tools::CommandLine& line) {
 }
 
 int Check(const tools::CommandLine& line) {
+  tools::CheckOptions options;
   const std::string format = line.Value("--format").value_or("text");
-  if (format != "text" && format != "json")
+  if (format == "json") {
+    options.format = tools::CheckFormat::kJson;
+  } else if (format != "text") {
     return Mistake("check", "--format is text or json, not \"" + format + "\"");
-  const bool json = format == "json";
-  const tools::CheckResult result = tools::CheckMedium(line.operands[0]);
-  WriteAll(json ? tools::FormatJson(result) : tools::FormatText(result));
-  if (!result.readable) return 2;
-  return result.HasErrors() ? 1 : 0;
+  }
+  const auto found = line.options.find("--ignore");
+  for (const std::string& list : found == line.options.end() ? std::vector<std::string>() : found->second) {
+    std::string error;
+    if (!tools::AddIgnoredCodes(list, options, &error)) return Mistake("check", error);
+  }
+  options.medium_dir = line.operands[0];
+  return tools::RunCheck(options);
 }
 
 int Pack(const tools::CommandLine& line) {
@@ -247,7 +254,7 @@ const std::vector<Command>& Commands() {
       {"get", "FILE SECTION KEY [DEFAULT]", 3, 4, {{"--int"}}, Get},
       {"language", "MEDIUM_DIR", 1, 1, {}, Language},
       {"lock", "MEDIUM_DIR", 1, 1, {}, Lock},
-      {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}}, Check},
+      {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}, {"--ignore", true}}, Check},
       {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
       {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
       {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true}}, Init},

@@ -111,11 +111,7 @@ void CLauncherDlg::LayoutBrowser() {
 }
 
 std::string CLauncherDlg::FormatCaption(const std::string& caption_text, const std::string& product_name) {
-  if (caption_text.find("%s") == std::string::npos) return {};
-  std::string caption = setupdata::FormatWithOneString(caption_text, product_name);
-  const std::size_t rest = caption.find("%s");
-  if (rest != std::string::npos) caption.resize(rest);
-  return caption;
+  return medium::WindowCaption(caption_text, product_name);
 }
 
 std::string CLauncherDlg::WindowCaption(const medium::Medium& medium) {

@@ -90,9 +90,7 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   std::string GetLanguageDir(const std::string& key) const;
   bool IsSetupSubdir(const std::string& name) const;
 
-  // The caption for a caption text and a product name: the text's "%s"
-  // takes the name, and the caption is cut before a "%s" that remains; a
-  // text without "%s" gives an empty caption.
+  // The caption for a caption text and a product name (medium::WindowCaption).
   static std::string FormatCaption(const std::string& caption_text, const std::string& product_name);
 
   // What the dialog shows of `medium`, in its language section: the

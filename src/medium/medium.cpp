@@ -8,6 +8,14 @@
 
 namespace medium {
 
+std::string WindowCaption(std::string_view caption_text, std::string_view product_name) {
+  if (caption_text.find("%s") == std::string_view::npos) return {};
+  std::string caption = setupdata::FormatWithOneString(caption_text, product_name);
+  const std::size_t rest = caption.find("%s");
+  if (rest != std::string::npos) caption.resize(rest);
+  return caption;
+}
+
 Medium::Medium(setupdata::SetupFiles files, std::uint16_t language_count, setupdata::LanguageTable& languages)
     : files_(std::move(files)), language_count_(language_count), languages_(&languages) {}
 

@@ -29,6 +29,11 @@ inline constexpr int kNoReleaseNotesId = 9082;   // put before the path of missi
 inline constexpr int kDialogTextIds[] = {kCaptionTextId, kCloseCaptionId, kCloseQuestionId,
                                          kNoLanguageSetupId, kNoReleaseNotesId};
 
+// The window's caption for the caption text 9011 and the product name: the
+// text's "%s" takes the name, and the caption is cut before a "%s" that
+// remains; a text without "%s" gives an empty caption.
+std::string WindowCaption(std::string_view caption_text, std::string_view product_name);
+
 // The release notes file a name of "NULL" (any case) stands for.
 inline constexpr char kDefaultReleaseNotes[] = "readme.html";
 

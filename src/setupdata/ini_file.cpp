@@ -460,6 +460,20 @@ std::vector<std::string> IniFile::KeysIn(std::string_view section) const {
   return keys;
 }
 
+std::uint32_t IniFile::LineOf(std::string_view section, std::string_view key) const {
+  const std::int64_t s = FindSection(section);
+  if (s < 0) return 0;
+  std::uint32_t offset = sections_[static_cast<std::size_t>(s)].name.offset;
+  key = Trim(key);
+  if (!key.empty()) {
+    const std::int64_t k = FindKey(static_cast<std::uint32_t>(s), key);
+    if (k < 0) return 0;
+    offset = keys_[static_cast<std::size_t>(k)].name.offset;
+  }
+  const auto ends = std::count(text_.begin(), text_.begin() + offset, '\n');
+  return static_cast<std::uint32_t>(ends) + 1;
+}
+
 std::string IniFile::GetString(std::string_view section, std::string_view key, std::string_view default_value,
                                std::string_view lang_id) const {
   const std::string* value = FindValue(section, key, lang_id);

@@ -61,6 +61,12 @@ class IniFile {
   std::vector<std::string> SectionNames() const;
   std::vector<std::string> KeysIn(std::string_view section) const;
 
+  // The 1-based line of the file where the section `section` begins, or
+  // with `key`, where that key of it stands (the one Find reads); 0 when
+  // there is none. Lines are counted in the decoded text, which keeps the
+  // line ends of the file.
+  std::uint32_t LineOf(std::string_view section, std::string_view key = {}) const;
+
   // What a lookup delivers: the value, else the default with its trailing
   // blanks removed, cut to kMaxValueBytes after decoding. A value that is
   // not valid UTF-8 is decoded from the codepage of its section, or, in a

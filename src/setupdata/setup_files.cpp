@@ -37,11 +37,10 @@ std::string SetupFiles::GetResString(int id) const {
   return ReadIniString(res_ini_path, lang_id, std::to_string(id), kNullText);
 }
 
+std::string_view TextBeforeComma(std::string_view value) { return value.substr(0, value.find(',')); }
+
 std::string SetupFiles::GetResText(std::string_view key) const {
-  std::string value = ReadIniString(res_ini_path, lang_id, key, kNullText);
-  const std::size_t comma = value.find(',');
-  if (comma != std::string::npos) value.resize(comma);
-  return value;
+  return std::string(TextBeforeComma(ReadIniString(res_ini_path, lang_id, key, kNullText)));
 }
 
 std::string WhyNoMedium(std::string_view dir) {

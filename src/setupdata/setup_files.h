@@ -11,6 +11,8 @@ namespace setupdata {
 
 inline constexpr char kSetupInfName[] = "setup.inf";
 inline constexpr char kSetupResName[] = "setupres.ini";
+// The launcher's program, which the parent starts from the medium.
+inline constexpr char kLauncherName[] = "setup-launcher";
 // The launcher's window, a module beside the launcher: without it the
 // launcher shows its dialog on a terminal only.
 inline constexpr char kWindowModuleName[] = "setup-launcher-gtk.so";
@@ -33,6 +35,10 @@ inline constexpr char kOracleKey[] = "Oracle";
 // Keys of setupres.ini outside the language sections.
 inline constexpr char kLanguageSection[] = "LANGUAGE";
 inline constexpr char kLanguageNumberKey[] = "LANGUAGENUMBER";
+
+// A text of a language section looked up by its key (as the pages and the
+// product name are) is read up to its first comma.
+std::string_view TextBeforeComma(std::string_view value);
 
 // Where the files of one medium lie and which language section is used.
 struct SetupFiles {

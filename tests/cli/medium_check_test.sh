@@ -9,10 +9,16 @@ trap 'rm -rf "$work"' EXIT
 fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 
+# The demo media, assembled and as their sources stand (without the
+# launcher, which a medium being written has not yet): no error.
 for medium in medium medium-db; do
   out=$(LC_ALL=en_US.UTF-8 "$tool" check "$BUILD_DIR/media/$medium")
   status=$?
   [[ $status == 0 && -z "$out" ]] && echo "ok: the demo $medium is clean" || fail "demo $medium: status $status: $out"
+  out=$(LC_ALL=en_US.UTF-8 "$tool" check "$SOURCE_DIR/demo/$medium")
+  status=$?
+  [[ $status == 0 && "$out" == *"[launcher-missing]" && $(wc -l <<<"$out") == 1 ]] \
+    && echo "ok: the demo $medium's sources" || fail "demo sources $medium: status $status: $out"
 done
 
 # broken NAME SOURCE_MEDIUM: a copy to break.
@@ -21,117 +27,156 @@ broken() {
   cp -r "$BUILD_DIR/media/$2" "$work/$1"
   echo "$work/$1"
 }
-# expect NAME STATUS PATTERN: check reports a line matching PATTERN (on a
-# system of the locale $LOCALE, en_US.UTF-8 unless set).
+# expect NAME STATUS SEVERITY CODE PATTERN: check exits with STATUS and
+# reports one finding of CODE, of SEVERITY, on a line matching PATTERN (on
+# a system of the locale $LOCALE, en_US.UTF-8 unless set). CODE "-" wants
+# no finding at all.
 expect() {
-  local dir=$work/$1 want_status=$2 pattern=$3 out status
+  local dir=$work/$1 want_status=$2 severity=$3 code=$4 pattern=${5:-} out status lines
   out=$(LC_ALL=${LOCALE:-en_US.UTF-8} "$tool" check "$dir")
   status=$?
-  if [[ $status == "$want_status" ]] && grep -qE "$pattern" <<<"$out"; then
+  if [[ $code == - ]]; then
+    [[ $status == "$want_status" && -z "$out" ]] && echo "ok: $1" || { fail "$1: status $status, wanted nothing; said:"; echo "$out"; }
+    return
+  fi
+  lines=$(grep -F "[$code]" <<<"$out" | grep -F ": $severity: " | grep -E "$pattern")
+  if [[ $status == "$want_status" && $(grep -c . <<<"$lines") == 1 ]]; then
     echo "ok: $1"
   else
-    fail "$1: status $status, wanted $want_status and /$pattern/; said:"; echo "$out"
+    fail "$1: status $status, wanted $want_status and one $severity [$code] /$pattern/; said:"; echo "$out"
   fi
 }
+# library NAME MEDIUM SED_ON_HOME [SED_ON_DATABASE]: a medium whose page
+# library, unpacked, edited and packed again, has one defect.
+library() {
+  local d pages
+  d=$(broken "$1" "$2")
+  pages="$work/$1-pages"
+  rm -rf "$pages"
+  "$tool" unpack "$BUILD_DIR/pages/SetupHmRes.dll" "$pages" >/dev/null
+  [[ -n "$3" ]] && sed -i "$3" "$pages/HTML_HOMEPAGE"
+  [[ -n "${4:-}" ]] && sed -i "$4" "$pages/HTML_SAP"
+  "$tool" pack "$pages" "$d/SetupHmRes.dll" 2>/dev/null || fail "pack $1"
+}
+res() { sed -i "$2" "$work/$1/setupres.ini"; }
+inf() { sed -i "$2" "$work/$1/setup.inf"; }
 
-d=$(broken no-marker medium); sed -i '0,/^32001=Deutsch/{/^32001=Deutsch/d}' "$d/setupres.ini"
-expect no-marker 1 '^setupres.ini \[1031\] 32001: error: no presence marker'
-
-d=$(broken missing-key medium); sed -i '/^\[1036\]/,/^\[/{/^RELNOTES=/d}' "$d/setupres.ini"
-expect missing-key 1 '^setupres.ini \[1036\] RELNOTES: error: missing: shows NULL'
-
-d=$(broken missing-dialog-text medium); sed -i '/^\[1041\]/,/^\[/{/^9085=/d}' "$d/setupres.ini"
-expect missing-dialog-text 1 '^setupres.ini \[1041\] 9085: error: missing'
-
+# One defect a medium: NAME, how it is made, then what check says.
+broken no-marker medium >/dev/null; res no-marker '0,/^32001=Deutsch/{/^32001=Deutsch/d}'
+expect no-marker 1 error no-presence-marker '^setupres.ini:26: \[1031\] 32001: error: no presence marker'
+broken missing-key medium >/dev/null; res missing-key '/^\[1036\]/,/^\[/{/^RELNOTES=/d}'
+expect missing-key 1 error missing-text '^setupres.ini:70: \[1036\] RELNOTES: error: missing: shows NULL'
+broken missing-dialog-text medium >/dev/null; res missing-dialog-text '/^\[1041\]/,/^\[/{/^9085=/d}'
+expect missing-dialog-text 1 error missing-text '\[1041\] 9085: error: missing'
+# Every section lists ESN: one finding for the entry.
 d=$(broken missing-folder medium); rm -r "$d/ESN"
-expect missing-folder 1 '\[1033\] LANGUAGE2: error: the folder "ESN" is missing'
-
+expect missing-folder 0 warning language-folder-missing '^setupres.ini:22: \[1033\] LANGUAGE2: warning: the folder "ESN" is missing'
 d=$(broken folder-is-file medium); rm -r "$d/JPN"; echo x >"$d/JPN"
-expect folder-is-file 1 '\[1033\] LANGUAGE4: error: the folder "JPN" is a file'
-
-d=$(broken folder-outside medium); sed -i 's/,JPN$/,../' "$d/setupres.ini"
-expect folder-outside 1 '\[1033\] LANGUAGE4: error: the folder "\.\." leads out of the medium'
-
-d=$(broken no-comma medium); sed -i 's/^LANGUAGE1=Deutsch,DEU$/LANGUAGE1=Deutsch DEU/' "$d/setupres.ini"
-expect no-comma 1 'LANGUAGE1: error: no comma'
-
-d=$(broken more-entries medium); sed -i 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=4/' "$d/setupres.ini"
-expect more-entries 0 'LANGUAGE4: warning: beyond LANGUAGENUMBER'
-
-d=$(broken fewer-entries medium); sed -i 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=6/' "$d/setupres.ini"
-expect fewer-entries 1 'LANGUAGE5: error: declared by LANGUAGENUMBER but missing'
-
+expect folder-is-file 1 error language-folder-not-folder '\[1033\] LANGUAGE4: error: the folder "JPN" is a file'
+for folder in .. ../JPN JPN/..; do
+  broken "folder-outside-${folder//\//_}" medium >/dev/null; res "folder-outside-${folder//\//_}" "s/,JPN\$/,${folder//\//\\/}/"
+  expect "folder-outside-${folder//\//_}" 1 error language-folder-outside "\\[1033\\] LANGUAGE4: error: the folder \"${folder//./\\.}\" leads out of the medium"
+done
+broken no-comma medium >/dev/null; res no-comma 's/^LANGUAGE1=Deutsch,DEU$/LANGUAGE1=Deutsch DEU/'
+expect no-comma 1 error language-entry-no-folder '^setupres.ini:21: \[1033\] LANGUAGE1: error: no comma'
+broken more-entries medium >/dev/null; res more-entries 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=4/'
+expect more-entries 0 warning language-entry-unused '\[1033\] LANGUAGE4: warning: beyond LANGUAGENUMBER'
+broken fewer-entries medium >/dev/null; res fewer-entries 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=6/'
+expect fewer-entries 1 error language-entry-missing '\[1033\] LANGUAGE5: error: declared by LANGUAGENUMBER but missing'
 # Counts that leave no language to choose: 0, and 65536, which is 0 in 16 bits.
 for number in 0 65536; do
-  d=$(broken "no-language-$number" medium); sed -i "s/^LANGUAGENUMBER=5/LANGUAGENUMBER=$number/" "$d/setupres.ini"
-  expect "no-language-$number" 1 '^setupres.ini \[LANGUAGE\] LANGUAGENUMBER: error: reads as 0'
+  broken "no-language-$number" medium >/dev/null; res "no-language-$number" "s/^LANGUAGENUMBER=5/LANGUAGENUMBER=$number/"
+  expect "no-language-$number" 1 error no-language '^setupres.ini:2: \[LANGUAGE\] LANGUAGENUMBER: error: reads as 0'
 done
-
-d=$(broken product medium); sed -i 's/^ProductName=%ProductName%/ProductName=%Produkt%/' "$d/setup.inf"
-expect product 1 '\[1033\] Produkt: error: the product name reference of setup.inf does not resolve'
-
-d=$(broken half-database medium-db); sed -i '/^Oracle=/d' "$d/setup.inf"
-expect half-database 1 '^setup.inf \[SAP\] Oracle: error: only one database option'
-
+broken product medium >/dev/null; inf product 's/^ProductName=%ProductName%/ProductName=%Produkt%/'
+expect product 1 error product-unresolved '\[1033\] Produkt: error: the product name reference of setup.inf does not resolve'
+broken half-database medium-db >/dev/null; inf half-database '/^Oracle=/d'
+expect half-database 1 error half-database-choice '^setup.inf:[0-9]+: \[SAP\] Oracle: error: only one database option'
 d=$(broken notes-language medium); rm "$d/1034/readme.html"
-expect notes-language 0 '^1034/readme.html: warning: missing: the 1033 notes are shown'
-
+expect notes-language 0 note release-notes-language-missing '^1034/readme.html: note: missing: the 1033 notes are shown'
 d=$(broken notes-1033 medium-db); rm "$d/Oracle/1033/readme.html"
-expect notes-1033 1 '^Oracle/1033/readme.html: error: missing'
+expect notes-1033 1 error release-notes-missing '^Oracle/1033/readme.html: error: missing'
+broken long-value medium >/dev/null; res long-value "s/^EXIT=Exit$/EXIT=$(printf 'x%.0s' $(seq 1 300))/"
+expect long-value 0 warning value-too-long '\[1033\] EXIT: warning: the value has 300 bytes'
+broken regional medium >/dev/null
+LOCALE=de_AT.UTF-8 expect regional 0 note regional-section '^setupres.ini: \[3079\]: note: no section for this system.s language 3079: the launcher reads 1031'
+broken cp1252 medium >/dev/null; res cp1252 's/^BACK=Zurück$/BACK=Zur\xfcck/'
+expect cp1252 0 warning not-utf8 '\[1031\] BACK: warning: not UTF-8 \(byte 3 of the value is 0xFC\): read as Windows-1252 \(codepage 1252\)'
+broken comma medium >/dev/null; res comma 's/^EXIT=Beenden$/EXIT=Beenden, sofort/'
+expect comma 1 error comma-cut '\[1031\] EXIT: error: holds a comma: the page shows only "Beenden"'
+broken markup medium >/dev/null; res markup 's/^EXIT=Exit$/EXIT=<b>Exit<\/b>/'
+expect markup 0 warning markup-in-text '\[1033\] EXIT: warning: holds HTML markup \("<b>"\): the page inserts it as markup'
+broken caption medium >/dev/null; res caption 's/^9011=%s Setup$/9011=Setup/'
+expect caption 1 error caption-without-product '\[1033\] 9011: error: no %s for the product name: the window title is empty'
+broken product-db medium-db >/dev/null; res product-db 's/^ProductName=Aurora Ledger 7 Server for %s$/ProductName=Aurora Ledger 7 Server/'
+expect product-db 0 warning product-without-database '\[1033\] ProductName: warning: no %s'
+broken utf16 medium >/dev/null; iconv -f UTF-8 -t UTF-16LE "$work/utf16/setupres.ini" >"$work/utf16.ini" && mv "$work/utf16.ini" "$work/utf16/setupres.ini"
+expect utf16 1 error utf16-without-bom '^setupres.ini: error: looks like UTF-16LE \(a zero byte after each ASCII character\) without a byte-order mark'
 
 # Names in another case than the files write them: found by their one match
 # in another case (a warning); two that differ only in case find nothing.
 d=$(broken case medium); mv "$d/ENU" "$d/enu"; mv "$d/ESN" "$d/esn"; mkdir "$d/Esn"
 mv "$d/1033/readme.html" "$d/1033/ReadMe.HTML"
-expect case 1 '\[1033\] LANGUAGE0: warning: folder "ENU" is "enu" on the medium: found by its case-folded name'
-expect case 1 '\[1033\] LANGUAGE2: error: the folder "ESN" is missing; "Esn" and "esn" differ from it only in case: none is used'
-expect case 1 '^1033/readme.html: warning: "1033/readme.html" is "1033/ReadMe.HTML" on the medium'
+expect case 0 warning name-case '\[1033\] LANGUAGE0: warning: folder "ENU" is "enu" on the medium: found by its case-folded name'
+expect case 0 warning language-folder-missing '\[1033\] LANGUAGE2: warning: the folder "ESN" is missing; "Esn" and "esn" differ from it only in case: none is used'
+expect case 0 warning name-case '^1033/readme.html: warning: "1033/readme.html" is "1033/ReadMe.HTML" on the medium'
 
-d=$(broken long-value medium); sed -i "s/^EXIT=Exit$/EXIT=$(printf 'x%.0s' $(seq 1 300))/" "$d/setupres.ini"
-expect long-value 0 '\[1033\] EXIT: warning: the value has 300 bytes'
-
-d=$(broken regional medium)
-LOCALE=de_AT.UTF-8 expect regional 0 '^setupres.ini \[3079\]: warning: no section for this system.s language 3079: the launcher reads 1031'
-
-d=$(broken cp1252 medium); sed -i 's/^BACK=Zurück$/BACK=Zur\xfcck/' "$d/setupres.ini"
-expect cp1252 0 '\[1031\] BACK: warning: not UTF-8: read as Windows-1252 \(codepage 1252\)'
+# The launcher's files: missing, or links to nothing.
+d=$(broken no-window medium); rm "$d/setup-launcher-gtk.so"
+expect no-window 1 error window-module-missing '^setup-launcher-gtk.so: error: missing: the window cannot show'
+d=$(broken no-launcher medium); rm "$d/setup-launcher" "$d/setup-launcher-gtk.so" "$d/SetupHmRes.dll"
+expect no-launcher 0 warning launcher-missing '^setup-launcher: warning: missing'
+d=$(broken dangling medium); rm "$d/setup-launcher-gtk.so"; ln -s ../nowhere/setup-launcher-gtk.so "$d/setup-launcher-gtk.so"
+expect dangling 1 error dangling-link '^setup-launcher-gtk.so: error: a symbolic link to "\.\./nowhere/setup-launcher-gtk.so", which does not exist'
 
 # Page libraries with one defect each, built with pack.
-library() {  # NAME SED_ON_HOME [SED_ON_DATABASE]
-  local d pages
-  d=$(broken "$1" medium-db)
-  pages="$work/$1-pages"
-  rm -rf "$pages"
-  "$tool" unpack "$BUILD_DIR/pages/SetupHmRes.dll" "$pages" >/dev/null
-  [[ -n "$2" ]] && sed -i "$2" "$pages/HTML_HOMEPAGE"
-  [[ -n "${3:-}" ]] && sed -i "$3" "$pages/HTML_SAP"
-  "$tool" pack "$pages" "$d/SetupHmRes.dll" || fail "pack $1"
-}
-library lib-placeholder 's/IDSELECTLANG/IDSELECTLNAG/'
-expect lib-placeholder 0 'HTML_HOMEPAGE\] IDSELECTLNAG: warning: not a placeholder the launcher knows'
-library lib-slot0 's/>IDLANGUAGE0</></'
-expect lib-slot0 1 'HTML_HOMEPAGE\] IDLANGUAGE0: error: language slot missing'
-library lib-links 's/IDRLANGUAGE/IDRLANGAUGE/g'
-expect lib-links 1 'HTML_HOMEPAGE\] IDRLANGUAGE: error: no language link'
-library lib-marker 's/id=AAAAA/id=BBBBB/'
-expect lib-marker 1 'HTML_HOMEPAGE\] id=AAAAA: error: no visibility marker'
-library lib-quoted-marker 's/data-visibility="id=AAAAA" href/id="AAAAA" href/'
-expect lib-quoted-marker 0 'HTML_HOMEPAGE\] id="AAAAA": warning: the launcher replaces the whole attribute'
-library lib-database '' 's/IDSELECTORACLE/IDSELECT_ORACLE/g'
-expect lib-database 1 'HTML_SAP\] IDSELECTORACLE: error: database marker missing'
+library lib-placeholder medium-db 's/IDSELECTLANG/IDSELECTLNAG/'
+expect lib-placeholder 0 warning unknown-placeholder '^SetupHmRes.dll:[0-9]+: \[HTML_HOMEPAGE\] IDSELECTLNAG: warning: not a placeholder the launcher knows'
+library lib-slot0 medium-db 's/>IDLANGUAGE0</></'
+expect lib-slot0 1 error first-language-slot-missing 'HTML_HOMEPAGE\] IDLANGUAGE0: error: language slot missing'
+library lib-links medium-db 's/IDRLANGUAGE/IDRLANGAUGE/g'
+expect lib-links 1 error no-language-link 'HTML_HOMEPAGE\] IDRLANGUAGE: error: no language link'
+library lib-marker medium-db 's/id=AAAAA/id=BBBBB/g'
+expect lib-marker 1 error no-visibility-marker 'HTML_HOMEPAGE\] id=AAAAA: error: no visibility marker'
+library lib-quoted-marker medium-db 's/data-visibility="id=AAAAA" href/id="AAAAA" href/'
+expect lib-quoted-marker 0 warning quoted-visibility-marker 'HTML_HOMEPAGE\] id="AAAAA": warning: the launcher replaces the whole attribute'
+library lib-database medium-db '' 's/IDSELECTORACLE/IDSELECT_ORACLE/g'
+expect lib-database 1 error database-marker-missing 'HTML_SAP\] IDSELECTORACLE: error: database marker missing'
+library lib-res medium-db 's|res://SetupHmRes.dll/HTML_SAP|res://SetupHmRes.dll/HTML_SAP2|'
+expect lib-res 1 error res-reference-missing '^SetupHmRes.dll:[0-9]+: \[HTML_HOMEPAGE\] res://SetupHmRes.dll/HTML_SAP2: error: the library has no resource "HTML_SAP2"'
 d=$(broken lib-missing medium); rm "$d/SetupHmRes.dll"
-expect lib-missing 1 '^SetupHmRes.dll: error: missing'
-d=$(broken lib-page medium); pages="$work/lib-page-pages"; "$tool" unpack "$d/SetupHmRes.dll" "$pages" >/dev/null
-rm "$pages/HTML_SAP"; "$tool" pack "$pages" "$d/SetupHmRes.dll"
-expect lib-page 1 'SetupHmRes.dll \[HTML_SAP\]: error: the database page is missing \(the library holds GIF/GIF_NOSELECTED, GIF/GIF_SELECTED, HTML_HOMEPAGE\)'
+expect lib-missing 1 error library-missing '^SetupHmRes.dll: error: missing'
+# The database page, and the home page's way back to it, matter only on a
+# medium with a database choice.
+for medium in medium medium-db; do
+  d=$(broken "lib-page-$medium" "$medium"); pages="$work/lib-page-$medium-pages"
+  "$tool" unpack "$d/SetupHmRes.dll" "$pages" >/dev/null
+  rm "$pages/HTML_SAP"; sed -i 's/ data-visibility="id=AAAAA"//; s/IDBACK//' "$pages/HTML_HOMEPAGE"
+  "$tool" pack "$pages" "$d/SetupHmRes.dll" 2>/dev/null
+done
+expect lib-page-medium 0 - -
+expect lib-page-medium-db 1 error page-missing 'SetupHmRes.dll: \[HTML_SAP\]: error: the database page is missing \(the library holds GIF/GIF_NOSELECTED, GIF/GIF_SELECTED, HTML_HOMEPAGE\)'
 
-d=$(broken no-window medium); rm "$d/setup-launcher-gtk.so"
-expect no-window 1 '^setup-launcher-gtk.so: error: missing: the window cannot show'
-
-# JSON for tools, and a medium that cannot be read.
-json=$("$tool" check --format=json "$work/no-marker")
-[[ $? == 1 ]] && python3 -c 'import json,sys; d=json.load(sys.stdin); assert d["errors"]==1 and d["findings"][0]["key"]=="32001"' <<<"$json" \
-  && echo "ok: JSON" || fail "JSON: $json"
+# JSON for tools: valid whatever bytes the medium holds, each finding with
+# its fields; --ignore drops findings by code; a mistaken code or format is
+# one line, status 2; a medium that cannot be read gives 2.
+d=$(broken json medium); res json 's/^EXIT=Exit$/EXIT=Exit\nZur\xfcck/; s/^BACK=Zurück$/BACK=Zur\xfcck/'
+json=$("$tool" check --format json "$d")
+[[ $? == 0 ]] && python3 -c '
+import json, sys
+d = json.load(sys.stdin)
+f = d["findings"]
+assert d["errors"] == 0 and d["warnings"] == len(f) == 2, d
+assert all(set(x) == {"code", "severity", "file", "line", "section", "key", "message"} for x in f), f
+assert {x["code"] for x in f} == {"not-utf8", "line-without-value"}, f
+assert any(x["key"] == "Zur\\xFCck" and x["line"] == 14 for x in f), f
+' <<<"$json" && echo "ok: JSON" || fail "JSON: $json"
+[[ -z "$("$tool" check --format=json --ignore line-without-value --ignore=not-utf8,name-case "$d" | python3 -c 'import json,sys; print(*json.load(sys.stdin)["findings"])')" ]] \
+  && echo "ok: --ignore" || fail "--ignore"
+for args in "--ignore no-such-code" "--format yaml"; do
+  err=$("$tool" check $args "$d" 2>&1 >/dev/null)
+  [[ $? == 2 && $(wc -l <<<"$err") == 1 ]] && echo "ok: check $args is refused" || fail "check $args: $err"
+done
 "$tool" check "$work/does-not-exist" >/dev/null
 [[ $? == 2 ]] && echo "ok: an unreadable medium gives 2" || fail "an unreadable medium"
 
