@@ -82,7 +82,7 @@ std::optional<Kit> FindKit() {
   std::string looked;
   bool found_launcher = false;
   for (const fs::path& dir : {bin, lib}) {
-    if (IsFile(dir / "setup-launcher") && IsFile(dir / setupdata::kWindowModuleName)) {
+    if (IsFile(dir / setupdata::kLauncherName) && IsFile(dir / setupdata::kWindowModuleName)) {
       kit.launcher_dir = dir.lexically_normal();
       found_launcher = true;
       break;
@@ -365,7 +365,7 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
   // The page library, the launcher and its window, as real files.
   constexpr fs::perms kProgram = fs::perms(0755);
   return writer.Copy(kit.page_library, pages::kPageLibraryName, fs::perms(0644)) &&
-         writer.Copy(kit.launcher_dir / "setup-launcher", "setup-launcher", kProgram) &&
+         writer.Copy(kit.launcher_dir / setupdata::kLauncherName, setupdata::kLauncherName, kProgram) &&
          writer.Copy(kit.launcher_dir / setupdata::kWindowModuleName, setupdata::kWindowModuleName, kProgram);
 }
 

@@ -38,7 +38,6 @@
 
 namespace {
 
-constexpr char kLauncherName[] = "setup-launcher";
 constexpr int kResultLost = 3;
 
 // How long the launcher may take to end once its output has closed.
@@ -98,7 +97,7 @@ int main(int argc, char** argv) {
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0)
     return Fail(std::string("cannot make a pipe: ") + std::strerror(errno));
-  const std::string launcher = files.module_dir + kLauncherName;
+  const std::string launcher = files.module_dir + setupdata::kLauncherName;
   std::vector<char*> launcher_argv{const_cast<char*>(launcher.c_str())};
   for (std::string& answer : answers) launcher_argv.push_back(answer.data());
   launcher_argv.push_back(nullptr);
