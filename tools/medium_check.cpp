@@ -308,13 +308,23 @@ class Checker {
     for (const std::string& section : sections) {
       std::vector<std::string> keys = ini->KeysIn(section);
       std::sort(keys.begin(), keys.end());
+      // What the section's texts that are not UTF-8 look like, all of them
+      // together: one value alone is too short a sample to tell.
+      std::string sample;
+      for (const std::string& key : keys) {
+        const std::string* value = ini->Find(section, key);
+        if (value != nullptr && !g_utf8_validate(value->data(), static_cast<gssize>(value->size()), nullptr))
+          sample += *value + "\n";
+      }
+      const std::optional<std::uint16_t> looks =
+          sample.empty() ? std::nullopt : setupdata::LikelyCodepage(sample);
       for (const std::string& key : keys) {
         const std::string* value = ini->Find(section, key);
         if (value == nullptr) {
           AddIni("line-without-value", name, section, key, "a line without \"=\": it holds no value");
           continue;
         }
-        const std::string text = ReadAsText(name, section, key, *value);
+        const std::string text = ReadAsText(name, section, key, *value, looks);
         if (text.size() > setupdata::kMaxValueBytes) {
           AddIni("value-too-long", name, section, key,
                  "the value has " + std::to_string(text.size()) + " bytes; only the first " +
@@ -328,7 +338,7 @@ class Checker {
   // section's, or outside one that of the section in use. Gives the text as
   // the launcher reads it (outside a language section, in 1033).
   std::string ReadAsText(const std::string& file, const std::string& section, const std::string& key,
-                         const std::string& value) {
+                         const std::string& value, std::optional<std::uint16_t> looks) {
     const char* end = nullptr;
     if (g_utf8_validate(value.data(), static_cast<gssize>(value.size()), &end)) return value;
     const auto named = [](std::uint16_t codepage) {
@@ -353,10 +363,16 @@ class Checker {
     g_snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(*end));
     const std::string where =
         "not UTF-8 (byte " + std::to_string(end - value.data()) + " of the value is " + byte + ")";
+    std::string likeness;
+    if (looks && codepages.size() == 1 && *codepages.begin() == *looks) {
+      likeness = ", which it looks like";
+    } else if (looks) {
+      likeness = "; it looks like " + named(*looks) + ": save it as UTF-8";
+    }
     AddIni("not-utf8", file, section, key,
            (codepages.size() == 1 ? where + ": read as " + names
                                   : where + ": read in the codepage of the language in use: " + names) +
-               (unmapped ? "; bytes the codepage does not map show as \xEF\xBF\xBD" : ""));
+               likeness + (unmapped ? "; bytes the codepage does not map show as \xEF\xBF\xBD" : ""));
     return setupdata::DecodeCodepage(value, setupdata::SectionCodepage(section, setupdata::kFallbackLangId));
   }
 

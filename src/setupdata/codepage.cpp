@@ -253,4 +253,38 @@ std::string CodepageName(std::uint16_t codepage) {
   }
 }
 
+std::optional<std::uint16_t> LikelyCodepage(std::string_view bytes) {
+  const IcuDetectorFunctions* icu = IcuDetector();
+  if (icu == nullptr || bytes.empty() || bytes.size() > 0x7FFFFFFF) return std::nullopt;
+  // The charsets the detector names, as the Windows codepage that holds the
+  // same letters; the ones that have none are passed over.
+  static constexpr std::pair<const char*, std::uint16_t> kWindowsCodepages[] = {
+      {"ISO-8859-1", 1252},   {"windows-1252", 1252}, {"ISO-8859-2", 1250},   {"windows-1250", 1250},
+      {"ISO-8859-5", 1251},   {"windows-1251", 1251}, {"ISO-8859-7", 1253},   {"windows-1253", 1253},
+      {"ISO-8859-9", 1254},   {"windows-1254", 1254}, {"ISO-8859-8", 1255},   {"ISO-8859-8-I", 1255},
+      {"windows-1255", 1255}, {"ISO-8859-6", 1256},   {"windows-1256", 1256}, {"Shift_JIS", 932},
+      {"GB18030", 936},       {"EUC-KR", 949},        {"Big5", 950},
+  };
+  UErrorCode status = U_ZERO_ERROR;
+  UCharsetDetector* detector = icu->ucsdet_open(&status);
+  if (U_FAILURE(status) || detector == nullptr) return std::nullopt;
+  std::optional<std::uint16_t> likely;
+  icu->ucsdet_setText(detector, bytes.data(), static_cast<std::int32_t>(bytes.size()), &status);
+  std::int32_t count = 0;
+  const UCharsetMatch** matches =
+      U_SUCCESS(status) ? icu->ucsdet_detectAll(detector, &count, &status) : nullptr;
+  // The best match alone, and only when the detector is fairly sure of it:
+  // below that it takes Polish for Western European.
+  constexpr std::int32_t kSureEnough = 50;
+  if (U_SUCCESS(status) && matches != nullptr && count > 0 &&
+      icu->ucsdet_getConfidence(matches[0], &status) >= kSureEnough) {
+    const char* name = icu->ucsdet_getName(matches[0], &status);
+    for (const auto& [charset, codepage] : kWindowsCodepages) {
+      if (U_SUCCESS(status) && name != nullptr && std::strcmp(name, charset) == 0) likely = codepage;
+    }
+  }
+  icu->ucsdet_close(detector);
+  return likely;
+}
+
 }  // namespace setupdata

@@ -42,6 +42,11 @@ std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage);
 // in the codepage, and none on a system without ICU.
 std::optional<std::string> EncodeCodepage(std::string_view text, std::uint16_t codepage);
 
+// The Windows codepage `bytes` most look like, by ICU's charset detector;
+// none when nothing fits or the detector cannot be had. A guess for the
+// tools that tell authors what they wrote: short texts fool it.
+std::optional<std::uint16_t> LikelyCodepage(std::string_view bytes);
+
 // The name an author knows a codepage by: "Windows-1252", "Shift-JIS".
 std::string CodepageName(std::uint16_t codepage);
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -38,9 +39,9 @@ int VersionOf(const std::string& library) {
 // The suffix ICU gives its functions in `handle`: "_72" for version 72,
 // "" for a build without renaming. A library opened by its plain name
 // shows its version through the functions it holds.
-std::optional<std::string> SuffixIn(void* handle, int version) {
-  const auto holds = [handle](const std::string& suffix) {
-    return dlsym(handle, ("uloc_getLCID" + suffix).c_str()) != nullptr;
+std::optional<std::string> SuffixIn(void* handle, int version, const char* probe = "uloc_getLCID") {
+  const auto holds = [handle, probe](const std::string& suffix) {
+    return dlsym(handle, (probe + suffix).c_str()) != nullptr;
   };
   if (version != 0) {
     if (holds("_" + std::to_string(version))) return "_" + std::to_string(version);
@@ -77,7 +78,40 @@ std::optional<IcuFunctions> Open(const std::string& library) {
   return icu;
 }
 
+// The detector's functions from the i18n library beside `common`, the
+// common library's name ("libicuuc.so.72" gives "libicui18n.so.72").
+std::optional<IcuDetectorFunctions> OpenDetector(const std::string& common) {
+  const std::string i18n = "libicui18n.so" + common.substr(std::strlen(kPlainName));
+  void* handle = dlopen(i18n.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return std::nullopt;
+  const std::optional<std::string> suffix = SuffixIn(handle, VersionOf(common), "ucsdet_open");
+  IcuDetectorFunctions detector;
+  bool complete = suffix.has_value();
+#define SETUP_ICU_RESOLVE(name)                                                                           \
+  if (complete) {                                                                                         \
+    detector.name =                                                                                       \
+        reinterpret_cast<decltype(detector.name)>(dlsym(handle, (std::string(#name) + *suffix).c_str())); \
+    complete = detector.name != nullptr;                                                                  \
+  }
+  SETUP_ICU_DETECTOR_FUNCTIONS(SETUP_ICU_RESOLVE)
+#undef SETUP_ICU_RESOLVE
+  if (!complete) {
+    dlclose(handle);
+    return std::nullopt;
+  }
+  return detector;
+}
+
 }  // namespace
+
+const IcuDetectorFunctions* IcuDetector() {
+  static std::once_flag once;
+  static std::optional<IcuDetectorFunctions> detector;
+  std::call_once(once, [] {
+    if (const IcuFunctions* icu = Icu()) detector = OpenDetector(icu->library);
+  });
+  return detector ? &*detector : nullptr;
+}
 
 std::vector<std::string> IcuLibraryNames() {
   std::vector<std::string> names;

@@ -13,6 +13,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
+#include <unicode/ucsdet.h>
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
 
@@ -54,10 +55,30 @@ struct IcuFunctions {
   std::string library;  // the name it was opened by: "libicuuc.so.72"
 };
 
+// The charset detector of ICU's i18n library, for the tools' guesses at
+// the codepage of a text; the launcher never needs it.
+#define SETUP_ICU_DETECTOR_FUNCTIONS(X) \
+  X(ucsdet_close)                       \
+  X(ucsdet_detectAll)                   \
+  X(ucsdet_getConfidence)               \
+  X(ucsdet_getName)                     \
+  X(ucsdet_open)                        \
+  X(ucsdet_setText)
+
+struct IcuDetectorFunctions {
+#define SETUP_ICU_POINTER(name) decltype(&::name) name = nullptr;
+  SETUP_ICU_DETECTOR_FUNCTIONS(SETUP_ICU_POINTER)
+#undef SETUP_ICU_POINTER
+};
+
 // The library, opened on first use (thread-safe, once per process); null
 // when no version of it can be opened or one lacks a function, which is
 // said once in one line on standard error.
 const IcuFunctions* Icu();
+
+// The detector, from the i18n library of the version Icu() opened, on
+// first use; null when that cannot be had. Says nothing when it fails.
+const IcuDetectorFunctions* IcuDetector();
 
 // The library names tried, newest first: libicuuc.so.80 down to
 // libicuuc.so.50, then libicuuc.so.

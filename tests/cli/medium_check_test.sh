@@ -102,6 +102,24 @@ broken regional medium >/dev/null
 LOCALE=de_AT.UTF-8 expect regional 0 note regional-section '^setupres.ini: \[3079\]: note: no section for this system.s language 3079: the launcher reads 1031'
 broken cp1252 medium >/dev/null; res cp1252 's/^BACK=Zurück$/BACK=Zur\xfcck/'
 expect cp1252 0 warning not-utf8 '\[1031\] BACK: warning: not UTF-8 \(byte 3 of the value is 0xFC\): read as Windows-1252 \(codepage 1252\)'
+# German texts saved on a Russian Windows: read as Windows-1252, but they
+# look like Windows-1251 (the section's values taken together).
+d=$(broken cp1251 medium)
+python3 - "$d/setupres.ini" <<'PY'
+import re, sys
+path = sys.argv[1]
+text = open(path, "rb").read().decode()
+russian = {"9085": "Вы действительно хотите прервать установку программы?",
+           "9081": "Установка для этого языка на этом носителе не найдена.",
+           "SELECTLANG": "Выберите язык установки программы"}
+section = re.search(r"\[1031\][^\[]*", text)
+part = section.group(0)
+for key, value in russian.items():
+    part = re.sub("(?m)^%s=.*$" % key, key + "=" + value, part)
+raw = text[:section.start()].encode() + part.encode("cp1251", errors="replace") + text[section.end():].encode()
+open(path, "wb").write(raw)
+PY
+expect cp1251 0 warning not-utf8 '\[1031\] 9081: warning: not UTF-8 \(byte 0 .*read as Windows-1252 \(codepage 1252\); it looks like Windows-1251'
 broken comma medium >/dev/null; res comma 's/^EXIT=Beenden$/EXIT=Beenden, sofort/'
 expect comma 1 error comma-cut '\[1031\] EXIT: error: holds a comma: the page shows only "Beenden"'
 broken markup medium >/dev/null; res markup 's/^EXIT=Exit$/EXIT=<b>Exit<\/b>/'
