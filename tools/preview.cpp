@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <fcntl.h>
 #include <gtk/gtk.h>
+#include <libintl.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -27,6 +28,8 @@
 #include "browser/webkit_browser.h"
 #include "main_loop.h"
 #include "medium/medium.h"
+#include "setupdata/codepage.h"
+#include "setupdata/icu_runtime.h"
 
 namespace tools {
 namespace {
@@ -358,6 +361,49 @@ class WindowRenderer {
   app::GtkDialogWindow window_;
 };
 
+// The toolkit speaks the language of a user of `lang_id` while it lives:
+// the message boxes' buttons are the toolkit's own words, in the user's
+// language on the user's desktop. Without ICU, or where the toolkit has no
+// translation, they stay in the preview's own.
+class ToolkitLanguage {
+ public:
+  explicit ToolkitLanguage(const std::string& lang_id) {
+    const char* before = g_getenv("LANGUAGE");
+    if (before != nullptr) before_ = before;
+    const setupdata::IcuFunctions* icu = setupdata::Icu();
+    const std::optional<std::uint16_t> id = setupdata::SectionLangId(lang_id);
+    if (icu == nullptr || !id) return;
+    char locale[ULOC_FULLNAME_CAPACITY] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    icu->uloc_getLocaleForLCID(*id, locale, sizeof locale, &status);
+    if (U_FAILURE(status) || locale[0] == '\0') return;
+    char language[ULOC_LANG_CAPACITY] = {};
+    icu->uloc_getLanguage(locale, language, sizeof language, &status);
+    if (U_FAILURE(status)) return;
+    Speak(std::string(locale) + ":" + language);
+  }
+  ~ToolkitLanguage() {
+    if (before_) {
+      Speak(*before_);
+    } else {
+      g_unsetenv("LANGUAGE");
+      Speak({});
+    }
+  }
+  ToolkitLanguage(const ToolkitLanguage&) = delete;
+  ToolkitLanguage& operator=(const ToolkitLanguage&) = delete;
+
+ private:
+  // Naming the text domain again makes gettext forget the translations it
+  // has looked up, and read LANGUAGE anew.
+  static void Speak(const std::string& languages) {
+    if (!languages.empty()) g_setenv("LANGUAGE", languages.c_str(), TRUE);
+    const std::string domain = textdomain(nullptr);
+    textdomain(domain.c_str());
+  }
+  std::optional<std::string> before_;
+};
+
 // The language id `text` names: a decimal number from 1 to 65535.
 std::optional<std::uint16_t> LanguageId(const std::string& text) {
   if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -486,6 +532,7 @@ int RunPreview(const PreviewOptions& options) {
       wrote(renderer.Render(address, stem + "-" + name + ".png"), stem + "-" + name + ".png",
             "the " + name + " page of section " + language.section);
     }
+    const ToolkitLanguage speaking(language.asked);
     WindowRenderer window(in_language);
     wrote(window.RenderCaption(stem + "-caption.png"), stem + "-caption.png",
           "the caption of section " + language.section);
