@@ -39,7 +39,7 @@ int VersionOf(const std::string& library) {
 // The suffix ICU gives its functions in `handle`: "_72" for version 72,
 // "" for a build without renaming. A library opened by its plain name
 // shows its version through the functions it holds.
-std::optional<std::string> SuffixIn(void* handle, int version, const char* probe = "uloc_getLCID") {
+std::optional<std::string> SuffixIn(void* handle, int version, const char* probe) {
   const auto holds = [handle, probe](const std::string& suffix) {
     return dlsym(handle, (probe + suffix).c_str()) != nullptr;
   };
@@ -54,53 +54,49 @@ std::optional<std::string> SuffixIn(void* handle, int version, const char* probe
   return std::nullopt;
 }
 
-// Every function of `library`, or none when it cannot be opened or lacks
-// one of them.
-std::optional<IcuFunctions> Open(const std::string& library) {
+// The functions of a table from `library`: `fill` looks each up through
+// the finder it is given. None when the library cannot be opened or lacks
+// one of them; else the library stays open for the life of the process.
+template <typename Table, typename Fill>
+std::optional<Table> OpenTable(const std::string& library, int version, const char* probe, Fill fill) {
   void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) return std::nullopt;
-  const std::optional<std::string> suffix = SuffixIn(handle, VersionOf(library));
-  IcuFunctions icu;
+  const std::optional<std::string> suffix = SuffixIn(handle, version, probe);
   bool complete = suffix.has_value();
-#define SETUP_ICU_RESOLVE(name)                                                                             \
-  if (complete) {                                                                                           \
-    icu.name = reinterpret_cast<decltype(icu.name)>(dlsym(handle, (std::string(#name) + *suffix).c_str())); \
-    complete = icu.name != nullptr;                                                                         \
-  }
-  SETUP_ICU_FUNCTIONS(SETUP_ICU_RESOLVE)
-#undef SETUP_ICU_RESOLVE
+  const auto find = [&](const char* name) -> void* {
+    void* function = complete ? dlsym(handle, (name + *suffix).c_str()) : nullptr;
+    complete = function != nullptr;
+    return function;
+  };
+  Table table;
+  fill(table, find);
   if (!complete) {
     dlclose(handle);
     return std::nullopt;
   }
-  // The library stays open for the life of the process.
-  icu.library = library;
+  return table;
+}
+
+#define SETUP_ICU_FIND(name) table.name = reinterpret_cast<decltype(table.name)>(find(#name));
+
+// Every function of `library`.
+std::optional<IcuFunctions> Open(const std::string& library) {
+  std::optional<IcuFunctions> icu = OpenTable<IcuFunctions>(
+      library, VersionOf(library), "uloc_getLCID",
+      [](IcuFunctions& table, const auto& find) { SETUP_ICU_FUNCTIONS(SETUP_ICU_FIND) });
+  if (icu) icu->library = library;
   return icu;
 }
 
 // The detector's functions from the i18n library beside `common`, the
 // common library's name ("libicuuc.so.72" gives "libicui18n.so.72").
 std::optional<IcuDetectorFunctions> OpenDetector(const std::string& common) {
-  const std::string i18n = "libicui18n.so" + common.substr(std::strlen(kPlainName));
-  void* handle = dlopen(i18n.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) return std::nullopt;
-  const std::optional<std::string> suffix = SuffixIn(handle, VersionOf(common), "ucsdet_open");
-  IcuDetectorFunctions detector;
-  bool complete = suffix.has_value();
-#define SETUP_ICU_RESOLVE(name)                                                                           \
-  if (complete) {                                                                                         \
-    detector.name =                                                                                       \
-        reinterpret_cast<decltype(detector.name)>(dlsym(handle, (std::string(#name) + *suffix).c_str())); \
-    complete = detector.name != nullptr;                                                                  \
-  }
-  SETUP_ICU_DETECTOR_FUNCTIONS(SETUP_ICU_RESOLVE)
-#undef SETUP_ICU_RESOLVE
-  if (!complete) {
-    dlclose(handle);
-    return std::nullopt;
-  }
-  return detector;
+  return OpenTable<IcuDetectorFunctions>(
+      "libicui18n.so" + common.substr(std::strlen(kPlainName)), VersionOf(common), "ucsdet_open",
+      [](IcuDetectorFunctions& table, const auto& find) { SETUP_ICU_DETECTOR_FUNCTIONS(SETUP_ICU_FIND) });
 }
+
+#undef SETUP_ICU_FIND
 
 }  // namespace
 
