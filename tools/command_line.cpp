@@ -16,7 +16,7 @@ std::vector<std::string> CommandLine::List(std::string_view name) const {
     std::size_t start = 0;
     while (start <= value.size()) {
       const std::size_t comma = std::min(value.find(',', start), value.size());
-      if (comma > start) items.push_back(value.substr(start, comma - start));
+      items.push_back(value.substr(start, comma - start));
       start = comma + 1;
     }
   }

@@ -26,7 +26,8 @@ struct CommandLine {
   bool Has(std::string_view name) const { return options.find(name) != options.end(); }
   // The last value given for `name`.
   std::optional<std::string> Value(std::string_view name) const;
-  // Every value given for `name`, commas splitting each into several.
+  // Every value given for `name`, commas splitting each into several; an
+  // empty item stays, for the caller to refuse ("1033,,1031").
   std::vector<std::string> List(std::string_view name) const;
 };
 

@@ -880,20 +880,6 @@ bool CheckResult::HasErrors() const {
                      [](const Finding& f) { return f.severity == Severity::kError; });
 }
 
-bool AddIgnoredCodes(std::string_view list, CheckOptions& options, std::string* error) {
-  while (true) {
-    const std::size_t comma = list.find(',');
-    const std::string_view code = list.substr(0, comma);
-    if (!IsFindingCode(code)) {
-      if (error != nullptr) *error = "--ignore: no finding has the code \"" + std::string(code) + "\"";
-      return false;
-    }
-    options.ignored.emplace(code);
-    if (comma == std::string_view::npos) return true;
-    list.remove_prefix(comma + 1);
-  }
-}
-
 CheckResult CheckMedium(const std::string& dir) { return Checker(dir).Run(); }
 
 std::string FormatText(const CheckResult& result) {

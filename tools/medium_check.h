@@ -47,10 +47,6 @@ struct CheckOptions {
   std::set<std::string> ignored;  // codes whose findings are left out
 };
 
-// Adds the codes of a comma-separated list to `options.ignored`; false,
-// with `error` set, for a code check does not know.
-bool AddIgnoredCodes(std::string_view list, CheckOptions& options, std::string* error);
-
 CheckResult CheckMedium(const std::string& dir);
 
 // One finding a line: FILE[:LINE]: [SECTION] KEY: SEVERITY: MESSAGE [CODE]

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -370,26 +369,6 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
 }
 
 }  // namespace
-
-bool ParseLanguageIds(std::string_view list, std::vector<std::uint16_t>* ids, std::string* error) {
-  ids->clear();
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = list.find(',', start);
-    const std::string_view item =
-        list.substr(start, comma == std::string_view::npos ? list.npos : comma - start);
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), value);
-    if (item.empty() || ec != std::errc() || end != item.data() + item.size() || value == 0 ||
-        value > 0xFFFF) {
-      *error = "not a language id: \"" + std::string(item) + "\" (decimal ids such as 1033,1031)";
-      return false;
-    }
-    ids->push_back(static_cast<std::uint16_t>(value));
-    if (comma == std::string_view::npos) return true;
-    start = comma + 1;
-  }
-}
 
 int RunInit(const InitOptions& options) {
   const fs::path dir(options.dir);

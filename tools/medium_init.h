@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tools {
@@ -15,10 +14,6 @@ struct InitOptions {
   bool database = false;                 // offer the database choice (SQL, Oracle)
   std::vector<std::uint16_t> languages;  // language ids in entry order; empty: 1033
 };
-
-// The ids of a list such as "1033,1031": decimal numbers separated by
-// commas. False with `error` set (one line naming the entry) otherwise.
-bool ParseLanguageIds(std::string_view list, std::vector<std::uint16_t>* ids, std::string* error);
 
 // Writes the medium: setup.inf and setupres.ini with every key the
 // launcher reads (each language in its own words where the demo medium has

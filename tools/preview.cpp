@@ -404,15 +404,6 @@ class ToolkitLanguage {
   std::optional<std::string> before_;
 };
 
-// The language id `text` names: a decimal number from 1 to 65535.
-std::optional<std::uint16_t> LanguageId(const std::string& text) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-    return std::nullopt;
-  const unsigned long id = std::stoul(text);
-  if (id < 1 || id > 0xFFFF) return std::nullopt;
-  return static_cast<std::uint16_t>(id);
-}
-
 // One language to render: the id asked for and the section shown for it.
 struct Shown {
   std::string asked;
@@ -456,7 +447,7 @@ int RunPreview(const PreviewOptions& options) {
   }
   std::optional<std::uint16_t> asked;
   if (options.language) {
-    asked = LanguageId(*options.language);
+    asked = setupdata::SectionLangId(*options.language);
     if (!asked) {
       std::fprintf(stderr,
                    "setup-medium: --language %s is not a language id (a decimal number 1..65535, as 1033)\n",

@@ -22,6 +22,7 @@
 #include "page_pack.h"
 #include "pages/page_library.h"
 #include "preview.h"
+#include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
@@ -168,10 +169,10 @@ int Check(const tools::CommandLine& line) {
   } else if (format != "text") {
     return Mistake("check", "--format is text or json, not \"" + format + "\"");
   }
-  const auto found = line.options.find("--ignore");
-  for (const std::string& list : found == line.options.end() ? std::vector<std::string>() : found->second) {
-    std::string error;
-    if (!tools::AddIgnoredCodes(list, options, &error)) return Mistake("check", error);
+  for (const std::string& code : line.List("--ignore")) {
+    if (!tools::IsFindingCode(code))
+      return Mistake("check", "--ignore: no finding has the code \"" + code + "\"");
+    options.ignored.insert(code);
   }
   options.medium_dir = line.operands[0];
   return tools::RunCheck(options);
@@ -231,9 +232,10 @@ int Preview(const tools::CommandLine& line) {
 int Init(const tools::CommandLine& line) {
   tools::InitOptions options;
   options.database = line.Has("--database");
-  if (const auto list = line.Value("--languages")) {
-    std::string error;
-    if (!tools::ParseLanguageIds(*list, &options.languages, &error)) return Mistake("init", error);
+  for (const std::string& item : line.List("--languages")) {
+    const std::optional<std::uint16_t> id = setupdata::SectionLangId(item);
+    if (!id) return Mistake("init", "not a language id: \"" + item + "\" (decimal ids such as 1033,1031)");
+    options.languages.push_back(*id);
   }
   options.dir = line.operands[0];
   return tools::RunInit(options);
