@@ -107,10 +107,6 @@ Severity SeverityOf(std::string_view code) {
   g_error("unknown finding code %.*s", static_cast<int>(code.size()), code.data());
 }
 
-bool IsLanguageSection(const std::string& name) {
-  return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return g_ascii_isdigit(c); });
-}
-
 std::string BodyOf(const std::string& page) {
   const std::size_t start = page.find("<body");
   const std::size_t end = page.rfind("</body>");
@@ -442,7 +438,8 @@ class Checker {
         std::find(sections.begin(), sections.end(), setupdata::kFallbackLangId) != sections.end();
     if (has_1033) CheckLanguageSection(setupdata::kFallbackLangId);
     for (const std::string& section : sections) {
-      if (IsLanguageSection(section) && section != setupdata::kFallbackLangId) CheckLanguageSection(section);
+      if (setupdata::SectionLangId(section) && section != setupdata::kFallbackLangId)
+        CheckLanguageSection(section);
     }
     if (!has_1033) {
       Add("no-1033-section", file, setupdata::kFallbackLangId, "", 0,
