@@ -153,7 +153,7 @@ TEST_F(LauncherDlgTest, AnEmptyMediumStillStartsOnTheHomePage) {
 // The caption text takes the product name; a text without "%s" gives an
 // empty caption, and a "%s" left over (from the product name or the text
 // itself) cuts it. File texts are no formats.
-TEST(FormatCaption, TheCaptionTextTakesTheProductName) {
+TEST(WindowCaption, TheCaptionTextTakesTheProductName) {
   const std::string long_name(10000, 'x');
   const struct {
     std::string text, product, caption;
@@ -167,7 +167,7 @@ TEST(FormatCaption, TheCaptionTextTakesTheProductName) {
                 {"%n%s %d %x %%", "Ledger %n", "%nLedger %n %d %x %"},
                 {"%s", long_name, long_name}};
   for (const auto& c : kCases) {
-    EXPECT_EQ(CLauncherDlg::FormatCaption(c.text, c.product), c.caption) << c.text << " / " << c.product;
+    EXPECT_EQ(medium::WindowCaption(c.text, c.product), c.caption) << c.text << " / " << c.product;
   }
 }
 

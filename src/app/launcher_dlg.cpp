@@ -110,12 +110,9 @@ void CLauncherDlg::LayoutBrowser() {
   m_browser.SetHeight(rect.height);
 }
 
-std::string CLauncherDlg::FormatCaption(const std::string& caption_text, const std::string& product_name) {
-  return medium::WindowCaption(caption_text, product_name);
-}
-
 std::string CLauncherDlg::WindowCaption(const medium::Medium& medium) {
-  return FormatCaption(medium.GetResString(kCaptionTextId), medium.GetSetupValue(setupdata::kProductNameKey));
+  return medium::WindowCaption(medium.GetResString(kCaptionTextId),
+                               medium.GetSetupValue(setupdata::kProductNameKey));
 }
 
 MessageBoxText CLauncherDlg::CloseQuestion(const medium::Medium& medium) {

@@ -90,9 +90,6 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   std::string GetLanguageDir(const std::string& key) const;
   bool IsSetupSubdir(const std::string& name) const;
 
-  // The caption for a caption text and a product name (medium::WindowCaption).
-  static std::string FormatCaption(const std::string& caption_text, const std::string& product_name);
-
   // What the dialog shows of `medium`, in its language section: the
   // window's caption, the close question, and the message of a chosen
   // language without its setup folder.
