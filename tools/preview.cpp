@@ -6,7 +6,6 @@
 #include <libintl.h>
 #include <poll.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
@@ -438,23 +437,7 @@ std::string WhyNothingToShow(const std::string& dir, const std::vector<Shown>& s
 }  // namespace
 
 int RunPreview(const PreviewOptions& options) {
-  struct stat out {};
-  if (stat(options.out_dir.c_str(), &out) == 0 && !S_ISDIR(out.st_mode)) {
-    std::fprintf(stderr,
-                 "setup-medium: --out %s is not a folder (give a folder for the pictures, new or existing)\n",
-                 options.out_dir.c_str());
-    return 2;
-  }
-  std::optional<std::uint16_t> asked;
-  if (options.language) {
-    asked = setupdata::SectionLangId(*options.language);
-    if (!asked) {
-      std::fprintf(stderr,
-                   "setup-medium: --language %s is not a language id (a decimal number 1..65535, as 1033)\n",
-                   options.language->c_str());
-      return 2;
-    }
-  }
+  const std::optional<std::uint16_t> asked = options.language;
   const std::string no_medium = setupdata::WhyNoMedium(options.medium_dir);
   if (!no_medium.empty()) {
     std::fprintf(stderr, "setup-medium: %s\n", no_medium.c_str());

@@ -11,10 +11,10 @@ namespace tools {
 
 struct PreviewOptions {
   std::string medium_dir;
-  // A language id (decimal, 1..65535): what a user of that system language
-  // sees, in the section the launcher chooses for it. Unset: every section
-  // that carries the presence marker.
-  std::optional<std::string> language;
+  // A language id: what a user of that system language sees, in the
+  // section the launcher chooses for it. Unset: every section that carries
+  // the presence marker.
+  std::optional<std::uint16_t> language;
   bool database = false;  // render as on a medium with the database choice
   std::string out_dir;    // a folder, made when missing
 };
@@ -28,9 +28,8 @@ struct PreviewOptions {
 // section shown ("2064-as-1040"), which stderr also says.
 // Returns the exit status: 0 when everything was written, 1 when the
 // launcher would end on the medium or show only the engine's error page
-// (the reason on stderr) or when some picture failed, 2 for a language that
-// is not an id, an out path that is not a folder, a medium without
-// language sections or no display to be had. An Xvfb it starts ends with it
+// (the reason on stderr) or when some picture failed, 2 for a medium
+// without language sections or no display to be had. An Xvfb it starts ends with it
 // on every way out, signals included.
 int RunPreview(const PreviewOptions& options);
 

@@ -6,6 +6,7 @@
 
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -221,10 +222,18 @@ int Unpack(const tools::CommandLine& line) {
 int Preview(const tools::CommandLine& line) {
   tools::PreviewOptions options;
   options.medium_dir = line.operands[0];
-  options.language = line.Value("--language");
+  if (const auto language = line.Value("--language")) {
+    options.language = setupdata::SectionLangId(*language);
+    if (!options.language)
+      return Mistake("preview",
+                     "--language " + *language + " is not a language id (a decimal number 1..65535)");
+  }
   options.database = line.Has("--database");
   const std::optional<std::string> out = line.Value("--out");
   if (!out) return Mistake("preview", "--out DIR is needed");
+  struct stat out_stat {};
+  if (stat(out->c_str(), &out_stat) == 0 && !S_ISDIR(out_stat.st_mode))
+    return Mistake("preview", "--out " + *out + " is not a folder (give a folder for the pictures)");
   options.out_dir = *out;
   return tools::RunPreview(options);
 }
