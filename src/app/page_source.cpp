@@ -7,7 +7,30 @@
 
 namespace app {
 
+PageLibrarySource::PageLibrarySource(std::string library_dir) : library_dir_(std::move(library_dir)) {}
+
+PageLibrarySource::~PageLibrarySource() = default;
+
 std::string PageLibrarySource::Scheme() const { return pages::kResScheme; }
+
+const pages::PageLibrary* PageLibrarySource::Library(const std::string& file, std::string& error) {
+  struct stat identity {};
+  if (stat(file.c_str(), &identity) != 0) {
+    cached_.reset();
+    error = "it cannot be read";
+    return nullptr;
+  }
+  const auto same = [](const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+  };
+  if (!cached_ || file != cached_file_ || !same(identity, cached_identity_)) {
+    cached_ = pages::PageLibrary::Open(file, &error);
+    cached_file_ = file;
+    cached_identity_ = identity;
+  }
+  return cached_.get();
+}
 
 std::optional<browser::Resource> PageLibrarySource::Fetch(const std::string& uri, std::string& error) {
   const std::optional<pages::ResAddress> address = pages::ParseResAddress(uri);
@@ -16,11 +39,10 @@ std::optional<browser::Resource> PageLibrarySource::Fetch(const std::string& uri
     return std::nullopt;
   }
   const std::string file = pages::FindFileNoCase(library_dir_, address->library);
-  std::string open_error;
-  const std::unique_ptr<pages::PageLibrary> library =
-      file.empty() ? nullptr : pages::PageLibrary::Open(file, &open_error);
-  if (!library) {
-    error = "The page library " + address->library + " cannot be opened";
+  std::string open_error = "it is not on the medium";
+  const pages::PageLibrary* library = file.empty() ? nullptr : Library(file, open_error);
+  if (library == nullptr) {
+    error = "The page library " + address->library + " cannot be opened: " + open_error;
     return std::nullopt;
   }
   std::optional<pages::PageResource> resource = library->Lookup(address->resource);
