@@ -15,6 +15,8 @@ are left out, and so is anything not in the SHOWING and VISIBLE states.
   page_text.py --pid N --windows        the launcher's shown top-level
                                         windows at once, one a line: role,
                                         "modal" or "-", and name
+  page_text.py --pid N --wait-active    waits until one of those windows
+                                        has the keyboard (is active)
 
 Exit status 0 with the lines on standard output; 1 with one line on
 standard error when the page or the text cannot be found in time.
@@ -234,6 +236,13 @@ def shown_windows(pid):
     return windows
 
 
+def has_active_window(pid):
+    """Whether one of the launcher's shown top-level windows has the
+    keyboard; raises NotFound before the launcher is on the bus."""
+    return any(is_shown(window) and window.get_state_set().contains(S.ACTIVE)
+               for window in children(find_application(pid)))
+
+
 def bus_problem():
     """Why libatspi would find no accessibility bus (it aborts then), or
     None. It asks the session bus for it unless AT_SPI_BUS_ADDRESS is set."""
@@ -259,6 +268,8 @@ def main():
                         help="wait until a line is exactly TEXT (repeatable: each TEXT)")
     parser.add_argument("--windows", action="store_true",
                         help="print the shown top-level windows at once, without waiting")
+    parser.add_argument("--wait-active", action="store_true",
+                        help="wait until a shown window of the launcher has the keyboard")
     parser.add_argument("--timeout", type=float, default=20.0, metavar="S",
                         help="give up after S seconds (default 20)")
     args = parser.parse_args()
@@ -286,6 +297,10 @@ def main():
             print(f"page_text: process {args.pid} is not running", file=sys.stderr)
             return 1
         try:
+            if args.wait_active:
+                if has_active_window(args.pid):
+                    return 0
+                raise NotFound("no window of the launcher has the keyboard")
             entries = read_page(args.pid)
             texts = [text for _, text, _ in entries]
             if args.wait_for:

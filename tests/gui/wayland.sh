@@ -36,6 +36,10 @@ INI
     cat "$WORK/weston.log" >&2
     return 1
   fi
+  # weston's window holds the display's keyboard from the start, as a
+  # desktop's would: weston gives the keyboard to the windows inside only
+  # while it has it.
+  xdotool windowfocus --sync "$COMPOSITOR" 2>/dev/null || true
   export GDK_BACKEND=wayland WAYLAND_DISPLAY=wayland-test
 }
 
@@ -96,4 +100,13 @@ desktop_empty() {
   box=$(convert "$WORK/empty.png" -format %@ info:)
   IFS='x+' read -r width height _ <<<"$box"
   ((width <= 64 && height <= 64))
+}
+
+# press KEY...: as lib.sh's, once a window of the launcher has the keyboard
+# (at most 10 s): weston hands it to a new window, or one clicked, a moment
+# later, and keys sent before then are lost.
+press() {
+  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || true
+  page_text --wait-active --timeout 10 >/dev/null || fail "no window of the launcher has the keyboard"
+  xdotool key --delay 200 "$@"
 }
