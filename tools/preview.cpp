@@ -195,8 +195,6 @@ std::string ReadDisplayNumber(int fd) {
   return number;
 }
 
-void CloseDisplay() { EndServer(); }
-
 bool OpenDisplay() {
   int argc = 0;
   char** argv = nullptr;
@@ -230,7 +228,7 @@ bool OpenDisplay() {
   const std::string number = ReadDisplayNumber(fds[0]);
   close(fds[0]);
   if (number.empty()) {
-    CloseDisplay();
+    EndServer();
     return false;
   }
   g_setenv("DISPLAY", (":" + number).c_str(), TRUE);
@@ -481,12 +479,16 @@ int RunPreview(const PreviewOptions& options) {
   EndServerOnSignals();
   if (!OpenDisplay()) {
     std::fputs("setup-medium: no display, and no Xvfb to start one\n", stderr);
-    CloseDisplay();
+    EndServer();
     return 2;
   }
   int status = 0;
-  const auto wrote = [&status](bool written, const std::string& png, const std::string& what) {
-    if (written) {
+  // Draws one picture, STEM-SUFFIX.png, and names it on standard output.
+  std::string stem;
+  const auto render = [&status, &stem](const std::string& suffix, const std::string& what,
+                                       const std::function<bool(const std::string&)>& draw) {
+    const std::string png = stem + "-" + suffix + ".png";
+    if (draw(png)) {
       std::printf("%s\n", png.c_str());
     } else {
       std::fprintf(stderr, "setup-medium: %s could not be rendered to %s\n", what.c_str(), png.c_str());
@@ -498,25 +500,27 @@ int RunPreview(const PreviewOptions& options) {
     setupdata::LanguageTable table;
     const medium::Medium in_language =
         medium::Medium::InDirectory(options.medium_dir, language.section, table);
-    const std::string stem = options.out_dir + "/" + language.Stem();
+    stem = options.out_dir + "/" + language.Stem();
     std::vector<std::pair<std::string, std::string>> shown_pages = {{pages::kHomePageAddress, "home"}};
     if (sap_mode) shown_pages.insert(shown_pages.begin(), {pages::kDatabasePageAddress, "database"});
     for (const auto& [address, name] : shown_pages) {
-      PageRenderer renderer(in_language, sap_mode);
-      wrote(renderer.Render(address, stem + "-" + name + ".png"), stem + "-" + name + ".png",
-            "the " + name + " page of section " + language.section);
+      render(name, "the " + name + " page of section " + language.section, [&](const std::string& png) {
+        return PageRenderer(in_language, sap_mode).Render(address, png);
+      });
     }
     const ToolkitLanguage speaking(language.asked);
     WindowRenderer window(in_language);
-    wrote(window.RenderCaption(stem + "-caption.png"), stem + "-caption.png",
-          "the caption of section " + language.section);
-    wrote(window.RenderBox(app::CLauncherDlg::CloseQuestion(in_language), stem + "-close.png"),
-          stem + "-close.png", "the close question of section " + language.section);
-    wrote(window.RenderBox(app::CLauncherDlg::NoLanguageSetup(in_language), stem + "-9081.png"),
-          stem + "-9081.png", "message 9081 of section " + language.section);
+    render("caption", "the caption of section " + language.section,
+           [&](const std::string& png) { return window.RenderCaption(png); });
+    render("close", "the close question of section " + language.section, [&](const std::string& png) {
+      return window.RenderBox(app::CLauncherDlg::CloseQuestion(in_language), png);
+    });
+    render("9081", "message 9081 of section " + language.section, [&](const std::string& png) {
+      return window.RenderBox(app::CLauncherDlg::NoLanguageSetup(in_language), png);
+    });
   }
   std::fflush(stdout);
-  CloseDisplay();
+  EndServer();
   return status;
 }
 
