@@ -13,8 +13,12 @@
 namespace setupdata {
 namespace {
 
+// The versions a system of today holds, tried newest first; versions
+// released after them are tried last, so that a system of today pays
+// nothing for them.
 constexpr int kNewestVersion = 80;
 constexpr int kOldestVersion = 50;
+constexpr int kNewestLaterVersion = 200;
 constexpr const char kPlainName[] = "libicuuc.so";
 
 std::optional<std::vector<std::string>>& NamesForTesting() {
@@ -46,7 +50,7 @@ std::optional<std::string> SuffixIn(void* handle, int version, const char* probe
   if (version != 0) {
     if (holds("_" + std::to_string(version))) return "_" + std::to_string(version);
   } else {
-    for (int v = kNewestVersion; v >= kOldestVersion; --v) {
+    for (int v = kNewestLaterVersion; v >= kOldestVersion; --v) {
       if (holds("_" + std::to_string(v))) return "_" + std::to_string(v);
     }
   }
@@ -114,6 +118,8 @@ std::vector<std::string> IcuLibraryNames() {
   for (int v = kNewestVersion; v >= kOldestVersion; --v)
     names.push_back(std::string(kPlainName) + "." + std::to_string(v));
   names.emplace_back(kPlainName);
+  for (int v = kNewestVersion + 1; v <= kNewestLaterVersion; ++v)
+    names.push_back(std::string(kPlainName) + "." + std::to_string(v));
   return names;
 }
 

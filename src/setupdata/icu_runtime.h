@@ -80,8 +80,9 @@ const IcuFunctions* Icu();
 // first use; null when that cannot be had. Says nothing when it fails.
 const IcuDetectorFunctions* IcuDetector();
 
-// The library names tried, newest first: libicuuc.so.80 down to
-// libicuuc.so.50, then libicuuc.so.
+// The library names tried: libicuuc.so.80 down to libicuuc.so.50, then
+// libicuuc.so, then the versions after 80 up to 200, for systems newer
+// than this list.
 std::vector<std::string> IcuLibraryNames();
 
 // Tests only: the names tried instead, before the first use of Icu().
