@@ -19,6 +19,7 @@
 #include "main_loop.h"
 #include "pages/page_contract.h"
 #include "pages/page_library.h"
+#include "setupdata/text.h"
 
 namespace tools {
 namespace {
@@ -306,13 +307,16 @@ bool ReadResourceList(const std::string& root, const std::string& list, std::vec
   return true;
 }
 
-// The resource name of a file found below the folder: its path there, a
-// page's ".html" left off.
+// The resource name of a file found below the folder: its path there, but
+// for the pages the launcher asks for by name: "HTML_HOMEPAGE.html" is
+// HTML_HOMEPAGE. Every other file keeps its name, so that a page's link to
+// "info.html" finds it.
 std::string NameOfFile(const std::string& path) {
   constexpr std::string_view kPage = ".html";
-  if (path.size() > kPage.size() && g_str_has_suffix(path.c_str(), kPage.data()) &&
-      path[path.size() - kPage.size() - 1] != '/') {
-    return path.substr(0, path.size() - kPage.size());
+  if (!path.ends_with(kPage)) return path;
+  const std::string_view stem = std::string_view(path).substr(0, path.size() - kPage.size());
+  for (const std::string_view page : {pages::kHomePageName, pages::kDatabasePageName}) {
+    if (setupdata::EqualsNoCase(stem, page)) return std::string(stem);
   }
   return path;
 }
