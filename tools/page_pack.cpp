@@ -196,10 +196,10 @@ std::string RealPath(const std::string& path) {
 }
 
 // Whether `file` (as a resource list names it) is a file inside the folder
-// `root` (ending with "/"), symbolic links followed; else `error` says why.
-bool InsideFolder(const std::string& root, const std::string& file, const std::string& listed_in,
-                  std::string* error) {
-  const std::string real_root = RealPath(root);
+// `root` (ending with "/"), whose real path is `real_root` (empty when it
+// has none), symbolic links followed; else `error` says why.
+bool InsideFolder(const std::string& root, const std::string& real_root, const std::string& file,
+                  const std::string& listed_in, std::string* error) {
   const std::string real = g_path_is_absolute(file.c_str()) ? RealPath(file) : RealPath(root + file);
   std::string problem;
   if (file.empty()) {
@@ -282,10 +282,10 @@ void Text(GMarkupParseContext*, const gchar* text, gsize length, gpointer data, 
   if (!reader->open.empty() && reader->open.back() == "file") reader->text.append(text, length);
 }
 
-// The files a resource list in the folder `root` names, each checked to be
-// a file inside it; false with `error` set.
-bool ReadResourceList(const std::string& root, const std::string& list, std::vector<PackedFile>& files,
-                      std::string* error) {
+// The files a resource list in the folder `root` (real path `real_root`)
+// names, each checked to be a file inside it; false with `error` set.
+bool ReadResourceList(const std::string& root, const std::string& real_root, const std::string& list,
+                      std::vector<PackedFile>& files, std::string* error) {
   g_autofree gchar* contents = nullptr;
   gsize length = 0;
   g_autoptr(GError) failure = nullptr;
@@ -303,7 +303,7 @@ bool ReadResourceList(const std::string& root, const std::string& list, std::vec
     return false;
   }
   for (const PackedFile& file : reader.files) {
-    if (!InsideFolder(root, file.file, root + list, error)) return false;
+    if (!InsideFolder(root, real_root, file.file, root + list, error)) return false;
   }
   files = std::move(reader.files);
   return true;
@@ -341,6 +341,7 @@ bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::
     if (path.find('/') == std::string::npos && g_str_has_suffix(path.c_str(), ".gresource.xml"))
       lists.push_back(path);
   }
+  const std::string real_root = RealPath(root);
   std::vector<PackedFile> files;
   if (lists.size() > 1) {
     if (error != nullptr)
@@ -348,10 +349,10 @@ bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::
     return false;
   }
   if (lists.size() == 1) {
-    if (!ReadResourceList(root, lists[0], files, error)) return false;
+    if (!ReadResourceList(root, real_root, lists[0], files, error)) return false;
   } else {
     for (const std::string& path : found) {
-      if (!InsideFolder(root, path, pages_dir, error)) return false;
+      if (!InsideFolder(root, real_root, path, pages_dir, error)) return false;
       files.push_back({NameOfFile(path), path, "", ""});
     }
   }
