@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <algorithm>
+
 namespace tools {
 
 std::optional<std::string> CommandLine::Value(std::string_view name) const {
@@ -57,12 +59,17 @@ CommandLine ReadCommandLine(std::span<const std::string_view> args, std::span<co
     if (!spec->takes_value) {
       if (equals != std::string_view::npos) fail(std::string(name) + " takes no value");
       values.emplace_back();
-    } else if (equals != std::string_view::npos) {
-      values.emplace_back(arg.substr(equals + 1));
-    } else if (i + 1 < args.size()) {
-      values.emplace_back(args[++i]);
     } else {
-      fail(std::string(name) + " needs a value");
+      // A next word that is an option is not taken for the value: in
+      // "--out --database", --out has none.
+      std::string_view value;
+      if (equals != std::string_view::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < args.size() && !args[i + 1].starts_with("--")) {
+        value = args[++i];
+      }
+      if (value.empty()) fail(std::string(name) + " needs a value");
+      values.emplace_back(value);
     }
   }
   return line;

@@ -34,6 +34,8 @@ struct CommandLine {
 // Arguments that begin with "--" are options, and so is "-h"; the rest are
 // operands, a lone "-" and negative numbers among them. After "--" every
 // argument is an operand. "--help" and "-h" are accepted by every command.
+// An option's value is never empty, and a next word that begins with "--" is
+// never taken as one: "--out --database" is a mistake, "--out=--x" is not.
 CommandLine ReadCommandLine(std::span<const std::string_view> args, std::span<const OptionSpec> specs);
 
 }  // namespace tools

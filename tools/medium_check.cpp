@@ -914,7 +914,11 @@ std::string FormatJson(const CheckResult& result) {
 
 int RunCheck(const CheckOptions& options) {
   CheckResult result = CheckMedium(options.medium_dir);
-  std::erase_if(result.findings, [&](const Finding& f) { return options.ignored.contains(f.code); });
+  // An unreadable medium's finding stays whatever is ignored: it is the
+  // only word on why the status is 2.
+  std::erase_if(result.findings, [&](const Finding& f) {
+    return f.code != std::string_view("medium-unreadable") && options.ignored.contains(f.code);
+  });
   const std::string out = options.format == CheckFormat::kJson ? FormatJson(result) : FormatText(result);
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) return 2;
   if (!result.readable) return 2;

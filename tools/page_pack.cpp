@@ -14,11 +14,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/result_channel.h"
 #include "main_loop.h"
 #include "pages/page_contract.h"
 #include "pages/page_library.h"
+#include "setupdata/text.h"
 
 namespace tools {
 namespace {
@@ -193,10 +196,10 @@ std::string RealPath(const std::string& path) {
 }
 
 // Whether `file` (as a resource list names it) is a file inside the folder
-// `root` (ending with "/"), symbolic links followed; else `error` says why.
-bool InsideFolder(const std::string& root, const std::string& file, const std::string& listed_in,
-                  std::string* error) {
-  const std::string real_root = RealPath(root);
+// `root` (ending with "/"), whose real path is `real_root` (empty when it
+// has none), symbolic links followed; else `error` says why.
+bool InsideFolder(const std::string& root, const std::string& real_root, const std::string& file,
+                  const std::string& listed_in, std::string* error) {
   const std::string real = g_path_is_absolute(file.c_str()) ? RealPath(file) : RealPath(root + file);
   std::string problem;
   if (file.empty()) {
@@ -279,10 +282,10 @@ void Text(GMarkupParseContext*, const gchar* text, gsize length, gpointer data, 
   if (!reader->open.empty() && reader->open.back() == "file") reader->text.append(text, length);
 }
 
-// The files a resource list in the folder `root` names, each checked to be
-// a file inside it; false with `error` set.
-bool ReadResourceList(const std::string& root, const std::string& list, std::vector<PackedFile>& files,
-                      std::string* error) {
+// The files a resource list in the folder `root` (real path `real_root`)
+// names, each checked to be a file inside it; false with `error` set.
+bool ReadResourceList(const std::string& root, const std::string& real_root, const std::string& list,
+                      std::vector<PackedFile>& files, std::string* error) {
   g_autofree gchar* contents = nullptr;
   gsize length = 0;
   g_autoptr(GError) failure = nullptr;
@@ -300,19 +303,22 @@ bool ReadResourceList(const std::string& root, const std::string& list, std::vec
     return false;
   }
   for (const PackedFile& file : reader.files) {
-    if (!InsideFolder(root, file.file, root + list, error)) return false;
+    if (!InsideFolder(root, real_root, file.file, root + list, error)) return false;
   }
   files = std::move(reader.files);
   return true;
 }
 
-// The resource name of a file found below the folder: its path there, a
-// page's ".html" left off.
+// The resource name of a file found below the folder: its path there, but
+// for the pages the launcher asks for by name: "HTML_HOMEPAGE.html" is
+// HTML_HOMEPAGE. Every other file keeps its name, so that a page's link to
+// "info.html" finds it.
 std::string NameOfFile(const std::string& path) {
   constexpr std::string_view kPage = ".html";
-  if (path.size() > kPage.size() && g_str_has_suffix(path.c_str(), kPage.data()) &&
-      path[path.size() - kPage.size() - 1] != '/') {
-    return path.substr(0, path.size() - kPage.size());
+  if (!path.ends_with(kPage)) return path;
+  const std::string_view stem = std::string_view(path).substr(0, path.size() - kPage.size());
+  for (const std::string_view page : {pages::kHomePageName, pages::kDatabasePageName}) {
+    if (setupdata::EqualsNoCase(stem, page)) return std::string(stem);
   }
   return path;
 }
@@ -335,6 +341,7 @@ bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::
     if (path.find('/') == std::string::npos && g_str_has_suffix(path.c_str(), ".gresource.xml"))
       lists.push_back(path);
   }
+  const std::string real_root = RealPath(root);
   std::vector<PackedFile> files;
   if (lists.size() > 1) {
     if (error != nullptr)
@@ -342,10 +349,10 @@ bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::
     return false;
   }
   if (lists.size() == 1) {
-    if (!ReadResourceList(root, lists[0], files, error)) return false;
+    if (!ReadResourceList(root, real_root, lists[0], files, error)) return false;
   } else {
     for (const std::string& path : found) {
-      if (!InsideFolder(root, path, pages_dir, error)) return false;
+      if (!InsideFolder(root, real_root, path, pages_dir, error)) return false;
       files.push_back({NameOfFile(path), path, "", ""});
     }
   }
@@ -402,31 +409,27 @@ bool PackFromLibrary(const std::string& library, const std::string& out, std::st
 
 namespace {
 
-// A descriptor closed when it goes out of scope.
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd >= 0) close(fd);
+// A descriptor, closed when it goes out of scope; moved, it passes on.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
   }
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
 };
 
 bool Refuse(std::string* error, const std::string& text) {
   if (error != nullptr) *error = text;
   return false;
-}
-
-bool WriteFully(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -450,27 +453,26 @@ bool WriteBelow(const std::string& out_dir, const std::string& name, const std::
   // placed there beforehand leads elsewhere.
   if (g_mkdir_with_parents(out_dir.c_str(), 0755) != 0)
     return Refuse(error, "cannot make the folder " + out_dir);
-  auto dir = std::make_unique<Fd>(open(out_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir->fd < 0) return Refuse(error, "cannot open the folder " + out_dir);
+  Fd dir(open(out_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) return Refuse(error, "cannot open the folder " + out_dir);
   std::string path = out_dir;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
     path += "/" + parts[i];
-    if (mkdirat(dir->fd, parts[i].c_str(), 0755) != 0 && errno != EEXIST) {
+    if (mkdirat(dir.get(), parts[i].c_str(), 0755) != 0 && errno != EEXIST) {
       return Refuse(error, "cannot make the folder " + path + ": " + std::strerror(errno));
     }
-    auto next = std::make_unique<Fd>(
-        openat(dir->fd, parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (next->fd < 0) {
+    Fd next(openat(dir.get(), parts[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (next.get() < 0) {
       struct stat st {};
       const bool link =
-          fstatat(dir->fd, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+          fstatat(dir.get(), parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
       return Refuse(error, path + (link ? " is a symbolic link: not followed" : " is not a folder"));
     }
     dir = std::move(next);
   }
   path += "/" + parts.back();
   struct stat st {};
-  if (fstatat(dir->fd, parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (fstatat(dir.get(), parts.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISLNK(st.st_mode)) return Refuse(error, path + " is a symbolic link: not followed");
     if (!S_ISREG(st.st_mode)) return Refuse(error, path + " is not a file");
   }
@@ -478,16 +480,19 @@ bool WriteBelow(const std::string& out_dir, const std::string& name, const std::
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
     scratch = "." + parts.back() + "." + std::to_string(g_random_int()) + ".part";
-    fd = openat(dir->fd, scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    fd = openat(dir.get(), scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return Refuse(error, "cannot write " + path + ": " + std::strerror(errno));
-  const bool written = WriteFully(fd, bytes);
-  const bool closed = close(fd) == 0;
-  if (!written || !closed || renameat(dir->fd, scratch.c_str(), dir->fd, parts.back().c_str()) != 0) {
-    const int saved = errno;
-    unlinkat(dir->fd, scratch.c_str(), 0);
-    return Refuse(error, "cannot write " + path + ": " + std::strerror(saved));
+  // The first failure's errno is the one said, taken before anything else
+  // can change it.
+  int failure = app::WriteAll(fd, bytes) ? 0 : errno;
+  if (close(fd) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && renameat(dir.get(), scratch.c_str(), dir.get(), parts.back().c_str()) != 0)
+    failure = errno;
+  if (failure != 0) {
+    unlinkat(dir.get(), scratch.c_str(), 0);
+    return Refuse(error, "cannot write " + path + ": " + std::strerror(failure));
   }
   return true;
 }

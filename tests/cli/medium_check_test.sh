@@ -195,8 +195,11 @@ for args in "--ignore no-such-code" "--format yaml"; do
   err=$("$tool" check $args "$d" 2>&1 >/dev/null)
   [[ $? == 2 && $(wc -l <<<"$err") == 1 ]] && echo "ok: check $args is refused" || fail "check $args: $err"
 done
-"$tool" check "$work/does-not-exist" >/dev/null
-[[ $? == 2 ]] && echo "ok: an unreadable medium gives 2" || fail "an unreadable medium"
+for args in "" "--ignore medium-unreadable"; do
+  out=$("$tool" check $args "$work/does-not-exist")
+  [[ $? == 2 && $out == *"[medium-unreadable]"* ]] && echo "ok: an unreadable medium gives 2 ($args)" ||
+    fail "an unreadable medium ($args): $out"
+done
 
 # pack and unpack round-trip, names with their folders.
 "$tool" unpack "$BUILD_DIR/pages/SetupHmRes.dll" "$work/a" >"$work/names"

@@ -102,8 +102,8 @@ else
 fi
 
 # pack: the names a folder of pages gives its library. A *.gresource.xml in
-# the folder governs (prefixes, aliases; no file outside the folder), else a
-# page's ".html" is left off; without the home page nothing is built, without
+# the folder governs (prefixes, aliases; no file outside the folder), else
+# only the home and database pages lose their ".html"; without the home page nothing is built, without
 # the database page a warning. Each case: the folder's files (name=content,
 # "@" content a symbolic link), the exit status, what standard error holds,
 # the names unpack finds in the library.
@@ -131,11 +131,13 @@ cp -r "$SOURCE_DIR/res/pages" "$dir/pack-sample"
 pack_case sample 0 '^$' 'GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP '
 pack_case by-file 0 '^setup-medium: warning: no HTML_SAP' 'GIF/GIF_SELECTED HTML_HOMEPAGE logo.png ' \
   HTML_HOMEPAGE.html=home GIF/GIF_SELECTED=gif logo.png=png
+pack_case linked-pages 0 '^$' 'HTML_SAP html_homepage info.html more/HTML_SAP.html ' \
+  html_homepage.html=home HTML_SAP.html=db info.html=info more/HTML_SAP.html=x
 pack_case prefixes 0 '^$' 'GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP logo.png ' pages.gresource.xml="$(xml \
   '<gresource prefix="/"><file alias="HTML_HOMEPAGE">home.html</file><file alias="HTML_SAP">db.html</file>
    <file>logo.png</file></gresource><gresource prefix="/GIF/"><file alias="GIF_SELECTED">s.gif</file></gresource>')" \
   home.html=home db.html=db logo.png=png s.gif=gif unlisted.html=x
-pack_case no-home 1 '^setup-medium: no HTML_HOMEPAGE .*would hold HTML_SAP, home[)]' '' home.html=home HTML_SAP.html=db
+pack_case no-home 1 '^setup-medium: no HTML_HOMEPAGE .*would hold HTML_SAP, home\.html[)]' '' home.html=home HTML_SAP.html=db
 pack_case twice 1 '^setup-medium: both HTML_HOMEPAGE and HTML_HOMEPAGE.html would be' '' \
   HTML_HOMEPAGE=a HTML_HOMEPAGE.html=b
 pack_case leaves 1 'names \.\./outside\.html, which leaves the folder' '' \
@@ -184,6 +186,9 @@ $tool|too few operands: it takes FILE SECTION KEY|get $f
 $tool|unknown option --bogus|check $medium --bogus
 $tool|--format is text or json|check --format xml $medium
 $tool|--out needs a value|preview $medium --out
+$tool|--out needs a value|preview $medium --out --database
+$tool|--out needs a value|preview $medium --out=
+$parent|--language needs a value|--language --database=SQL $medium
 $tool|--int takes no value|get --int=3 $f Setup Negative
 $parent|unknown option --bogus|--bogus $medium
 $parent|one MEDIUM_DIR only|$medium $medium
