@@ -96,9 +96,15 @@ bool WriteAll(int fd, std::string_view bytes, int timeout_ms) {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n >= 0) {
+    if (n > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(n));
       continue;
+    }
+    // A descriptor that takes nothing and says no error would be asked
+    // again without end.
+    if (n == 0) {
+      errno = EIO;
+      return false;
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
