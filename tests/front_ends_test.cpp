@@ -167,15 +167,36 @@ TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
 }
 
 // The list is the home page's: installable languages in slot order, with or
-// without a database choice, and without taking a lock.
+// without a database choice, and without taking a lock. A medium the dialog
+// refuses lists nothing and ends with 1, the dialog saying why.
 TEST_F(UnattendedTest, ListsTheInstallableLanguagesWithoutGuards) {
-  for (const bool database_choice : {false, true}) {
-    DatabaseChoice(database_choice);
+  constexpr char kListed[] =
+      "ENU\tEnglish\nDEU\tDeutsch\nFRA\tFran\xC3\xA7"
+      "ais\\x09FR\n";
+  const struct {
+    const char* setup_inf;  // nullptr: the medium's, with or without a database choice
+    bool database_choice;
+    int status;
+    const char *result, *error;
+  } kCases[] = {
+      {nullptr, false, 0, kListed, nullptr},
+      {nullptr, true, 0, kListed, nullptr},
+      {"[Setup]\n", false, 1, nullptr, "no product name"},
+  };
+  for (const auto& c : kCases) {
+    DatabaseChoice(c.database_choice);
+    if (c.setup_inf) medium_.Write("setup.inf", c.setup_inf);
     system_.parent_present = false;
     system_.results.clear();
-    EXPECT_EQ(ListLanguages(context_), 0);
-    EXPECT_THAT(system_.results, ElementsAre("ENU\tEnglish\nDEU\tDeutsch\nFRA\tFran\xC3\xA7"
-                                             "ais\\x09FR\n"));
+    system_.errors.clear();
+    EXPECT_EQ(ListLanguages(context_), c.status) << c.status;
+    if (c.result) {
+      EXPECT_THAT(system_.results, ElementsAre(c.result));
+      EXPECT_THAT(system_.errors, IsEmpty());
+    } else {
+      EXPECT_THAT(system_.results, IsEmpty());
+      EXPECT_THAT(system_.errors, ElementsAre(HasSubstr(c.error)));
+    }
     EXPECT_THAT(system_.locks, IsEmpty());
   }
 }

@@ -210,12 +210,13 @@ int ListLanguages(const FrontEndContext& context) {
                     [](const std::string&, const std::string&, MessageBoxType type) {
                       return type == MessageBoxType::kOkError ? IDOK : IDNO;
                     });
+  // A medium the dialog refuses (it has said why) lists nothing: the
+  // parent must not take it for a medium without installable languages.
+  if (!ReachHomePage(run, pages::kSqlDatabase)) return 1;
   std::string list;
-  if (ReachHomePage(run, pages::kSqlDatabase)) {
-    const std::vector<std::string>& names = run.Page()->choices;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      list += PrintableText(run.LanguageFolder(static_cast<int>(i))) + "\t" + PrintableText(names[i]) + "\n";
-    }
+  const std::vector<std::string>& names = run.Page()->choices;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    list += PrintableText(run.LanguageFolder(static_cast<int>(i))) + "\t" + PrintableText(names[i]) + "\n";
   }
   return context.system.WriteResult(list) == ResultWrite::kLost ? kResultLostStatus : 0;
 }

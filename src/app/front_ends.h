@@ -51,7 +51,9 @@ int RunTextFrontEnd(const FrontEndContext& context, int tty_fd);
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options);
 
 // Prints the installable languages in slot order to standard output, one
-// "folder<TAB>display name" line each. Returns the exit status.
+// "folder<TAB>display name" line each. Returns the exit status: 1, with
+// nothing written, when the dialog refuses the medium (it says why on
+// standard error).
 int ListLanguages(const FrontEndContext& context);
 
 }  // namespace app
