@@ -38,11 +38,6 @@ void ArmExitWatchdog(int status) {
   }).detach();
 }
 
-int ExitStatusOf(const CLauncherDlg& dialog) {
-  if (dialog.ViewFailed()) return 1;
-  return dialog.ResultLost() ? kResultLostStatus : 0;
-}
-
 void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %s\n", line.c_str()); }
 
 // The dialog in the module's window.
@@ -55,9 +50,9 @@ class WindowHost final : public IWindowHost {
     return {dialog_.get(), dialog_.get()};
   }
   void InitDialog() override { dialog_->OnInitDialog(); }
-  void DialogEnded() override { ArmExitWatchdog(ExitStatusOf(*dialog_)); }
+  void DialogEnded() override { ArmExitWatchdog(dialog_->ExitStatus()); }
   void DestroyDialog() override {
-    status_ = ExitStatusOf(*dialog_);
+    status_ = dialog_->ExitStatus();
     dialog_.reset();
   }
   int status() const { return status_; }
