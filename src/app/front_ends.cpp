@@ -9,6 +9,7 @@
 
 #include "app/dialog_in_words.h"
 #include "app/launcher_dlg.h"
+#include "app/result_channel.h"
 #include "app/terminal_text.h"
 #include "pages/page_contract.h"
 #include "setupdata/text.h"
@@ -20,8 +21,10 @@ constexpr char kLanguageOption[] = "--language";
 constexpr char kDatabaseOption[] = "--database";
 constexpr char kLanguageVariable[] = "SETUP_LAUNCHER_LANGUAGE";
 constexpr char kDatabaseVariable[] = "SETUP_LAUNCHER_DATABASE";
-// The exit status of an answer that names no installable language.
-constexpr int kNoSuchLanguageStatus = 3;
+// The exit status of an answer that names no installable language. It is
+// the lost result's status on purpose: a parent reads 3 as "no result came",
+// whichever of the two happened, so the two cannot differ.
+constexpr int kNoSuchLanguageStatus = kResultLostStatus;
 constexpr char kUsage[] =
     "usage: setup-launcher [--text | --list | --language=X [--database=SQL|Oracle]]\n"
     "\n"
