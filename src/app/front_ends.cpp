@@ -46,12 +46,6 @@ std::optional<std::string> DatabaseNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<std::string> Variable(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value == '\0') return std::nullopt;
-  return std::string(value);
-}
-
 // Stands between the dialog and the system while the languages are only
 // listed: no lock is taken, so none of the guards fires, and nothing is
 // handed to the parent.
@@ -98,6 +92,14 @@ void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %
 }  // namespace
 
 const char* LaunchUsage() { return kUsage; }
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+bool DisplayNamed() { return EnvironmentValue("WAYLAND_DISPLAY") || EnvironmentValue("DISPLAY"); }
 
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
   LaunchOptions options;
@@ -151,10 +153,10 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
   // no answers at all.
   if (!options.text && !options.list) {
     if (!language) {
-      language = Variable(kLanguageVariable);
-      if (language && !database) database = Variable(kDatabaseVariable);
+      language = EnvironmentValue(kLanguageVariable);
+      if (language && !database) database = EnvironmentValue(kDatabaseVariable);
     } else if (!database) {
-      database = Variable(kDatabaseVariable);
+      database = EnvironmentValue(kDatabaseVariable);
     }
   }
   if (database && language) {

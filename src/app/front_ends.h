@@ -32,6 +32,12 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv);
 // What --help prints.
 const char* LaunchUsage();
 
+// The environment variable `name`; none when it is unset or empty, as
+// every variable the launcher reads counts as not given then.
+std::optional<std::string> EnvironmentValue(const char* name);
+// WAYLAND_DISPLAY or DISPLAY names a display.
+bool DisplayNamed();
+
 // The medium in `module_dir` (ending with "/"), the process's one table of
 // languages, and the system the dialog reaches.
 struct FrontEndContext {

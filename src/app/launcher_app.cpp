@@ -8,7 +8,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -63,15 +62,6 @@ class WindowHost final : public IWindowHost {
   std::unique_ptr<CLauncherDlg> dialog_;
   int status_ = 1;
 };
-
-// WAYLAND_DISPLAY or DISPLAY names a display.
-bool DisplayNamed() {
-  for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
-}
 
 // Runs the dialog in a window: the exit status, or nothing with `why` set
 // when no window can show (no display, or the module cannot be used).
