@@ -1,7 +1,6 @@
 #include "app/front_ends.h"
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -86,8 +85,6 @@ int SlotNamed(const std::string& answer, const DialogInWords& run) {
   }
   return -1;
 }
-
-void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %s\n", line.c_str()); }
 
 }  // namespace
 
@@ -175,7 +172,7 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
   std::signal(SIGPIPE, SIG_IGN);
   const std::optional<std::string> database = DatabaseNamed(options.database.value_or(pages::kSqlDatabase));
   if (!options.language || !database) {
-    SayError("an unattended run needs a language, and SQL or Oracle as the database");
+    context.system.SayError("an unattended run needs a language, and SQL or Oracle as the database");
     return 2;
   }
   std::string said;  // the last error the dialog showed
@@ -192,18 +189,18 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
     const std::vector<std::string>& names = run.Page()->choices;
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (i > 0) installable += ", ";
-      installable +=
-          PrintableText(run.LanguageFolder(static_cast<int>(i))) + " (" + PrintableText(names[i]) + ")";
+      installable += run.LanguageFolder(static_cast<int>(i)) + " (" + names[i] + ")";
     }
-    SayError("\"" + PrintableText(*options.language) + "\" is no installable language of this medium; " +
-             (installable.empty() ? "none is installable" : "installable: " + installable));
+    // The system's line escapes what a terminal would not print.
+    context.system.SayError("\"" + *options.language + "\" is no installable language of this medium; " +
+                            (installable.empty() ? "none is installable" : "installable: " + installable));
     return kNoSuchLanguageStatus;
   }
   run.ChooseLanguage(slot);
   if (!run.Ended()) {
     // The dialog refused the language with its message (the folder went
     // away after the page was filled) and waits for another answer.
-    SayError(PrintableText(said));
+    context.system.SayError(said);
     return kNoSuchLanguageStatus;
   }
   return run.ExitStatus();
