@@ -70,7 +70,7 @@ void DialogInWords::View::Load(const std::string& url) {
       body += Field(kSlotField, pages::LanguageSlotPlaceholder(slot));
     }
     body += Field(kNotesField, "IDRELNOTES");
-    body += Field(kBackField, std::string(pages::kVisibilityMarker) + " IDBACK");
+    body += Field(kBackField, std::string(pages::kVisibilityMarker) + " " + pages::kBackPlaceholder);
     body += Field(kExitField, "IDEXIT");
     body_ = body;
   } else if (page_ == pages::Page::kDatabase) {
