@@ -1,6 +1,5 @@
 #include "app/front_ends.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -169,7 +168,6 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
 }
 
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) {
-  std::signal(SIGPIPE, SIG_IGN);
   const std::optional<std::string> database = DatabaseNamed(options.database.value_or(pages::kSqlDatabase));
   if (!options.language || !database) {
     context.system.SayError("an unattended run needs a language, and SQL or Oracle as the database");

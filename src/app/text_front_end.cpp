@@ -316,7 +316,6 @@ class TextFrontEnd {
 }  // namespace
 
 int RunTextFrontEnd(const FrontEndContext& context, int tty_fd) {
-  std::signal(SIGPIPE, SIG_IGN);
   TextFrontEnd front_end(context, tty_fd);
   return front_end.Run();
 }
