@@ -168,11 +168,11 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
 }
 
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) {
-  const std::optional<std::string> database = DatabaseNamed(options.database.value_or(pages::kSqlDatabase));
-  if (!options.language || !database) {
-    context.system.SayError("an unattended run needs a language, and SQL or Oracle as the database");
+  if (!options.language) {
+    context.system.SayError("an unattended run needs a language");
     return 2;
   }
+  const std::string database = options.database.value_or(pages::kSqlDatabase);
   std::string said;  // the last error the dialog showed
   DialogInWords run(context.system, context.languages,
                     [&said](const std::string& text, const std::string&, MessageBoxType type) {
@@ -180,7 +180,7 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
                       return type == MessageBoxType::kOkError ? IDOK : IDNO;
                     });
   // A guard ends the dialog at start, as it ends the window, and says why.
-  if (!ReachHomePage(run, *database)) return run.ExitStatus();
+  if (!ReachHomePage(run, database)) return run.ExitStatus();
   const int slot = SlotNamed(*options.language, run);
   if (slot < 0) {
     std::string installable;

@@ -20,7 +20,8 @@ struct LaunchOptions {
   // --language=X / SETUP_LAUNCHER_LANGUAGE: answer the language question
   // without asking (a folder, a display name or a 1-based position).
   std::optional<std::string> language;
-  // --database=SQL|Oracle / SETUP_LAUNCHER_DATABASE (with a language only).
+  // --database=SQL|Oracle / SETUP_LAUNCHER_DATABASE (with a language only),
+  // in the dialog's spelling whatever the letters' case given.
   std::optional<std::string> database;
   std::string error;  // not empty: the command line is wrong; one line saying how
 };
