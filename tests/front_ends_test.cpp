@@ -117,8 +117,8 @@ class UnattendedTest : public ::testing::Test {
 // or its place in the list the home page shows (the languages without a
 // folder left out); the result is the window's, the folder as the medium
 // spells it. An answer that names none ends with 3 and one line naming the
-// installable ones; a missing parent ends the run silently, as it ends the
-// window.
+// installable ones; a missing parent ends the run without a result and
+// with the dialog's one line, as it ends the window.
 TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
   const struct {
     bool database_choice, parent;
@@ -136,21 +136,23 @@ TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
        "ais\\x09FR)\n"},
       {false, true, "XXX", nullptr, 3, nullptr, "installable: ENU"},
       {false, true, "Missing", nullptr, 3, nullptr, "installable: ENU"},
-      {false, false, "DEU", nullptr, 0, nullptr, ""},
+      {false, false, "DEU", nullptr, 0, nullptr, "no parent holds the lock"},
       {true, true, "2", "Oracle", 0, "DEUO-db=oracle", ""},
       {true, true, "English", nullptr, 0, "ENUS-db=mssql", ""},
-      {true, false, "English", nullptr, 0, nullptr, ""},
+      {true, false, "English", nullptr, 0, nullptr, "no parent holds the lock"},
   };
   for (const auto& c : kCases) {
     DatabaseChoice(c.database_choice);
     system_.parent_present = c.parent;
     system_.results.clear();
+    system_.errors.clear();
     LaunchOptions options;
     options.language = c.language;
     if (c.database) options.database = c.database;
-    testing::internal::CaptureStderr();
     const int status = RunUnattended(context_, options);
-    const std::string error = testing::internal::GetCapturedStderr();
+    // Standard error as the launcher's system writes the lines said.
+    std::string error;
+    for (const std::string& line : system_.errors) error += PrintableText(line) + "\n";
     EXPECT_EQ(status, c.status) << c.language;
     if (c.result) {
       EXPECT_THAT(system_.results, ElementsAre(c.result)) << c.language;
@@ -167,15 +169,36 @@ TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
 }
 
 // The list is the home page's: installable languages in slot order, with or
-// without a database choice, and without taking a lock.
+// without a database choice, and without taking a lock. A medium the dialog
+// refuses lists nothing and ends with 1, the dialog saying why.
 TEST_F(UnattendedTest, ListsTheInstallableLanguagesWithoutGuards) {
-  for (const bool database_choice : {false, true}) {
-    DatabaseChoice(database_choice);
+  constexpr char kListed[] =
+      "ENU\tEnglish\nDEU\tDeutsch\nFRA\tFran\xC3\xA7"
+      "ais\\x09FR\n";
+  const struct {
+    const char* setup_inf;  // nullptr: the medium's, with or without a database choice
+    bool database_choice;
+    int status;
+    const char *result, *error;
+  } kCases[] = {
+      {nullptr, false, 0, kListed, nullptr},
+      {nullptr, true, 0, kListed, nullptr},
+      {"[Setup]\n", false, 1, nullptr, "no product name"},
+  };
+  for (const auto& c : kCases) {
+    DatabaseChoice(c.database_choice);
+    if (c.setup_inf) medium_.Write("setup.inf", c.setup_inf);
     system_.parent_present = false;
     system_.results.clear();
-    EXPECT_EQ(ListLanguages(context_), 0);
-    EXPECT_THAT(system_.results, ElementsAre("ENU\tEnglish\nDEU\tDeutsch\nFRA\tFran\xC3\xA7"
-                                             "ais\\x09FR\n"));
+    system_.errors.clear();
+    EXPECT_EQ(ListLanguages(context_), c.status) << c.status;
+    if (c.result) {
+      EXPECT_THAT(system_.results, ElementsAre(c.result));
+      EXPECT_THAT(system_.errors, IsEmpty());
+    } else {
+      EXPECT_THAT(system_.results, IsEmpty());
+      EXPECT_THAT(system_.errors, ElementsAre(HasSubstr(c.error)));
+    }
     EXPECT_THAT(system_.locks, IsEmpty());
   }
 }

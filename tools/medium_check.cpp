@@ -740,7 +740,7 @@ class Checker {
       Require("placeholder-missing", page, body, placeholder, "placeholder missing");
     }
     for (const char* placeholder : pages::kHomeTextPlaceholders) {
-      if (!sap_mode_ && std::string_view(placeholder) == "IDBACK") continue;
+      if (!sap_mode_ && std::string_view(placeholder) == pages::kBackPlaceholder) continue;
       Require("placeholder-missing", page, body, placeholder, "placeholder missing");
     }
     for (std::string& key : pages::TextKeysOn(pages::Page::kHome, body)) page_keys_.insert(std::move(key));

@@ -4,7 +4,6 @@
 #include <random>
 #include <string_view>
 
-#include "app/result_channel.h"
 #include "pages/link_commands.h"
 #include "pages/page_contract.h"
 
@@ -71,7 +70,7 @@ void DialogInWords::View::Load(const std::string& url) {
       body += Field(kSlotField, pages::LanguageSlotPlaceholder(slot));
     }
     body += Field(kNotesField, "IDRELNOTES");
-    body += Field(kBackField, std::string(pages::kVisibilityMarker) + " IDBACK");
+    body += Field(kBackField, std::string(pages::kVisibilityMarker) + " " + pages::kBackPlaceholder);
     body += Field(kExitField, "IDEXIT");
     body_ = body;
   } else if (page_ == pages::Page::kDatabase) {
@@ -201,11 +200,6 @@ void DialogInWords::Close() {
 std::string DialogInWords::LanguageFolder(int slot) const {
   if (slot < 0 || slot >= pages::kLanguageSlots) return {};
   return dialog_.GetLanguageDir(dialog_.SlotLanguageKeys()[slot]);
-}
-
-int DialogInWords::ExitStatus() const {
-  if (dialog_.ViewFailed()) return 1;
-  return dialog_.ResultLost() ? kResultLostStatus : 0;
 }
 
 }  // namespace app

@@ -74,9 +74,10 @@ class DialogInWords {
   // The setup folder of the language in `slot` of the home page, as its
   // entry names it.
   std::string LanguageFolder(int slot) const;
-  // The process's exit status once the dialog has ended: 3 when the result
+  // The process's exit status once the dialog has ended, the window's rule
+  // (CLauncherDlg::ExitStatus): 1 when the view failed, 3 when the result
   // did not reach the parent, else 0.
-  int ExitStatus() const;
+  int ExitStatus() const { return dialog_.ExitStatus(); }
 
  private:
   struct Event {

@@ -1,7 +1,5 @@
 #include "app/front_ends.h"
 
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -9,6 +7,7 @@
 
 #include "app/dialog_in_words.h"
 #include "app/launcher_dlg.h"
+#include "app/result_channel.h"
 #include "app/terminal_text.h"
 #include "pages/page_contract.h"
 #include "setupdata/text.h"
@@ -20,8 +19,10 @@ constexpr char kLanguageOption[] = "--language";
 constexpr char kDatabaseOption[] = "--database";
 constexpr char kLanguageVariable[] = "SETUP_LAUNCHER_LANGUAGE";
 constexpr char kDatabaseVariable[] = "SETUP_LAUNCHER_DATABASE";
-// The exit status of an answer that names no installable language.
-constexpr int kNoSuchLanguageStatus = 3;
+// The exit status of an answer that names no installable language. It is
+// the lost result's status on purpose: a parent reads 3 as "no result came",
+// whichever of the two happened, so the two cannot differ.
+constexpr int kNoSuchLanguageStatus = kResultLostStatus;
 constexpr char kUsage[] =
     "usage: setup-launcher [--text | --list | --language=X [--database=SQL|Oracle]]\n"
     "\n"
@@ -41,12 +42,6 @@ std::optional<std::string> DatabaseNamed(std::string_view name) {
     if (setupdata::EqualsNoCase(name, database)) return database;
   }
   return std::nullopt;
-}
-
-std::optional<std::string> Variable(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || *value == '\0') return std::nullopt;
-  return std::string(value);
 }
 
 // Stands between the dialog and the system while the languages are only
@@ -90,11 +85,17 @@ int SlotNamed(const std::string& answer, const DialogInWords& run) {
   return -1;
 }
 
-void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %s\n", line.c_str()); }
-
 }  // namespace
 
 const char* LaunchUsage() { return kUsage; }
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+bool DisplayNamed() { return EnvironmentValue("WAYLAND_DISPLAY") || EnvironmentValue("DISPLAY"); }
 
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
   LaunchOptions options;
@@ -148,10 +149,10 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
   // no answers at all.
   if (!options.text && !options.list) {
     if (!language) {
-      language = Variable(kLanguageVariable);
-      if (language && !database) database = Variable(kDatabaseVariable);
+      language = EnvironmentValue(kLanguageVariable);
+      if (language && !database) database = EnvironmentValue(kDatabaseVariable);
     } else if (!database) {
-      database = Variable(kDatabaseVariable);
+      database = EnvironmentValue(kDatabaseVariable);
     }
   }
   if (database && language) {
@@ -167,12 +168,11 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
 }
 
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) {
-  std::signal(SIGPIPE, SIG_IGN);
-  const std::optional<std::string> database = DatabaseNamed(options.database.value_or(pages::kSqlDatabase));
-  if (!options.language || !database) {
-    SayError("an unattended run needs a language, and SQL or Oracle as the database");
+  if (!options.language) {
+    context.system.SayError("an unattended run needs a language");
     return 2;
   }
+  const std::string database = options.database.value_or(pages::kSqlDatabase);
   std::string said;  // the last error the dialog showed
   DialogInWords run(context.system, context.languages,
                     [&said](const std::string& text, const std::string&, MessageBoxType type) {
@@ -180,25 +180,25 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
                       return type == MessageBoxType::kOkError ? IDOK : IDNO;
                     });
   // A guard ends the dialog at start, as it ends the window, and says why.
-  if (!ReachHomePage(run, *database)) return run.ExitStatus();
+  if (!ReachHomePage(run, database)) return run.ExitStatus();
   const int slot = SlotNamed(*options.language, run);
   if (slot < 0) {
     std::string installable;
     const std::vector<std::string>& names = run.Page()->choices;
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (i > 0) installable += ", ";
-      installable +=
-          PrintableText(run.LanguageFolder(static_cast<int>(i))) + " (" + PrintableText(names[i]) + ")";
+      installable += run.LanguageFolder(static_cast<int>(i)) + " (" + names[i] + ")";
     }
-    SayError("\"" + PrintableText(*options.language) + "\" is no installable language of this medium; " +
-             (installable.empty() ? "none is installable" : "installable: " + installable));
+    // The system's line escapes what a terminal would not print.
+    context.system.SayError("\"" + *options.language + "\" is no installable language of this medium; " +
+                            (installable.empty() ? "none is installable" : "installable: " + installable));
     return kNoSuchLanguageStatus;
   }
   run.ChooseLanguage(slot);
   if (!run.Ended()) {
     // The dialog refused the language with its message (the folder went
     // away after the page was filled) and waits for another answer.
-    SayError(PrintableText(said));
+    context.system.SayError(said);
     return kNoSuchLanguageStatus;
   }
   return run.ExitStatus();
@@ -210,12 +210,13 @@ int ListLanguages(const FrontEndContext& context) {
                     [](const std::string&, const std::string&, MessageBoxType type) {
                       return type == MessageBoxType::kOkError ? IDOK : IDNO;
                     });
+  // A medium the dialog refuses (it has said why) lists nothing: the
+  // parent must not take it for a medium without installable languages.
+  if (!ReachHomePage(run, pages::kSqlDatabase)) return 1;
   std::string list;
-  if (ReachHomePage(run, pages::kSqlDatabase)) {
-    const std::vector<std::string>& names = run.Page()->choices;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      list += PrintableText(run.LanguageFolder(static_cast<int>(i))) + "\t" + PrintableText(names[i]) + "\n";
-    }
+  const std::vector<std::string>& names = run.Page()->choices;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    list += PrintableText(run.LanguageFolder(static_cast<int>(i))) + "\t" + PrintableText(names[i]) + "\n";
   }
   return context.system.WriteResult(list) == ResultWrite::kLost ? kResultLostStatus : 0;
 }

@@ -20,7 +20,8 @@ struct LaunchOptions {
   // --language=X / SETUP_LAUNCHER_LANGUAGE: answer the language question
   // without asking (a folder, a display name or a 1-based position).
   std::optional<std::string> language;
-  // --database=SQL|Oracle / SETUP_LAUNCHER_DATABASE (with a language only).
+  // --database=SQL|Oracle / SETUP_LAUNCHER_DATABASE (with a language only),
+  // in the dialog's spelling whatever the letters' case given.
   std::optional<std::string> database;
   std::string error;  // not empty: the command line is wrong; one line saying how
 };
@@ -31,6 +32,12 @@ struct LaunchOptions {
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv);
 // What --help prints.
 const char* LaunchUsage();
+
+// The environment variable `name`; none when it is unset or empty, as
+// every variable the launcher reads counts as not given then.
+std::optional<std::string> EnvironmentValue(const char* name);
+// WAYLAND_DISPLAY or DISPLAY names a display.
+bool DisplayNamed();
 
 // The medium in `module_dir` (ending with "/"), the process's one table of
 // languages, and the system the dialog reaches.
@@ -51,7 +58,9 @@ int RunTextFrontEnd(const FrontEndContext& context, int tty_fd);
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options);
 
 // Prints the installable languages in slot order to standard output, one
-// "folder<TAB>display name" line each. Returns the exit status.
+// "folder<TAB>display name" line each. Returns the exit status: 1, with
+// nothing written, when the dialog refuses the medium (it says why on
+// standard error).
 int ListLanguages(const FrontEndContext& context);
 
 }  // namespace app

@@ -8,7 +8,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -38,11 +37,6 @@ void ArmExitWatchdog(int status) {
   }).detach();
 }
 
-int ExitStatusOf(const CLauncherDlg& dialog) {
-  if (dialog.ViewFailed()) return 1;
-  return dialog.ResultLost() ? kResultLostStatus : 0;
-}
-
 void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %s\n", line.c_str()); }
 
 // The dialog in the module's window.
@@ -55,9 +49,9 @@ class WindowHost final : public IWindowHost {
     return {dialog_.get(), dialog_.get()};
   }
   void InitDialog() override { dialog_->OnInitDialog(); }
-  void DialogEnded() override { ArmExitWatchdog(ExitStatusOf(*dialog_)); }
+  void DialogEnded() override { ArmExitWatchdog(dialog_->ExitStatus()); }
   void DestroyDialog() override {
-    status_ = ExitStatusOf(*dialog_);
+    status_ = dialog_->ExitStatus();
     dialog_.reset();
   }
   int status() const { return status_; }
@@ -68,15 +62,6 @@ class WindowHost final : public IWindowHost {
   std::unique_ptr<CLauncherDlg> dialog_;
   int status_ = 1;
 };
-
-// WAYLAND_DISPLAY or DISPLAY names a display.
-bool DisplayNamed() {
-  for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
-}
 
 // Runs the dialog in a window: the exit status, or nothing with `why` set
 // when no window can show (no display, or the module cannot be used).

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/result_channel.h"
 #include "pages/link_commands.h"
 #include "setupdata/text.h"
 
@@ -142,6 +143,11 @@ void CLauncherDlg::OnOK() {
   WriteResult(result);
   m_bEnded = true;
   m_window.EndDialog(IDOK);
+}
+
+int CLauncherDlg::ExitStatus() const {
+  if (m_bViewFailed) return 1;
+  return m_bResultLost ? kResultLostStatus : 0;
 }
 
 bool CLauncherDlg::WriteResult(const std::string& text) {

@@ -115,6 +115,10 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool ViewFailed() const { return m_bViewFailed; }
   // A result was written but did not reach the parent whole.
   bool ResultLost() const { return m_bResultLost; }
+  // The process's exit status once the dialog has ended: 1 when the view
+  // could not show the pages, 3 when the result did not reach the parent,
+  // else 0 (with a result or without).
+  int ExitStatus() const;
   // Which table key the last filling of the home page placed in each
   // language slot; a language link is resolved through it.
   const pages::SlotKeys& SlotLanguageKeys() const { return m_strSlotKeys; }

@@ -152,11 +152,7 @@ class TerminalSystem final : public ForwardingSystem {
  public:
   using ForwardingSystem::ForwardingSystem;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override {
-    const auto set = [](const char* name) {
-      const char* value = std::getenv(name);
-      return value != nullptr && *value != '\0';
-    };
-    if (!set("WAYLAND_DISPLAY") && !set("DISPLAY")) return false;
+    if (!DisplayNamed()) return false;
     return system_.OpenWithDefaultHtmlProgram(path);
   }
 };
@@ -320,7 +316,6 @@ class TextFrontEnd {
 }  // namespace
 
 int RunTextFrontEnd(const FrontEndContext& context, int tty_fd) {
-  std::signal(SIGPIPE, SIG_IGN);
   TextFrontEnd front_end(context, tty_fd);
   return front_end.Run();
 }

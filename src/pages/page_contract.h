@@ -45,7 +45,10 @@ inline constexpr char kLanguageSlotPrefix[] = "IDLANGUAGE";
 // The home page's other placeholders, in the order they are filled.
 inline constexpr char kSelectLangPlaceholder[] = "IDSELECTLANG";
 inline constexpr char kProductNamePlaceholder[] = "IDPRODUCTNAME";
-inline constexpr const char* kHomeTextPlaceholders[] = {"IDRELNOTES", "IDEXIT", "IDBACK"};
+// The text of the element that leads back to the database page, which
+// shows only with a database choice.
+inline constexpr char kBackPlaceholder[] = "IDBACK";
+inline constexpr const char* kHomeTextPlaceholders[] = {"IDRELNOTES", "IDEXIT", kBackPlaceholder};
 
 // The database page's placeholders, in the order they are filled.
 inline constexpr const char* kDatabasePlaceholders[] = {"IDSELECTPRODUCT", "IDSAPSELECTSQL",

@@ -21,17 +21,20 @@ exported=$(nm -D --defined-only "$window" | awk '{ print $3 }' | tr '\n' ' ')
 [[ "$exported" == "setup_launcher_gtk_entry " ]] && echo "ok: the window exports its entry alone" \
   || fail "the window module exports: $exported"
 
-# CASE WINDOW PATTERN: the medium's window module replaced by WINDOW
-# ("none": removed; "text": a file that is no library); the one line said.
+# CASE WINDOW PATTERN REFUSED: the medium's window module replaced by
+# WINDOW ("none": removed; "text": a file that is no library); the one line
+# said; "unloaded" when the module loads but is refused, and so is unloaded
+# before the launcher goes on (the loader's log says it destroyed the
+# module's link map, which an exit does not).
 cases=(
-  "missing|none|^setup-launcher: the window's module .*/setup-launcher-gtk.so is missing$"
-  "no library|text|^setup-launcher: cannot load the window's module: .*setup-launcher-gtk.so: "
-  "other interface|$BUILD_DIR/test-modules/other_interface_window.so|was built for another version of the launcher"
-  "other build|$BUILD_DIR/test-modules/other_build_window.so|is from another build of the launcher .*copy both from one build$"
-  "no display|$window|^setup-launcher: cannot open the display$"
+  "missing|none|^setup-launcher: the window's module .*/setup-launcher-gtk.so is missing$|"
+  "no library|text|^setup-launcher: cannot load the window's module: .*setup-launcher-gtk.so: |"
+  "other interface|$BUILD_DIR/test-modules/other_interface_window.so|was built for another version of the launcher|unloaded"
+  "other build|$BUILD_DIR/test-modules/other_build_window.so|is from another build of the launcher .*copy both from one build$|unloaded"
+  "no display|$window|^setup-launcher: cannot open the display$|"
 )
 for c in "${cases[@]}"; do
-  IFS='|' read -r name module pattern <<<"$c"
+  IFS='|' read -r name module pattern refused <<<"$c"
   dir="$work/$name"
   cp -r "$BUILD_DIR/media/medium" "$dir"
   case $module in
@@ -41,9 +44,13 @@ for c in "${cases[@]}"; do
   esac
   # A session of its own: no terminal to fall back on. The display named
   # does not exist.
-  env -u WAYLAND_DISPLAY DISPLAY=:9999 timeout 20 setsid -w "$dir/setup-launcher" \
-    >"$work/out" 2>"$work/err" </dev/null
+  rm -f "$work"/ld.*
+  env -u WAYLAND_DISPLAY DISPLAY=:9999 LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" timeout 20 \
+    setsid -w "$dir/setup-launcher" >"$work/out" 2>"$work/err" </dev/null
   status=$?
+  if [[ $refused == unloaded ]] && ! cat "$work"/ld.* | grep -qF "file=$dir/setup-launcher-gtk.so [0];  destroying link map"; then
+    fail "$name: the refused module stays loaded"
+  fi
   if ((status == 1)) && [[ ! -s "$work/out" && $(grep -c . "$work/err") == 1 ]] && grep -qE "$pattern" "$work/err"; then
     echo "ok: $name: $(cat "$work/err")"
   else
