@@ -10,6 +10,11 @@ are left out, and so is anything not in the SHOWING and VISIBLE states.
 
   page_text.py --pid N                  all visible texts
   page_text.py --pid N --links          link names, a tab, and the target
+  page_text.py --pid N --controls       the names of links and controls, in
+                                        the order Tab visits them
+  page_text.py --pid N --box            the texts of the launcher's message
+                                        box instead of the page's (with
+                                        --wait-for: until it shows TEXT)
   page_text.py --pid N --wait-for TEXT  waits until a line is exactly TEXT
                                         (given again: until each is there)
   page_text.py --pid N --windows        the launcher's shown top-level
@@ -225,6 +230,18 @@ def read_page(pid):
     return entries
 
 
+def read_box(pid):
+    """The visible entries of the launcher's shown message box (a shown
+    top-level window that holds no page); raises NotFound."""
+    entries = []
+    for window in children(find_application(pid)):
+        if is_shown(window) and not find_documents(window, []):
+            collect(window, entries)
+    if not entries:
+        raise NotFound(f"no message box of process {pid} shows")
+    return entries
+
+
 def shown_windows(pid):
     """The launcher's top-level windows that show, as (role, modal, name);
     raises NotFound before the launcher is on the bus."""
@@ -264,6 +281,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--pid", type=int, required=True, help="the launcher's process id")
     parser.add_argument("--links", action="store_true", help="print link names and targets only")
+    parser.add_argument("--controls", action="store_true",
+                        help="print the names of links and controls, in the order Tab visits them")
+    parser.add_argument("--box", action="store_true",
+                        help="read the launcher's message box instead of its page")
     parser.add_argument("--wait-for", metavar="TEXT", action="append", default=[],
                         help="wait until a line is exactly TEXT (repeatable: each TEXT)")
     parser.add_argument("--windows", action="store_true",
@@ -301,7 +322,7 @@ def main():
                 if has_active_window(args.pid):
                     return 0
                 raise NotFound("no window of the launcher has the keyboard")
-            entries = read_page(args.pid)
+            entries = read_box(args.pid) if args.box else read_page(args.pid)
             texts = [text for _, text, _ in entries]
             if args.wait_for:
                 missing = [text for text in args.wait_for if text not in texts]
@@ -325,7 +346,10 @@ def main():
         time.sleep(POLL_SECONDS)
 
     for kind, text, target in entries:
-        if not args.links:
+        if args.controls:
+            if kind != "text":
+                print(text)
+        elif not args.links:
             print(text)
         elif kind == "link":
             print(f"{text}\t{target}" if target else text)
