@@ -5,22 +5,17 @@ holds the product's lock starts it; keys are typed into the terminal. Only
 the result may reach the pipe, and nothing standard error."""
 import fcntl
 import os
-import pty
-import select
 import shutil
-import signal
-import struct
 import subprocess
 import sys
 import tempfile
-import termios
-import time
 import unicodedata
 
 BUILD_DIR = os.environ["BUILD_DIR"]
 SOURCE_DIR = os.environ["SOURCE_DIR"]
 PROGRAM = os.path.join(BUILD_DIR, "bin", "setup-launcher")
-WAIT = 10  # seconds any one step may take at most
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
+from terminal_session import Session, StepFailed  # noqa: E402
 
 work = tempfile.mkdtemp()
 run_dir = os.path.join(work, "run")
@@ -39,99 +34,15 @@ def columns(line):
     return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in line)
 
 
-class Session:
-    """One launcher on a terminal of `cols` columns."""
-
-    def __init__(self, medium, lang="C.UTF-8", cols=80, options=("--text",)):
-        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": lang, "XDG_RUNTIME_DIR": run_dir}
-        lock = subprocess.run([os.path.join(BUILD_DIR, "bin", "setup-medium"), "lock", medium], env=env,
-                              check=True, capture_output=True, text=True).stdout.strip("\n")
-        self.lock = open(lock, "a")
-        fcntl.flock(self.lock, fcntl.LOCK_SH)
-        out_r, out_w = os.pipe()
-        err_r, err_w = os.pipe()
-        launcher = os.path.join(medium, "setup-launcher")
-        self.pid, self.master = pty.fork()
-        if self.pid == 0:
-            fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, cols, 0, 0))
-            null = os.open(os.devnull, os.O_RDONLY)
-            os.dup2(null, 0)
-            os.dup2(out_w, 1)
-            os.dup2(err_w, 2)
-            os.execve(launcher, [launcher, *options], env)
-        os.close(out_w)
-        os.close(err_w)
-        self.out, self.err = out_r, err_r
-        self.screen = b""
-        self.seen = 0
-
-    def read_screen(self, timeout):
-        """Reads what the terminal shows next; False when nothing came
-        within `timeout` seconds. Until the launcher opens the terminal,
-        no process holds it and reading it fails."""
-        deadline = time.monotonic() + timeout
-        while True:
-            ready, _, _ = select.select([self.master], [], [], max(0, deadline - time.monotonic()))
-            try:
-                data = os.read(self.master, 4096) if ready else b""
-            except OSError:
-                data = b""
-                time.sleep(0.02)
-            if data:
-                self.screen += data
-                return True
-            if time.monotonic() >= deadline:
-                return False
-
-    def expect(self, text):
-        """Waits until `text` shows after what was seen before."""
-        deadline = time.monotonic() + WAIT
-        while text.encode() not in self.lines()[self.seen:]:
-            left = deadline - time.monotonic()
-            if left <= 0 or not self.read_screen(left):
-                raise AssertionError(f"{text!r} did not show")
-        self.seen = self.lines().index(text.encode(), self.seen) + len(text.encode())
-
-    def lines(self):
-        """What the terminal shows, with its line ends as "\n"."""
-        return self.screen.replace(b"\r\n", b"\n")
-
-    def type(self, keys):
-        os.write(self.master, keys.encode())
-
-    def finish(self):
-        """The exit status, standard output and standard error, once the
-        launcher has ended (it is killed after WAIT seconds)."""
-        deadline = time.monotonic() + WAIT
-        status = None
-        while status is None:
-            pid, raw = os.waitpid(self.pid, os.WNOHANG)
-            if pid:
-                status = os.waitstatus_to_exitcode(raw)
-            elif time.monotonic() > deadline:
-                os.kill(self.pid, signal.SIGKILL)
-                os.waitpid(self.pid, 0)
-                status = "killed: it did not end"
-            else:
-                self.read_screen(0.05)
-        while self.read_screen(0):
-            pass
-        os.close(self.master)
-        self.lock.close()
-        return status, drain(self.out), drain(self.err)
-
-    def text(self):
-        return self.lines().decode("utf-8", "replace")
-
-
-def drain(fd):
-    data = b""
-    while True:
-        chunk = os.read(fd, 4096)
-        if not chunk:
-            os.close(fd)
-            return data
-        data += chunk
+def start(medium, lang, cols, options):
+    """The launcher of `medium` on a terminal of `cols` columns, under a
+    parent that holds the product's lock (returned, to be closed after)."""
+    env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": lang, "XDG_RUNTIME_DIR": run_dir}
+    lock = subprocess.run([os.path.join(BUILD_DIR, "bin", "setup-medium"), "lock", medium], env=env,
+                          check=True, capture_output=True, text=True).stdout.strip("\n")
+    lock = open(lock, "a")
+    fcntl.flock(lock, fcntl.LOCK_SH)
+    return Session([os.path.join(medium, "setup-launcher"), *options], env, cols), lock
 
 
 # Each case: the medium, the locale, the terminal's width, the steps (text
@@ -161,16 +72,17 @@ for name, source, lang, cols, steps, result, shown, not_shown in CASES:
     # The media hold no window's module and the environment no display, so
     # the first case reaches the terminal without being told; the others
     # ask for it.
-    session = Session(make_medium(source), lang, cols, () if name == CASES[0][0] else ("--text",))
+    session, lock = start(make_medium(source), lang, cols, () if name == CASES[0][0] else ("--text",))
     problems = []
     try:
         for text, keys in steps:
             session.expect(text)
             if keys:
                 session.type(keys)
-    except AssertionError as error:
+    except StepFailed as error:
         problems.append(str(error))
     status, out, err = session.finish()
+    lock.close()
     screen = session.text()
     if status != 0:
         problems.append(f"exit status {status}")
