@@ -93,16 +93,4 @@ start_launcher "$three" LANG=fr_FR.UTF-8 && {
   stop_launcher
 }
 
-# Without its page library the view shows its own error page: nothing is
-# filled, the launcher stays up and writes nothing.
-rm "$three/SetupHmRes.dll"
-start_launcher "$three" LANG=fr_FR.UTF-8 && {
-  settle
-  text=$(page_text 2>/dev/null || true)
-  if grep -q "IDEXIT\|Quitter" <<<"$text"; then fail "a page was filled without the library"; else pass "no library: nothing filled"; fi
-  kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "no library: the launcher runs on" || fail "no library: the launcher ended"
-  stop_launcher
-  [[ -s "$WORK/stdout" ]] && fail "no library: standard output written"
-}
-
 finish
