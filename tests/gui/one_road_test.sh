@@ -201,7 +201,10 @@ window_road() {
         grep -q -- "$refusal" <<<"$shown" && pass "window: the engine's page says [${shown//$'\n'/ }]" \
           || fail "window: the page [${shown//$'\n'/ }] does not name $refusal"
       else
-        page_text --wait-for "$exit_text" --timeout 10 >/dev/null || fail "window: the page was never filled"
+        # The home page, filled (after a database page, which has its own
+        # exit text).
+        page_text --wait-for "$exit_text" --wait-for "${offered_names[0]}" --timeout 10 >/dev/null \
+          || fail "window: the home page was never shown filled"
       fi
       same_offer window "$(window_offer)"
     fi
@@ -251,6 +254,7 @@ terminal_road() {
   if [[ $status != 0 && $status != 1 ]]; then
     echo "--- the terminal showed:" >&2
     cat "$WORK/screen" >&2
+    echo >&2
   fi
 }
 
