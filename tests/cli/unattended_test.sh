@@ -14,6 +14,7 @@ unset LC_ALL LC_MESSAGES SETUP_LAUNCHER_LANGUAGE SETUP_LAUNCHER_DATABASE
 for medium in medium medium-db; do
   cp -r "$SOURCE_DIR/demo/$medium" "$work/$medium"
   cp "$program" "$work/$medium/setup-launcher"
+  cp "$BUILD_DIR/pages/SetupHmRes.dll" "$work/$medium/"
 done
 parent=$BUILD_DIR/bin/setup-parent
 fails=0
