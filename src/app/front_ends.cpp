@@ -217,6 +217,7 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
     }
   }
   options.help = help;
+  const bool given_database = database.has_value();
   if (options.list && (options.text || language || database)) fail("--list takes no other option");
   if (options.text && (language || database))
     fail("--text answers nothing: leave out --language and --database");
@@ -227,7 +228,12 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
     if (!language) language = EnvironmentValue(kLanguageVariable);
     if (!database) database = EnvironmentValue(kDatabaseVariable);
   }
-  if (database && !language) fail("--database needs --language");
+  if (database && !language) {
+    fail(std::string(options.text || options.list || !EnvironmentValue(kDatabaseVariable) || given_database
+                         ? "--database"
+                         : kDatabaseVariable) +
+         " needs a language (--language or " + kLanguageVariable + ")");
+  }
   options.language = language;
   options.database = database;
   if (!options.error.empty()) {
