@@ -99,6 +99,11 @@ void CollectText(const xmlNode* node, std::string& text) {
 std::string VisibleText(const xmlNode* node) {
   std::string raw;
   CollectText(node->children, raw);
+  // A link drawn by an image alone is read by its label.
+  for (const char* label : {"aria-label", "title"}) {
+    if (raw.find_first_not_of(" \t\n\r\f") != std::string::npos) break;
+    raw = Attribute(node, label);
+  }
   std::string folded;
   bool blank = false;
   for (const char c : raw) {
@@ -109,13 +114,6 @@ std::string VisibleText(const xmlNode* node) {
     if (blank) folded += ' ';
     blank = false;
     folded += c;
-  }
-  if (folded.empty()) {
-    // A link drawn by an image alone is read by its label.
-    for (const char* label : {"aria-label", "title"}) {
-      folded = Attribute(node, label);
-      if (!folded.empty()) break;
-    }
   }
   return folded;
 }
