@@ -46,7 +46,7 @@ DEU${tab}Deutsch
 ESN${tab}Español
 FRA${tab}Français
 JPN${tab}日本語" '' "$work/medium/setup-launcher" --list
-check "a wrong command line" 2 "" '^setup-launcher: --database needs --language' \
+check "a wrong command line" 2 "" '^setup-launcher: --database needs a language' \
   "$work/medium/setup-launcher" --database=SQL
 # A launcher that ends at start says why, with the lock's path.
 check "without its parent the launcher says whose lock is missing" 0 "" \
