@@ -75,8 +75,8 @@ class DialogInWords {
   // entry names it.
   std::string LanguageFolder(int slot) const;
   // The process's exit status once the dialog has ended, the window's rule
-  // (CLauncherDlg::ExitStatus): 1 when the view failed, 3 when the result
-  // did not reach the parent, else 0.
+  // (CLauncherDlg::ExitStatus): 4 when another launcher runs, 1 when the
+  // view failed, 3 when the result did not reach the parent, else 0.
   int ExitStatus() const { return dialog_.ExitStatus(); }
 
  private:

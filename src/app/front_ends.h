@@ -54,7 +54,8 @@ int RunTextFrontEnd(const FrontEndContext& context, int tty_fd);
 
 // Answers the dialog's questions with `options` (language, database),
 // showing nothing. Returns the exit status: 3 when the language is not
-// installable (one line on standard error naming the installable ones).
+// installable (one line on standard error naming the installable ones),
+// else the dialog's (CLauncherDlg::ExitStatus).
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options);
 
 // Prints the installable languages in slot order to standard output, one
