@@ -134,8 +134,8 @@ int Language(const tools::CommandLine& line) {
   const std::uint16_t system = setupdata::SystemDefaultLangId();
   files.ChooseLanguage(system);
   // Standard output carries the section alone; where it is not the
-  // system's own id (a regional language read in its main language's
-  // section, or 1033), the author is told on standard error.
+  // system's own id (1033 for a language without a section, 1034 for
+  // Spanish with modern sort), the author is told on standard error.
   if (files.lang_id != std::to_string(system)) {
     std::fprintf(stderr, "setup-medium: the system's language %u reads section %s\n", unsigned{system},
                  files.lang_id.c_str());

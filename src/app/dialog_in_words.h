@@ -89,7 +89,8 @@ class DialogInWords {
   // as the dialog resolves it.
   CLauncherDlg::LanguageLink LanguageLinkOf(std::size_t index) const;
   // The process's exit status once the dialog has ended, the window's rule
-  // (CLauncherDlg::ExitStatus).
+  // (CLauncherDlg::ExitStatus): 4 when another launcher runs, 1 when the
+  // view failed, 3 when the result did not reach the parent, else 0.
   int ExitStatus() const { return dialog_.ExitStatus(); }
 
  private:

@@ -79,7 +79,8 @@ int RunTextFrontEnd(const FrontEndContext& context, int tty_fd);
 // showing nothing, on the medium's own pages. Returns the exit status: 3
 // when the answer names no language link or one without its setup, 2 when
 // it names several or the database is neither, 1 when the pages cannot be
-// read (each with one line on standard error).
+// read (each with one line on standard error), else the dialog's
+// (CLauncherDlg::ExitStatus).
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options);
 
 // Prints the home page's language links that hand over a folder, in the

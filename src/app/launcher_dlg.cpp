@@ -61,6 +61,7 @@ bool CLauncherDlg::AnotherLauncherRuns() {
     return true;
   }
   if (existed) {
+    m_bAnotherLauncher = true;
     SayWhyEnded("another launcher is running: it holds " +
                 LockNamed(*m_hSecondInstanceMutex, kSecondInstanceLock) +
                 " (one launcher runs at a time, whatever its product)");
@@ -146,6 +147,7 @@ void CLauncherDlg::OnOK() {
 }
 
 int CLauncherDlg::ExitStatus() const {
+  if (m_bAnotherLauncher) return kAnotherLauncherStatus;
   if (m_bViewFailed) return 1;
   return m_bResultLost ? kResultLostStatus : 0;
 }

@@ -128,7 +128,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool ViewFailed() const { return m_bViewFailed; }
   // A result was written but did not reach the parent whole.
   bool ResultLost() const { return m_bResultLost; }
-  // The process's exit status once the dialog has ended: 1 when the view
+  // The process's exit status once the dialog has ended: 4 when another
+  // launcher runs (whatever else kept it from running), 1 when the view
   // could not show the pages, 3 when the result did not reach the parent,
   // else 0 (with a result or without).
   int ExitStatus() const;
@@ -182,7 +183,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool m_bEnded = false;    // the dialog has ended: pages ask for nothing more
   bool m_bViewFailed = false;
   bool m_bResultLost = false;
-  bool m_bSaidWhy = false;  // a reason for ending at start has been said
+  bool m_bSaidWhy = false;          // a reason for ending at start has been said
+  bool m_bAnotherLauncher = false;  // another launcher holds the guard
 };
 
 }  // namespace app
