@@ -38,7 +38,7 @@ declare -A CXXABI=(["Debian 12"]=1.3.13 ["Debian 13"]=1.3.15 ["Ubuntu 22.04"]=1.
 declare -A GCC=(["Debian 12"]=12.0.0 ["Debian 13"]=14.0.0 ["Ubuntu 22.04"]=12.0.0 ["Ubuntu 24.04"]=14.0.0
   ["Fedora 40+"]=14.0.0)
 common="ld-linux-x86-64.so.2 libc.so.6 libm.so.6 libdl.so.2 libpthread.so.0 librt.so.1 libstdc++.so.6 libgcc_s.so.1
-  libz.so.1 libglib-2.0.so.0 libgobject-2.0.so.0 libgio-2.0.so.0 libgmodule-2.0.so.0
+  libz.so.1 libxml2.so.2 libglib-2.0.so.0 libgobject-2.0.so.0 libgio-2.0.so.0 libgmodule-2.0.so.0
   libgtk-3.so.0 libgdk-3.so.0 libgdk_pixbuf-2.0.so.0 libatk-1.0.so.0 libpango-1.0.so.0
   libpangocairo-1.0.so.0 libpangoft2-1.0.so.0 libcairo.so.2 libcairo-gobject.so.2 libharfbuzz.so.0
   libfontconfig.so.1 libfreetype.so.6 libX11.so.6 libwayland-client.so.0

@@ -15,7 +15,7 @@ seconds=${1:-5}
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(ini_fuzzer page_filling_fuzzer link_fuzzer page_library_fuzzer pe_resources_fuzzer)
+  targets=(ini_fuzzer page_filling_fuzzer link_fuzzer page_library_fuzzer pe_resources_fuzzer page_reading_fuzzer)
 fi
 
 if ! command -v clang++ >/dev/null || ! command -v cmake >/dev/null; then
@@ -35,6 +35,8 @@ for target in "${targets[@]}"; do
   rm -rf "$scratch"
   mkdir -p "$scratch" "$findings"
   if [[ -d "$root/fuzz/corpus/$target" ]]; then cp "$root/fuzz/corpus/$target/." "$scratch/" -R; fi
+  # The page reader starts from the sample pages.
+  if [[ $target == page_reading_fuzzer ]]; then cp "$root"/res/pages/*.html "$scratch/"; fi
   if [[ $target == page_library_fuzzer || $target == pe_resources_fuzzer ]]; then
     cp "$build"/seeds/dlls/*.dll "$scratch/"
   fi

@@ -6,9 +6,9 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config
-  libwebkit2gtk-4.1-dev libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libwebkit2gtk-4.1-dev libxml2-dev libicu-dev libgtest-dev libgmock-dev libbenchmark-dev
   # run
-  libwebkit2gtk-4.1-0 libicu72
+  libwebkit2gtk-4.1-0 libxml2 libicu72
   # headless window tests and screenshots
   xvfb xauth xdotool x11-utils imagemagick openbox procps
   # the window tests under Wayland: a compositor nested in Xvfb

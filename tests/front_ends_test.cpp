@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "app/terminal_text.h"
@@ -19,8 +20,11 @@ using ::testing::IsEmpty;
 using testing_support::FakeSystem;
 using testing_support::TempMedium;
 
-// The command line and the environment; an option wins over its variable,
-// and --text and --list take no answers from the environment.
+// The command line and the environment: each variable answers as its
+// option would, an option wins over its own variable, an option said twice
+// is a mistake, and --text and --list take no answers from the environment.
+// The database stays as given (empty: the page's choice) until the medium
+// is known to offer one.
 TEST(ParseLaunchOptions, ReadsTheCommandLineAndTheEnvironment) {
   const struct {
     std::vector<const char*> args;
@@ -31,31 +35,32 @@ TEST(ParseLaunchOptions, ReadsTheCommandLineAndTheEnvironment) {
       {{}, nullptr, nullptr, false, false, nullptr, nullptr, ""},
       {{"--text"}, nullptr, nullptr, true, false, nullptr, nullptr, ""},
       {{"--list"}, nullptr, nullptr, false, true, nullptr, nullptr, ""},
-      {{"--language=DEU"}, nullptr, nullptr, false, false, "DEU", nullptr, ""},
       {{"--language", "Deutsch", "--database", "oracle"},
        nullptr,
        nullptr,
        false,
        false,
        "Deutsch",
-       "Oracle",
+       "oracle",
        ""},
-      {{"--database=sql", "--language=2"}, nullptr, nullptr, false, false, "2", "SQL", ""},
-      {{}, "FRA", "ORACLE", false, false, "FRA", "Oracle", ""},
+      {{"--database=sql", "--language=2"}, nullptr, nullptr, false, false, "2", "sql", ""},
+      {{"--language=2", "--database"}, nullptr, nullptr, false, false, "2", "", ""},
+      {{}, "FRA", "DB2", false, false, "FRA", "DB2", ""},
       {{"--language=DEU"}, "FRA", "Oracle", false, false, "DEU", "Oracle", ""},
+      {{"--database=Oracle"}, "FRA", nullptr, false, false, "FRA", "Oracle", ""},
       {{"--text"}, "FRA", "Oracle", true, false, nullptr, nullptr, ""},
       {{"--list"}, "FRA", nullptr, false, true, nullptr, nullptr, ""},
-      {{}, nullptr, "Oracle", false, false, nullptr, nullptr, ""},
-      {{}, "FRA", "DB2", false, false, nullptr, nullptr, "not \"DB2\""},
-      {{"--language=DEU", "--database=DB2"}, nullptr, nullptr, false, false, nullptr, nullptr, "not \"DB2\""},
-      {{"--database=Oracle"},
+      {{}, nullptr, "Oracle", false, false, nullptr, nullptr, "needs a language"},
+      {{"--database=Oracle"}, nullptr, nullptr, false, false, nullptr, nullptr, "needs a language"},
+      {{"--language=DEU", "--language=FRA"},
        nullptr,
        nullptr,
        false,
        false,
        nullptr,
        nullptr,
-       "--database needs --language"},
+       "--language is given twice"},
+      {{"--text", "--text"}, nullptr, nullptr, true, false, nullptr, nullptr, "--text is given twice"},
       {{"--language", "--text"}, nullptr, nullptr, true, false, nullptr, nullptr, "--language needs a value"},
       {{"--language="}, nullptr, nullptr, false, false, nullptr, nullptr, "--language needs a value"},
       {{"--list", "--language=1"}, nullptr, nullptr, false, true, nullptr, nullptr, "--list takes no other"},
@@ -93,7 +98,7 @@ constexpr char kLanguages[] =
     "[LANGUAGE]\nLANGUAGENUMBER=4\n"
     "[1033]\n32001=English\n9011=%s Setup\nProductName=Aurora Ledger 7\n"
     "LANGUAGE0=English,ENU\nLANGUAGE1=Deutsch,DEU\nLANGUAGE2=Missing,XXX\nLANGUAGE3=Fran\xC3\xA7"
-    "ais\tFR,FRA\n";
+    "ais  FR,FRA\n";
 
 class UnattendedTest : public ::testing::Test {
  protected:
@@ -101,6 +106,7 @@ class UnattendedTest : public ::testing::Test {
     system_.module_file = medium_.dir() + "setup-launcher";
     medium_.Write("setupres.ini", kLanguages);
     for (const char* folder : {"ENU", "DEU", "fra"}) medium_.MakeDir(folder);
+    std::filesystem::copy_file(SAMPLE_PAGE_LIBRARY, medium_.dir() + "SetupHmRes.dll");
   }
   void DatabaseChoice(bool offered) {
     medium_.Write("setup.inf", std::string("[Setup]\nProductName=%ProductName%\n") +
@@ -113,12 +119,14 @@ class UnattendedTest : public ::testing::Test {
   FrontEndContext context_{medium_.dir(), languages_, system_};
 };
 
-// An answer names an installable language by its folder, its display name
-// or its place in the list the home page shows (the languages without a
-// folder left out); the result is the window's, the folder as the medium
+// An answer names a language link of the medium's home page (the sample
+// page, whose slots show the installable languages) by its folder, its
+// label or its place; the result is the window's, the folder as the medium
 // spells it. An answer that names none ends with 3 and one line naming the
-// installable ones; a missing parent ends the run without a result and
-// with the dialog's one line, as it ends the window.
+// installable ones; a database that is neither ends with 2 where the
+// medium offers the choice, and is ignored with a line where it does not;
+// a missing parent ends the run without a result and with the dialog's one
+// line, as it ends the window.
 TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
   const struct {
     bool database_choice, parent;
@@ -127,18 +135,18 @@ TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
     const char *result, *error;
   } kCases[] = {
       {false, true, "deu", nullptr, 0, "DEU", ""},
-      {false, true, "DEUTSCH", "Oracle", 0, "DEU", ""},
+      {false, true, "DEUTSCH", "DB2", 0, "DEU", "offers no database choice: the database answer is ignored"},
       {false, true, "3", nullptr, 0, "fra", ""},
-      {false, true, "fra", nullptr, 0, "fra", ""},
+      {false, true, "FRA", nullptr, 0, "fra", ""},
       {false, true, "4", nullptr, 3, nullptr,
-       "\"4\" is no installable language of this medium; installable: ENU (English), DEU (Deutsch), FRA "
+       "\"4\" is no installable language of this medium; installable: ENU (English), DEU (Deutsch), fra "
        "(Fran\xC3\xA7"
-       "ais\\x09FR)\n"},
-      {false, true, "XXX", nullptr, 3, nullptr, "installable: ENU"},
+       "ais FR)\n"},
       {false, true, "Missing", nullptr, 3, nullptr, "installable: ENU"},
       {false, false, "DEU", nullptr, 0, nullptr, "no parent holds the lock"},
-      {true, true, "2", "Oracle", 0, "DEUO-db=oracle", ""},
-      {true, true, "English", nullptr, 0, "ENUS-db=mssql", ""},
+      {true, true, "2", "oracle", 0, "DEUO-db=oracle", ""},
+      {true, true, "2", "DB2", 2, nullptr, "the database is SQL or Oracle, not \"DB2\""},
+      {true, true, "English", "", 0, "ENUS-db=mssql", ""},
       {true, false, "English", nullptr, 0, nullptr, "no parent holds the lock"},
   };
   for (const auto& c : kCases) {
@@ -168,13 +176,14 @@ TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
   }
 }
 
-// The list is the home page's: installable languages in slot order, with or
-// without a database choice, and without taking a lock. A medium the dialog
+// The list is the home page's: its language links that hand over a folder,
+// in the page's order, with or without a database choice, and without
+// taking a lock. No page library lists nothing and ends with 1, saying why. A medium the dialog
 // refuses lists nothing and ends with 1, the dialog saying why.
 TEST_F(UnattendedTest, ListsTheInstallableLanguagesWithoutGuards) {
   constexpr char kListed[] =
-      "ENU\tEnglish\nDEU\tDeutsch\nFRA\tFran\xC3\xA7"
-      "ais\\x09FR\n";
+      "ENU\tEnglish\nDEU\tDeutsch\nfra\tFran\xC3\xA7"
+      "ais FR\n";
   const struct {
     const char* setup_inf;  // nullptr: the medium's, with or without a database choice
     bool database_choice;
@@ -184,10 +193,12 @@ TEST_F(UnattendedTest, ListsTheInstallableLanguagesWithoutGuards) {
       {nullptr, false, 0, kListed, nullptr},
       {nullptr, true, 0, kListed, nullptr},
       {"[Setup]\n", false, 1, nullptr, "no product name"},
+      {nullptr, false, 1, nullptr, "cannot load res://SetupHmRes.dll/HTML_HOMEPAGE: The page library"},
   };
   for (const auto& c : kCases) {
     DatabaseChoice(c.database_choice);
     if (c.setup_inf) medium_.Write("setup.inf", c.setup_inf);
+    if (c.status == 1 && !c.setup_inf) medium_.Remove("SetupHmRes.dll");
     system_.parent_present = false;
     system_.results.clear();
     system_.errors.clear();
@@ -200,6 +211,35 @@ TEST_F(UnattendedTest, ListsTheInstallableLanguagesWithoutGuards) {
       EXPECT_THAT(system_.errors, ElementsAre(HasSubstr(c.error)));
     }
     EXPECT_THAT(system_.locks, IsEmpty());
+  }
+}
+
+// The one order of an answer: the exact folder, the exact label, either
+// without regard to case (in any script), then a position; the first step
+// that matches decides, and a step that matches several is ambiguous.
+TEST(MatchLanguageAnswer, KeepsOneOrderAndNeverPicksAmongSeveral) {
+  using Folders = std::vector<std::optional<std::string>>;
+  const struct {
+    const char* answer;
+    std::vector<std::string> labels;
+    Folders folders;
+    std::vector<std::size_t> matched;
+  } kCases[] = {
+      {"enu", {"English (US)", "English (other)"}, Folders{"ENU", "enu"}, {1}},
+      {"ENU", {"English (US)", "English (other)"}, Folders{"ENU", "enu"}, {0}},
+      {"Enu", {"English (US)", "English (other)"}, Folders{"ENU", "enu"}, {0, 1}},
+      {"2", {"English", "Deutsch", "Zwei"}, Folders{"ENU", "DEU", "2"}, {2}},
+      {"1", {"1", "English"}, Folders{"ONE", "ENU"}, {0}},
+      {"2", {"1", "English"}, Folders{"ONE", "ENU"}, {1}},
+      {"Deutsch", {"Deutsch", "Deutsch"}, Folders{"DEU", "DE2"}, {0, 1}},
+      {"deutsch", {"Deutsch", "English"}, Folders{std::nullopt, "ENU"}, {0}},
+      {"FRANÇAIS", {"Français"}, Folders{"FRA"}, {0}},
+      {"3", {"English", "Deutsch"}, Folders{"ENU", "DEU"}, {}},
+      {"+1", {"English"}, Folders{"ENU"}, {}},
+      {"", {"English"}, Folders{"ENU"}, {}},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(MatchLanguageAnswer(c.answer, c.labels, c.folders).indices, c.matched) << c.answer;
   }
 }
 

@@ -401,14 +401,17 @@ TEST_F(StartedDialogTest, ChoosingALanguageHandsItsDirectoryOver) {
   EXPECT_EQ(window_.ended, IDOK);
 }
 
-// The table is built with all three languages; then Deutsch's folder goes,
-// which the next filling notices. On a page with slots the second slot
-// shows Français, and its link hands over FRA, not DEU. A page that names
-// its languages itself has no slots: its links mean their address's entry.
+// Deutsch's folder goes after the table was built with all three
+// languages, which the next filling notices, or before, so that the table
+// renumbers Français. On a page with slots the second slot shows Français,
+// and its link hands over FRA, not DEU. A page that names its languages
+// itself has no slots: its links mean the entry their address names,
+// however the table numbers the installable ones.
 struct LanguageLink {
   const char* body;
   const char* link;
   const char* result;  // nullptr: no setup, the message shows
+  bool gone_before_table = false;
 };
 
 class LanguageLinkTest : public StartedDialogTest, public ::testing::WithParamInterface<LanguageLink> {};
@@ -417,7 +420,8 @@ TEST_P(LanguageLinkTest, MeansTheLanguageItsSlotShowsElseTheOneItsAddressNames) 
   const LanguageLink& c = GetParam();
   Start(kPlainInf, kMediumTexts);
   for (const char* dir : {"ENU", "DEU", "FRA"}) medium_.MakeDir(dir);
-  EXPECT_EQ(dialog_.GetLanguageDir("LANGUAGE1"), "DEU");
+  if (c.gone_before_table) medium_.Remove("DEU");
+  EXPECT_EQ(dialog_.GetLanguageDir("LANGUAGE1"), c.gone_before_table ? "FRA" : "DEU");
   medium_.Remove("DEU");
   FillHome(c.body);
   EXPECT_TRUE(Navigate(std::string("res://SetupHmRes.dll/") + c.link));
@@ -435,7 +439,12 @@ INSTANTIATE_TEST_SUITE_P(
                       LanguageLink{"<a href=IDRLANGUAGE0>English</a><a href=IDRLANGUAGE2>Français</a>",
                                    "IDRLANGUAGE2", "FRA"},
                       LanguageLink{"<a href=IDRLANGUAGE1>Deutsch</a>", "IDRLANGUAGE1", nullptr},
-                      LanguageLink{"<a href=IDRLANGUAGE0>English</a>", "IDRLANGUAGE0", "ENU"}));
+                      LanguageLink{"<a href=IDRLANGUAGE0>English</a>", "IDRLANGUAGE0", "ENU"},
+                      LanguageLink{kSlots, "IDRLANGUAGE1", "FRA", true},
+                      LanguageLink{"<a href=IDRLANGUAGE1>Deutsch</a><a href=IDRLANGUAGE2>Français</a>",
+                                   "IDRLANGUAGE1", nullptr, true},
+                      LanguageLink{"<a href=IDRLANGUAGE1>Deutsch</a><a href=IDRLANGUAGE2>Français</a>",
+                                   "IDRLANGUAGE2", "FRA", true}));
 
 TEST_F(StartedDialogTest, NumbersAtOrAboveTheCountAreSwallowed) {
   Start(kPlainInf, kMediumTexts);

@@ -138,10 +138,10 @@ TEST_F(SetupFilesTest, ResolveLanguageUsesPresentSectionsAndFallsBackTo1033) {
       // A section without the presence marker does not count.
       {1036, "1033"},
       {1041, "1033"},
-      // A regional language without a section of its own reads its
-      // language's main section, which needs its marker too.
-      {2064, "1040"},
-      {2055, "1031"},
+      // A regional language without a section of its own reads 1033, never
+      // its language's main section.
+      {2064, "1033"},
+      {2055, "1033"},
       {3084, "1033"},
       {3079, "3079"}};
   for (const auto& [system, section] : kCases) {

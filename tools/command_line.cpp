@@ -56,6 +56,7 @@ CommandLine ReadCommandLine(std::span<const std::string_view> args, std::span<co
       continue;
     }
     std::vector<std::string>& values = line.options[std::string(name)];
+    if (!values.empty() && !spec->repeats) fail(std::string(name) + " is given twice");
     if (!spec->takes_value) {
       if (equals != std::string_view::npos) fail(std::string(name) + " takes no value");
       values.emplace_back();

@@ -15,6 +15,9 @@ namespace tools {
 struct OptionSpec {
   std::string_view name;  // with its dashes: "--out"
   bool takes_value = false;
+  // Said more than once it adds to its values; otherwise that is a mistake,
+  // since two answers to one question cannot both be meant.
+  bool repeats = false;
 };
 
 struct CommandLine {

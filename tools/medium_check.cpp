@@ -46,8 +46,7 @@ const std::vector<FindingKind>& FindingKinds() {
       {"language-number-missing", Severity::kWarning, "no LANGUAGENUMBER: one language entry is read"},
       {"no-language", Severity::kError, "LANGUAGENUMBER reads as 0: no language can be chosen"},
       {"no-1033-section", Severity::kError, "no section 1033, the one other languages fall back on"},
-      {"regional-section", Severity::kNote,
-       "this system's regional language reads its main language's section"},
+      {"regional-section", Severity::kNote, "this system's language has no section: the launcher reads 1033"},
       {"no-presence-marker", Severity::kError, "a language section without 32001: never used"},
       {"missing-text", Severity::kError, "a text a page or the dialog shows is missing: it shows NULL"},
       {"caption-without-product", Severity::kError, "caption 9011 without %s: the window title is empty"},
@@ -449,16 +448,18 @@ class Checker {
     if (inf_) CheckReleaseNotes();
   }
 
-  // The author's own system stands for the users': a regional language
-  // without a section of its own is served by its language's main section.
+  // The author's own system stands for the users': a language without a
+  // section of its own (Austrian German, with German there) reads 1033, and
+  // only a section of its own id would serve it. A section of its own that
+  // lacks its marker has a finding of its own (no-presence-marker).
   void CheckSystemLanguage() {
     const std::uint16_t system = setupdata::SystemDefaultLangId();
     const std::string own = std::to_string(setupdata::OwnSectionId(system));
     const std::string read = setupdata::ResolveLanguage(system, medium_.files().res_ini_path);
-    if (read == own || read != std::to_string(setupdata::MainLanguageOf(system))) return;
+    if (read == own || res_->LineOf(own) != 0) return;
     Add("regional-section", setupdata::kSetupResName, own, "", 0,
-        "no section for this system's language " + own + ": the launcher reads " + read +
-            ", its language's main section");
+        "no section for this system's language " + std::to_string(system) + ": the launcher reads " + read +
+            "; a section " + own + " would serve it");
   }
 
   void CheckLanguageSection(const std::string& section) {

@@ -405,7 +405,7 @@ class ToolkitLanguage {
 struct Shown {
   std::string asked;
   std::string section;
-  // The stem of its pictures: "1031", or "2064-as-1040" when the id has no
+  // The stem of its pictures: "1031", or "2064-as-1033" when the id has no
   // section of its own and the launcher would show another.
   std::string Stem() const { return asked == section ? section : asked + "-as-" + section; }
 };

@@ -25,7 +25,7 @@ struct PreviewOptions {
 // <stem>-9081.png (the message of a language without its setup folder),
 // each box under its title bar; prints each file's path. The stem is the
 // section ("1031"), or, for an id shown in another section, the id and the
-// section shown ("2064-as-1040"), which stderr also says.
+// section shown ("2064-as-1033"), which stderr also says.
 // Returns the exit status: 0 when everything was written, 1 when the
 // launcher would end on the medium or show only the engine's error page
 // (the reason on stderr) or when some picture failed, 2 for a medium

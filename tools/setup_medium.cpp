@@ -134,8 +134,8 @@ int Language(const tools::CommandLine& line) {
   const std::uint16_t system = setupdata::SystemDefaultLangId();
   files.ChooseLanguage(system);
   // Standard output carries the section alone; where it is not the
-  // system's own id (a regional language read in its main language's
-  // section, or 1033), the author is told on standard error.
+  // system's own id (1033 for a language without a section, 1034 for
+  // Spanish with modern sort), the author is told on standard error.
   if (files.lang_id != std::to_string(system)) {
     std::fprintf(stderr, "setup-medium: the system's language %u reads section %s\n", unsigned{system},
                  files.lang_id.c_str());
@@ -265,10 +265,10 @@ const std::vector<Command>& Commands() {
       {"get", "FILE SECTION KEY [DEFAULT]", 3, 4, {{"--int"}}, Get},
       {"language", "MEDIUM_DIR", 1, 1, {}, Language},
       {"lock", "MEDIUM_DIR", 1, 1, {}, Lock},
-      {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}, {"--ignore", true}}, Check},
+      {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}, {"--ignore", true, true}}, Check},
       {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
       {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
-      {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true}}, Init},
+      {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true, true}}, Init},
       {"preview",
        "MEDIUM_DIR --out DIR",
        1,

@@ -10,10 +10,11 @@
 //
 // Exit status: 0 and the result on standard output (exactly the bytes the
 // launcher handed over) when there was one; 1 when the launcher ended
-// normally without a result (the user closed it, or a guard ended it);
-// 2 when the launcher failed (a signal, a non-zero exit status) or could
-// not be started; 3 when a result was lost on its way, the launcher's or
-// this program's own write failed.
+// normally without a result (the user closed it, or a guard other than the
+// one against a second launcher ended it); 2 when the launcher failed (a
+// signal, another non-zero exit status) or could not be started; 3 when a
+// result was lost on its way, the launcher's or this program's own write
+// failed; 4 when another launcher was running, so this one ended at once.
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -39,6 +40,7 @@
 namespace {
 
 constexpr int kResultLost = 3;
+constexpr int kAnotherLauncher = 4;
 
 // How long the launcher may take to end once its output has closed.
 constexpr auto kEndGrace = std::chrono::seconds(10);
@@ -161,6 +163,10 @@ int main(int argc, char** argv) {
                                : "setup-parent: the launcher handed over no result for the answers given\n",
                stderr);
     return kResultLost;
+  }
+  if (WEXITSTATUS(status) == app::kAnotherLauncherStatus) {
+    std::fputs("setup-parent: another launcher is running\n", stderr);
+    return kAnotherLauncher;
   }
   if (WEXITSTATUS(status) != 0) {
     return Fail("the launcher failed with exit status " + std::to_string(WEXITSTATUS(status)));

@@ -1,30 +1,12 @@
 #include "app/dialog_in_words.h"
 
-#include <cstdio>
-#include <random>
-#include <string_view>
-
 #include "pages/link_commands.h"
 #include "pages/page_contract.h"
 
 namespace app {
 namespace {
 
-// The address of a link that carries a command word.
-std::string CommandAddress(const std::string& word) {
-  return std::string(pages::kResScheme) + "://" + pages::kPageLibraryName + "/" + word;
-}
-
-// Element names of the bodies the view serves.
-constexpr char kHeadingField[] = "heading";
-constexpr char kSlotField[] = "slot";
-constexpr char kNotesField[] = "notes";
-constexpr char kBackField[] = "back";
-constexpr char kExitField[] = "exit";
-constexpr char kSqlField[] = "sql";
-constexpr char kOracleField[] = "oracle";
-constexpr char kNextField[] = "next";
-constexpr char kChoiceField[] = "choice";
+using Kind = pages::PageItem::Kind;
 
 // The database page's markers in the order that shows `database` chosen:
 // the selected image follows the chosen option.
@@ -36,22 +18,23 @@ std::string MarkersFor(const std::string& database) {
 
 }  // namespace
 
-DialogInWords::View::View(std::deque<Event>& events, ShowFile show_file)
-    : events_(events), show_file_(std::move(show_file)) {
-  // The elements are told apart by a word no text of the medium can hold
-  // by chance, since it is drawn anew for each run: whatever a text
-  // carries, it stays inside its own element. Lower-case hexadecimal
-  // digits hold no placeholder, which are written in capitals.
-  std::random_device random;
-  char word[40];
-  std::snprintf(word, sizeof word, "<%08x%08x>", static_cast<unsigned>(random()),
-                static_cast<unsigned>(random()));
-  separator_ = word;
+std::vector<const pages::PageItem*> PageInWords::Of(Kind kind) const {
+  std::vector<const pages::PageItem*> found;
+  for (const pages::PageItem& item : items) {
+    if (item.kind == kind) found.push_back(&item);
+  }
+  return found;
 }
 
-std::string DialogInWords::View::Field(const char* tag, const std::string& content) const {
-  return separator_ + tag + ":" + content;
+const pages::PageItem* PageInWords::First(Kind kind) const {
+  for (const pages::PageItem& item : items) {
+    if (item.kind == kind) return &item;
+  }
+  return nullptr;
 }
+
+DialogInWords::View::View(const std::string& module_dir, std::deque<Event>& events, ShowFile show_file)
+    : library_(module_dir), events_(events), show_file_(std::move(show_file)) {}
 
 void DialogInWords::View::Navigate2(const std::string& url, bool new_window) {
   if (new_window) {
@@ -63,77 +46,55 @@ void DialogInWords::View::Navigate2(const std::string& url, bool new_window) {
 
 void DialogInWords::View::Load(const std::string& url) {
   page_ = pages::PageOfDocument(url);
-  std::string body;
-  if (page_ == pages::Page::kHome) {
-    body = Field(kHeadingField, pages::kSelectLangPlaceholder);
-    for (int slot = 0; slot < pages::kLanguageSlots; ++slot) {
-      body += Field(kSlotField, pages::LanguageSlotPlaceholder(slot));
+  body_.reset();
+  has_script_ = false;
+  failure_.clear();
+  std::string completed = url;
+  if (page_ != pages::Page::kOther) {
+    // The page comes from the library as the window's view fetches it; a
+    // page that cannot be had shows the view's error page instead, which
+    // completes under an address of its own, and the reason is said as the
+    // window says it.
+    std::string error;
+    const std::optional<browser::Resource> resource = library_.Fetch(url, error);
+    std::optional<pages::LoadedPage> loaded;
+    if (resource) {
+      loaded = pages::LoadPage(resource->bytes);
+      if (!loaded) error = "it is no HTML page with a body";
     }
-    body += Field(kNotesField, "IDRELNOTES");
-    body += Field(kBackField, std::string(pages::kVisibilityMarker) + " " + pages::kBackPlaceholder);
-    body += Field(kExitField, "IDEXIT");
-    body_ = body;
-  } else if (page_ == pages::Page::kDatabase) {
-    body = Field(kHeadingField, "IDSELECTPRODUCT");
-    body += Field(kSqlField, "IDSAPSELECTSQL");
-    body += Field(kOracleField, "IDSAPSELECTORACLE");
-    body += Field(kNextField, "IDNEXT");
-    body += Field(kExitField, "IDEXIT");
-    body += Field(kChoiceField, MarkersFor(pages::kSqlDatabase));
-    body_ = body;
-  } else {
-    body_.reset();
+    if (loaded) {
+      body_ = std::move(loaded->body);
+      has_script_ = loaded->has_script;
+    } else {
+      failure_ = "cannot load " + url + ": " + error;
+      page_ = pages::Page::kOther;
+      completed = browser::kErrorPageAddress;
+    }
   }
-  events_.push_back({Event::Kind::kDocumentComplete, url});
+  events_.push_back({Event::Kind::kDocumentComplete, completed});
 }
 
 void DialogInWords::View::MarkDatabase(const std::string& database) {
   // The body then holds the choice alone, so that no text of the page can
   // stand in the way of reading it back.
-  body_ = Field(kChoiceField, MarkersFor(database));
+  body_ = MarkersFor(database);
 }
 
 PageInWords DialogInWords::View::Read() const {
   PageInWords page;
   page.page = page_;
   if (!body_) return page;
-  const std::string_view body = *body_;
-  std::size_t at = body.find(separator_);
-  while (at != std::string_view::npos) {
-    const std::size_t start = at + separator_.size();
-    at = body.find(separator_, start);
-    const std::string_view field = body.substr(start, at == std::string_view::npos ? at : at - start);
-    const std::size_t colon = field.find(':');
-    if (colon == std::string_view::npos) continue;
-    const std::string_view tag = field.substr(0, colon);
-    std::string value(field.substr(colon + 1));
-    if (tag == kHeadingField) {
-      page.heading = value;
-    } else if (tag == kSlotField || tag == kSqlField || tag == kOracleField) {
-      page.choices.push_back(value);
-    } else if (tag == kNotesField) {
-      page.release_notes = value;
-    } else if (tag == kBackField) {
-      // The filling put the visibility in place of the marker.
-      page.back_visible = value.starts_with(pages::kVisible);
-      for (std::string_view shown : {pages::kVisible, pages::kHidden}) {
-        if (value.starts_with(shown)) value.erase(0, shown.size());
-      }
-      if (value.starts_with(' ')) value.erase(0, 1);
-      page.back = value;
-    } else if (tag == kNextField) {
-      page.next = value;
-    } else if (tag == kExitField) {
-      page.exit = value;
-    }
-  }
+  page.items = pages::ReadPageItems(*body_);
+  if (page_ == pages::Page::kDatabase) page.checked_database = pages::DetectDatabaseIn(*body_);
+  if (page_ == pages::Page::kHome)
+    page.links_made_by_script = has_script_ && !pages::HasLanguageLinks(*body_);
   return page;
 }
 
-DialogInWords::DialogInWords(ISystem& system, setupdata::LanguageTable& languages, Ask ask,
-                             ShowFile show_file)
+DialogInWords::DialogInWords(const std::string& module_dir, ISystem& system,
+                             setupdata::LanguageTable& languages, Ask ask, ShowFile show_file)
     : window_(events_, std::move(ask)),
-      view_(events_, std::move(show_file)),
+      view_(module_dir, events_, std::move(show_file)),
       dialog_(window_, view_, system, languages) {}
 
 void DialogInWords::Start() {
@@ -156,13 +117,6 @@ void DialogInWords::Run() {
         dialog_.OnDocumentComplete(event.url);
         if (window_.ended) break;
         page_ = view_.Read();
-        if (page_->page == pages::Page::kHome) {
-          // The filling puts the languages into the slots from the first on
-          // without gaps; the slots it left empty offer nothing.
-          std::size_t placed = 0;
-          for (const std::string& key : dialog_.SlotLanguageKeys()) placed += key.empty() ? 0 : 1;
-          if (page_->choices.size() > placed) page_->choices.resize(placed);
-        }
         ++pages_shown_;
         break;
       case Event::Kind::kClose:
@@ -177,29 +131,43 @@ void DialogInWords::FollowLink(const std::string& url) {
   Run();
 }
 
-void DialogInWords::ChooseLanguage(int slot) {
-  FollowLink(CommandAddress(pages::kLanguageCommand + std::to_string(slot)));
+bool DialogInWords::Follow(Kind kind) {
+  const pages::PageItem* link = page_ ? page_->First(kind) : nullptr;
+  if (link == nullptr) return false;
+  FollowLink(link->href);
+  return true;
 }
 
-void DialogInWords::ChooseDatabase(const std::string& database) {
-  view_.MarkDatabase(database);
-  FollowLink(pages::kHomePageAddress);
+void DialogInWords::ChooseLanguage(std::size_t index) {
+  if (!page_) return;
+  const std::vector<const pages::PageItem*> links = page_->Of(Kind::kLanguage);
+  if (index < links.size()) FollowLink(links[index]->href);
 }
 
-void DialogInWords::OpenReleaseNotes() { FollowLink(CommandAddress(pages::kReleaseNotesCommand)); }
+bool DialogInWords::ChooseDatabase(const std::string& database) {
+  if (!page_ || page_->First(Kind::kNext) == nullptr) return false;
+  if (!database.empty()) view_.MarkDatabase(database);
+  return Follow(Kind::kNext);
+}
 
-void DialogInWords::GoBack() { FollowLink(pages::kDatabasePageAddress); }
+void DialogInWords::OpenReleaseNotes() { Follow(Kind::kReleaseNotes); }
 
-void DialogInWords::Exit() { FollowLink(CommandAddress(pages::kExitCommand)); }
+void DialogInWords::GoBack() { Follow(Kind::kBack); }
+
+void DialogInWords::Exit() {
+  if (!Follow(Kind::kExit)) Close();
+}
 
 void DialogInWords::Close() {
   events_.push_back({Event::Kind::kClose, {}});
   Run();
 }
 
-std::string DialogInWords::LanguageFolder(int slot) const {
-  if (slot < 0 || slot >= pages::kLanguageSlots) return {};
-  return dialog_.GetLanguageDir(dialog_.SlotLanguageKeys()[slot]);
+CLauncherDlg::LanguageLink DialogInWords::LanguageLinkOf(std::size_t index) const {
+  if (!page_) return {};
+  const std::vector<const pages::PageItem*> links = page_->Of(Kind::kLanguage);
+  if (index >= links.size()) return {};
+  return dialog_.ResolveLanguageLink(links[index]->href);
 }
 
 }  // namespace app

@@ -1,10 +1,10 @@
 // The launcher's dialog without a display: CLauncherDlg runs on a window
-// and a view that keep its pages as text. The view serves each page as a
-// body of its own that carries the page's placeholders, one to an element;
-// the dialog fills it as it fills the real page, and the filled body tells
-// what the page shows. The user's answers become the links the page would
-// have followed, so every rule (the guards, the slots, the messages, the
-// close question, the result) stays the dialog's own.
+// and a view that hold the medium's real pages as text. The view loads each
+// page from the page library as the window's view does, hands its body to
+// the dialog to fill, and reads the filled body with an HTML parser for
+// what the page offers. The user's answers follow the page's own links, so
+// every rule (the guards, the slots, the messages, the close question, the
+// result) stays the dialog's own, and the answer is the window's.
 #pragma once
 
 #include <deque>
@@ -15,25 +15,29 @@
 
 #include "app/dialog_window.h"
 #include "app/launcher_dlg.h"
+#include "app/page_source.h"
 #include "app/system.h"
 #include "browser/web_browser.h"
 #include "pages/page_filling.h"
+#include "pages/page_reading.h"
 #include "setupdata/language_table.h"
 
 namespace app {
 
-// What a filled page shows, in its order.
+// What a filled page shows, in document order.
 struct PageInWords {
   pages::Page page = pages::Page::kOther;
-  std::string heading;  // SELECTLANG on the home page, SELECTPRODUCT on the database page
-  // Home page: the languages the filling put into the slots, from slot 0 on.
-  // Database page: the SQL option, then the Oracle option.
-  std::vector<std::string> choices;
-  std::string release_notes;  // home page
-  std::string back;           // home page
-  bool back_visible = false;  // home page: the back element is shown
-  std::string next;           // database page
-  std::string exit;
+  std::vector<pages::PageItem> items;
+  // Database page: the database its markup checks ("SQL" or "Oracle").
+  std::string checked_database;
+  // Home page: it carries no language link at all, but a script, which
+  // may make them; only the engine can run it.
+  bool links_made_by_script = false;
+
+  // The items of one kind, in their order.
+  std::vector<const pages::PageItem*> Of(pages::PageItem::Kind kind) const;
+  // The first item of that kind; none when the page has none.
+  const pages::PageItem* First(pages::PageItem::Kind kind) const;
 };
 
 // A window, a view and the dialog on them; the events the window and the
@@ -48,7 +52,9 @@ class DialogInWords {
   // when the desktop has no program for them).
   using ShowFile = std::function<void(const std::string& path)>;
 
-  DialogInWords(ISystem& system, setupdata::LanguageTable& languages, Ask ask, ShowFile show_file = {});
+  // `module_dir`: the medium, whose page library the view loads.
+  DialogInWords(const std::string& module_dir, ISystem& system, setupdata::LanguageTable& languages, Ask ask,
+                ShowFile show_file = {});
   DialogInWords(const DialogInWords&) = delete;
   DialogInWords& operator=(const DialogInWords&) = delete;
 
@@ -60,23 +66,31 @@ class DialogInWords {
   const std::optional<PageInWords>& Page() const { return page_; }
   // Counts the pages shown, so that a new one can be told from the last.
   int PagesShown() const { return pages_shown_; }
+  // Why the last page could not be loaded ("cannot load ADDRESS: WHY");
+  // empty when it was.
+  const std::string& LoadFailure() const { return view_.failure(); }
 
-  // The user's answers. Each runs until the dialog waits again.
-  void ChooseLanguage(int slot);
-  // Marks `database` ("SQL" or "Oracle") on the database page and moves on.
-  void ChooseDatabase(const std::string& database);
+  // The user's answers, each through the page's own link; each runs until
+  // the dialog waits again.
+  // The language link `index` of the home page's language links.
+  void ChooseLanguage(std::size_t index);
+  // Marks `database` ("SQL" or "Oracle"; empty: the one the page checks)
+  // on the database page and follows its link to the home page. False
+  // when the page has no such link.
+  bool ChooseDatabase(const std::string& database);
   void OpenReleaseNotes();
   void GoBack();
+  // The page's exit link, or a close request where the page has none.
   void Exit();
   // A close request, as from the window's title bar.
   void Close();
 
-  // The setup folder of the language in `slot` of the home page, as its
-  // entry names it.
-  std::string LanguageFolder(int slot) const;
+  // What the language link `index` of the home page hands over, resolved
+  // as the dialog resolves it.
+  CLauncherDlg::LanguageLink LanguageLinkOf(std::size_t index) const;
   // The process's exit status once the dialog has ended, the window's rule
-  // (CLauncherDlg::ExitStatus): 1 when the view failed, 3 when the result
-  // did not reach the parent, else 0.
+  // (CLauncherDlg::ExitStatus): 4 when another launcher runs, 1 when the
+  // view failed, 3 when the result did not reach the parent, else 0.
   int ExitStatus() const { return dialog_.ExitStatus(); }
 
  private:
@@ -108,7 +122,7 @@ class DialogInWords {
 
   class View : public browser::IWebBrowser {
    public:
-    View(std::deque<Event>& events, ShowFile show_file);
+    View(const std::string& module_dir, std::deque<Event>& events, ShowFile show_file);
     void Navigate2(const std::string& url, bool new_window) override;
     std::optional<std::string> ReadBody() override { return body_; }
     void WriteBody(const std::string& markup) override { body_ = markup; }
@@ -123,18 +137,21 @@ class DialogInWords {
     PageInWords Read() const;
     // The database page's own script marks the chosen option.
     void MarkDatabase(const std::string& database);
+    const std::string& failure() const { return failure_; }
 
    private:
-    std::string Field(const char* tag, const std::string& content) const;
-
+    PageLibrarySource library_;
     std::deque<Event>& events_;
     ShowFile show_file_;
-    std::string separator_;
     pages::Page page_ = pages::Page::kOther;
     std::optional<std::string> body_;
+    bool has_script_ = false;
+    std::string failure_;
   };
 
   void FollowLink(const std::string& url);
+  // Follows the page's first link of `kind`; false when it has none.
+  bool Follow(pages::PageItem::Kind kind);
   // Hands the waiting events to the dialog until none is left or it ends.
   void Run();
 

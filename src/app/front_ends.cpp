@@ -1,7 +1,10 @@
 #include "app/front_ends.h"
 
+#include <glib.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,17 +26,22 @@ constexpr char kDatabaseVariable[] = "SETUP_LAUNCHER_DATABASE";
 // the lost result's status on purpose: a parent reads 3 as "no result came",
 // whichever of the two happened, so the two cannot differ.
 constexpr int kNoSuchLanguageStatus = kResultLostStatus;
+// The status of an answer the launcher must not guess at: it names several
+// languages, or a database that is neither.
+constexpr int kAmbiguousAnswerStatus = 2;
+
 constexpr char kUsage[] =
-    "usage: setup-launcher [--text | --list | --language=X [--database=SQL|Oracle]]\n"
+    "usage: setup-launcher [--text | --list | --language=X [--database[=SQL|Oracle]]]\n"
     "\n"
     "A parent setup program starts the launcher from its medium and reads the\n"
     "chosen setup folder from its standard output.\n"
     "--text      the dialog on the terminal, even where a window could show\n"
-    "--list      print the languages the user could choose, and end\n"
-    "--language  answer without showing anything: a folder, a display name or a\n"
-    "            position from 1 (also SETUP_LAUNCHER_LANGUAGE)\n"
-    "--database  with --language on a medium with a database choice: SQL or\n"
-    "            Oracle (also SETUP_LAUNCHER_DATABASE)\n";
+    "--list      print the languages the home page offers, and end\n"
+    "--language  answer without showing anything: a folder, a label of the home\n"
+    "            page or a position from 1 (also SETUP_LAUNCHER_LANGUAGE)\n"
+    "--database  with a language, on a medium with a database choice: SQL or\n"
+    "            Oracle; without a value the one the page checks (also\n"
+    "            SETUP_LAUNCHER_DATABASE)\n";
 
 // The database a name stands for, in the dialog's spelling; none for a
 // name that is neither.
@@ -58,34 +66,102 @@ class ListingSystem final : public ForwardingSystem {
   bool OpenWithDefaultHtmlProgram(const std::string&) override { return false; }
 };
 
-// Runs the dialog to its home page, the database page passed with
-// `database`. False when the dialog ended on the way (a guard).
-bool ReachHomePage(DialogInWords& run, const std::string& database) {
+// Runs the dialog to its home page, passing the database page with the
+// database `answer` names (none, or empty: the one the page checks).
+// Returns the exit status when the run ends on the way: a guard (it has
+// said why), a database that is neither, or a page that cannot be loaded
+// or read (said here).
+std::optional<int> ReachHomePage(DialogInWords& run, const std::optional<std::string>& answer,
+                                 ISystem& system) {
   run.Start();
-  if (!run.Ended() && run.Page() && run.Page()->page == pages::Page::kDatabase) run.ChooseDatabase(database);
-  return !run.Ended() && run.Page() && run.Page()->page == pages::Page::kHome;
+  if (run.Ended()) return run.ExitStatus();
+  if (run.Page() && run.Page()->page == pages::Page::kDatabase) {
+    std::string database;
+    if (answer && !answer->empty()) {
+      const std::optional<std::string> named = DatabaseNamed(*answer);
+      if (!named) {
+        system.SayError("the database is SQL or Oracle, not \"" + *answer + "\"");
+        return kAmbiguousAnswerStatus;
+      }
+      database = *named;
+    }
+    if (!run.ChooseDatabase(database)) {
+      system.SayError(std::string("the database page has no link to ") + pages::kHomePageAddress);
+      return kPageUnusableStatus;
+    }
+    if (run.Ended()) return run.ExitStatus();
+  } else if (answer && run.Page() && run.Page()->page == pages::Page::kHome) {
+    system.SayError("this medium offers no database choice: the database answer is ignored");
+  }
+  if (!run.Page() || run.Page()->page != pages::Page::kHome) {
+    system.SayError(run.LoadFailure().empty() ? "the launcher's pages lead to no home page"
+                                              : run.LoadFailure());
+    return kPageUnusableStatus;
+  }
+  if (run.Page()->links_made_by_script) {
+    system.SayError(kLinksByScript);
+    return kPageUnusableStatus;
+  }
+  return std::nullopt;
 }
 
-// The slot of the installable language `answer` names: its folder or its
-// display name (ASCII letters in any case), else its position from 1; -1
-// when it names none.
-int SlotNamed(const std::string& answer, const DialogInWords& run) {
-  const std::vector<std::string>& names = run.Page()->choices;
-  const int count = static_cast<int>(names.size());
-  for (int slot = 0; slot < count; ++slot) {
-    if (setupdata::EqualsNoCase(answer, run.LanguageFolder(slot))) return slot;
-  }
-  for (int slot = 0; slot < count; ++slot) {
-    if (setupdata::EqualsNoCase(answer, names[slot])) return slot;
-  }
-  if (!answer.empty() && answer.size() <= 3 && answer.find_first_not_of("0123456789") == std::string::npos) {
-    const int position = std::atoi(answer.c_str());
-    if (position >= 1 && position <= count) return position - 1;
-  }
-  return -1;
+// A language link of the home page as an answer can name it.
+struct Offered {
+  std::string label;
+  std::optional<std::string> folder;  // as it will be handed over
+};
+
+std::vector<Offered> OfferedLanguages(const DialogInWords& run) {
+  std::vector<Offered> offered;
+  const std::vector<const pages::PageItem*> links = run.Page()->Of(pages::PageItem::Kind::kLanguage);
+  for (std::size_t i = 0; i < links.size(); ++i)
+    offered.push_back({links[i]->text, run.LanguageLinkOf(i).folder});
+  return offered;
+}
+
+// Text compared without regard to case, in any script.
+std::string Folded(std::string_view text) {
+  gchar* folded = g_utf8_casefold(text.data(), static_cast<gssize>(text.size()));
+  std::string result = folded != nullptr ? folded : std::string(text);
+  g_free(folded);
+  return result;
+}
+
+// "DEU (Deutsch)"; a link without a folder by its label alone.
+std::string Described(const Offered& language) {
+  if (!language.folder) return "\"" + language.label + "\"";
+  return *language.folder + " (" + language.label + ")";
 }
 
 }  // namespace
+
+AnswerMatch MatchLanguageAnswer(const std::string& answer, const std::vector<std::string>& labels,
+                                const std::vector<std::optional<std::string>>& folders) {
+  const std::size_t count = labels.size();
+  const auto folder_is = [&](std::size_t i, auto&& same) { return folders[i] && same(*folders[i]); };
+  const std::string folded_answer = Folded(answer);
+  const auto exact = [&answer](const std::string& text) { return text == answer; };
+  const auto no_case = [&folded_answer](const std::string& text) { return Folded(text) == folded_answer; };
+  // The steps, in order: the first that matches decides.
+  const std::function<bool(std::size_t)> steps[] = {
+      [&](std::size_t i) { return folder_is(i, exact); },
+      [&](std::size_t i) { return exact(labels[i]); },
+      [&](std::size_t i) { return folder_is(i, no_case) || no_case(labels[i]); },
+  };
+  AnswerMatch match;
+  for (const auto& step : steps) {
+    for (std::size_t i = 0; i < count; ++i) {
+      if (step(i)) match.indices.push_back(i);
+    }
+    if (!match.indices.empty()) return match;
+  }
+  // A position from 1, in digits alone.
+  if (!answer.empty() && answer.size() <= 9 && answer.find_first_not_of("0123456789") == std::string::npos) {
+    const unsigned long position = std::stoul(answer);
+    if (position >= 1 && position <= count) match.indices.push_back(position - 1);
+  }
+  return match;
+}
 
 const char* LaunchUsage() { return kUsage; }
 
@@ -104,18 +180,15 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
   const auto fail = [&options](const std::string& why) {
     if (options.error.empty()) options.error = why + "; see setup-launcher --help";
   };
+  bool help = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--text") {
-      options.text = true;
-      continue;
-    }
-    if (arg == "--list") {
-      options.list = true;
-      continue;
-    }
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
+    bool* flag = arg == "--text" ? &options.text : arg == "--list" ? &options.list : nullptr;
+    if (arg == "--help" || arg == "-h") flag = &help;
+    if (flag != nullptr) {
+      // An option said twice may mean two answers: none is picked.
+      if (*flag) fail(std::string(arg) + " is given twice");
+      *flag = true;
       continue;
     }
     std::optional<std::string>* value = nullptr;
@@ -130,36 +203,39 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
       fail("unknown option \"" + PrintableText(arg) + "\"");
       continue;
     }
+    if (*value) fail(std::string(name) + " is given twice");
     if (arg.size() > name.size()) {
       *value = std::string(arg.substr(name.size() + 1));
+      if ((*value)->empty()) fail(std::string(name) + " needs a value");
     } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
       *value = argv[++i];
+    } else if (name == kDatabaseOption) {
+      *value = std::string();  // the database the page checks
     } else {
       fail(std::string(name) + " needs a value");
-      continue;
+      *value = std::string();
     }
-    if ((*value)->empty()) fail(std::string(name) + " needs a value");
   }
+  options.help = help;
+  const bool given_database = database.has_value();
   if (options.list && (options.text || language || database)) fail("--list takes no other option");
   if (options.text && (language || database))
     fail("--text answers nothing: leave out --language and --database");
-  if (database && !language) fail("--database needs --language");
-  // The environment answers for a parent that passes no arguments; an
-  // option on the command line wins over it, and --text or --list asks for
-  // no answers at all.
+  // The environment answers for a parent that passes no arguments, each
+  // variable as its option would: an option wins over its own variable
+  // alone. --text and --list ask for no answers at all.
   if (!options.text && !options.list) {
-    if (!language) {
-      language = EnvironmentValue(kLanguageVariable);
-      if (language && !database) database = EnvironmentValue(kDatabaseVariable);
-    } else if (!database) {
-      database = EnvironmentValue(kDatabaseVariable);
-    }
+    if (!language) language = EnvironmentValue(kLanguageVariable);
+    if (!database) database = EnvironmentValue(kDatabaseVariable);
   }
-  if (database && language) {
-    options.database = DatabaseNamed(*database);
-    if (!options.database) fail("the database is SQL or Oracle, not \"" + PrintableText(*database) + "\"");
+  if (database && !language) {
+    fail(std::string(options.text || options.list || !EnvironmentValue(kDatabaseVariable) || given_database
+                         ? "--database"
+                         : kDatabaseVariable) +
+         " needs a language (--language or " + kLanguageVariable + ")");
   }
   options.language = language;
+  options.database = database;
   if (!options.error.empty()) {
     options.language.reset();
     options.database.reset();
@@ -172,33 +248,51 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
     context.system.SayError("an unattended run needs a language");
     return 2;
   }
-  const std::string database = options.database.value_or(pages::kSqlDatabase);
   std::string said;  // the last error the dialog showed
-  DialogInWords run(context.system, context.languages,
+  DialogInWords run(context.module_dir, context.system, context.languages,
                     [&said](const std::string& text, const std::string&, MessageBoxType type) {
                       if (type == MessageBoxType::kOkError) said = text;
                       return type == MessageBoxType::kOkError ? IDOK : IDNO;
                     });
-  // A guard ends the dialog at start, as it ends the window, and says why.
-  if (!ReachHomePage(run, database)) return run.ExitStatus();
-  const int slot = SlotNamed(*options.language, run);
-  if (slot < 0) {
-    std::string installable;
-    const std::vector<std::string>& names = run.Page()->choices;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (i > 0) installable += ", ";
-      installable += run.LanguageFolder(static_cast<int>(i)) + " (" + names[i] + ")";
+  if (const std::optional<int> ended = ReachHomePage(run, options.database, context.system)) return *ended;
+
+  const std::vector<Offered> offered = OfferedLanguages(run);
+  std::vector<std::string> labels;
+  std::vector<std::optional<std::string>> folders;
+  for (const Offered& language : offered) {
+    labels.push_back(language.label);
+    folders.push_back(language.folder);
+  }
+  const AnswerMatch match = MatchLanguageAnswer(*options.language, labels, folders);
+  const auto list = [&offered](const std::vector<std::size_t>& indices) {
+    std::string text;
+    for (const std::size_t i : indices) text += (text.empty() ? "" : ", ") + Described(offered[i]);
+    return text;
+  };
+  // The system's line escapes what a terminal would not print.
+  if (match.indices.size() > 1) {
+    context.system.SayError("\"" + *options.language +
+                            "\" names more than one language of this medium: " + list(match.indices));
+    return kAmbiguousAnswerStatus;
+  }
+  if (match.indices.empty()) {
+    std::vector<std::size_t> installable;
+    for (std::size_t i = 0; i < offered.size(); ++i) {
+      if (offered[i].folder) installable.push_back(i);
     }
-    // The system's line escapes what a terminal would not print.
-    context.system.SayError("\"" + *options.language + "\" is no installable language of this medium; " +
-                            (installable.empty() ? "none is installable" : "installable: " + installable));
+    context.system.SayError(
+        "\"" + *options.language + "\" is no installable language of this medium; " +
+        (installable.empty() ? "none is installable" : "installable: " + list(installable)));
     return kNoSuchLanguageStatus;
   }
-  run.ChooseLanguage(slot);
+  const std::size_t chosen = match.indices.front();
+  run.ChooseLanguage(chosen);
   if (!run.Ended()) {
-    // The dialog refused the language with its message (the folder went
-    // away after the page was filled) and waits for another answer.
-    context.system.SayError(said);
+    // The dialog refused the link, with its message (no setup folder) or
+    // without a word (a number beyond the entries), and waits for another
+    // answer.
+    context.system.SayError(Described(offered[chosen]) + " cannot be installed from this medium" +
+                            (said.empty() ? std::string() : ": " + said));
     return kNoSuchLanguageStatus;
   }
   return run.ExitStatus();
@@ -206,17 +300,19 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
 
 int ListLanguages(const FrontEndContext& context) {
   ListingSystem system(context.system);
-  DialogInWords run(system, context.languages,
+  DialogInWords run(context.module_dir, system, context.languages,
                     [](const std::string&, const std::string&, MessageBoxType type) {
                       return type == MessageBoxType::kOkError ? IDOK : IDNO;
                     });
   // A medium the dialog refuses (it has said why) lists nothing: the
   // parent must not take it for a medium without installable languages.
-  if (!ReachHomePage(run, pages::kSqlDatabase)) return 1;
+  if (ReachHomePage(run, std::nullopt, system)) return 1;
+  // A link that hands over nothing is left out: choosing it only shows
+  // the message of a language without its setup.
   std::string list;
-  const std::vector<std::string>& names = run.Page()->choices;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    list += PrintableText(run.LanguageFolder(static_cast<int>(i))) + "\t" + PrintableText(names[i]) + "\n";
+  for (const Offered& language : OfferedLanguages(run)) {
+    if (language.folder)
+      list += PrintableText(*language.folder) + "\t" + PrintableText(language.label) + "\n";
   }
   return context.system.WriteResult(list) == ResultWrite::kLost ? kResultLostStatus : 0;
 }

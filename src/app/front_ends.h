@@ -6,11 +6,21 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/system.h"
 #include "setupdata/language_table.h"
 
 namespace app {
+
+// The status of a run without a window whose pages cannot be read (no page
+// library, a page missing from it, language links made by a script): the
+// window's view that cannot show the pages ends with it too.
+inline constexpr int kPageUnusableStatus = 1;
+// What the runs without a window say of a home page whose language links
+// a script makes.
+inline constexpr char kLinksByScript[] =
+    "the home page makes its language links with a script, which only the window can run";
 
 // What the command line and the environment ask for.
 struct LaunchOptions {
@@ -18,18 +28,31 @@ struct LaunchOptions {
   bool list = false;  // --list: print the installable languages, nothing else
   bool help = false;  // --help: print the usage, nothing else
   // --language=X / SETUP_LAUNCHER_LANGUAGE: answer the language question
-  // without asking (a folder, a display name or a 1-based position).
+  // without asking (a folder, a label or a 1-based position of the home
+  // page's language links; MatchLanguageAnswer).
   std::optional<std::string> language;
-  // --database=SQL|Oracle / SETUP_LAUNCHER_DATABASE (with a language only),
-  // in the dialog's spelling whatever the letters' case given.
+  // --database[=SQL|Oracle] / SETUP_LAUNCHER_DATABASE (with a language
+  // only), as given; empty: the database the page checks. Its spelling is
+  // judged once the medium is known to offer the choice.
   std::optional<std::string> database;
   std::string error;  // not empty: the command line is wrong; one line saying how
 };
 
 // Reads argv (the program's name first) and the environment's
-// SETUP_LAUNCHER_LANGUAGE and SETUP_LAUNCHER_DATABASE; options win over
-// the environment.
+// SETUP_LAUNCHER_LANGUAGE and SETUP_LAUNCHER_DATABASE; each option wins
+// over its own variable, and an option said twice is a mistake.
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv);
+// The language links an unattended answer names, in the one order kept:
+// the exact folder (as it will be handed over), then the exact label, then
+// either without regard to case, then a position from 1 (digits only). The
+// first step that matches decides; more than one index means the answer
+// is ambiguous and must be refused, none that it names no link.
+struct AnswerMatch {
+  std::vector<std::size_t> indices;
+};
+AnswerMatch MatchLanguageAnswer(const std::string& answer, const std::vector<std::string>& labels,
+                                const std::vector<std::optional<std::string>>& folders);
+
 // What --help prints.
 const char* LaunchUsage();
 
@@ -53,12 +76,16 @@ struct FrontEndContext {
 int RunTextFrontEnd(const FrontEndContext& context, int tty_fd);
 
 // Answers the dialog's questions with `options` (language, database),
-// showing nothing. Returns the exit status: 3 when the language is not
-// installable (one line on standard error naming the installable ones).
+// showing nothing, on the medium's own pages. Returns the exit status: 3
+// when the answer names no language link or one without its setup, 2 when
+// it names several or the database is neither, 1 when the pages cannot be
+// read (each with one line on standard error), else the dialog's
+// (CLauncherDlg::ExitStatus).
 int RunUnattended(const FrontEndContext& context, const LaunchOptions& options);
 
-// Prints the installable languages in slot order to standard output, one
-// "folder<TAB>display name" line each. Returns the exit status: 1, with
+// Prints the home page's language links that hand over a folder, in the
+// page's order, to standard output: one "folder<TAB>label" line each, the
+// folder as the medium spells it. Returns the exit status: 1, with
 // nothing written, when the dialog refuses the medium (it says why on
 // standard error).
 int ListLanguages(const FrontEndContext& context);

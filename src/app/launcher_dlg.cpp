@@ -61,6 +61,7 @@ bool CLauncherDlg::AnotherLauncherRuns() {
     return true;
   }
   if (existed) {
+    m_bAnotherLauncher = true;
     SayWhyEnded("another launcher is running: it holds " +
                 LockNamed(*m_hSecondInstanceMutex, kSecondInstanceLock) +
                 " (one launcher runs at a time, whatever its product)");
@@ -146,6 +147,7 @@ void CLauncherDlg::OnOK() {
 }
 
 int CLauncherDlg::ExitStatus() const {
+  if (m_bAnotherLauncher) return kAnotherLauncherStatus;
   if (m_bViewFailed) return 1;
   return m_bResultLost ? kResultLostStatus : 0;
 }
@@ -194,7 +196,7 @@ void CLauncherDlg::OnBeforeNavigate2(const std::string& url, bool& cancel) {
   } else if (m_bHomePage) {
     if (command.language) {
       cancel = true;
-      ChooseLanguage(command.language_number, command.language_key, command.language_slot);
+      ChooseLanguage(url);
     }
     if (command.release_notes) {
       cancel = true;
@@ -207,29 +209,46 @@ void CLauncherDlg::OnBeforeNavigate2(const std::string& url, bool& cancel) {
   }
 }
 
-void CLauncherDlg::ChooseLanguage(long long number, const std::string& key, int slot) {
+CLauncherDlg::LanguageLink CLauncherDlg::ResolveLanguageLink(const std::string& url) const {
+  const pages::LinkCommand command = pages::ParseLinkAddress(url);
+  LanguageLink link;
   // Equal to or above the count: the click does nothing. A negative number
   // passes, as it always has.
-  if (number >= static_cast<long long>(m_nLanguageCount)) return;
-  // The link of a slot means the language that slot shows. When the
-  // filling skipped an entry, that is not the table entry of the slot's
-  // own number, so the key the last filling placed in the slot is used.
-  // A page that names its languages itself carries no slots: its links
-  // mean the entry their address names.
-  const bool placed = slot >= 0 && !m_strSlotKeys[slot].empty();
-  const std::string& table_key = placed ? m_strSlotKeys[slot] : key;
-  const std::string dir = GetLanguageDir(table_key);
+  if (!command.language || command.language_number >= static_cast<long long>(m_nLanguageCount)) return link;
+  link.acts = true;
+  std::string dir;
+  if (m_bPageHasSlots) {
+    // The link of a slot means the language that slot shows. When the
+    // filling skipped an entry, that is not the table entry of the slot's
+    // own number, so the key the last filling placed in the slot is used.
+    const int slot = command.language_slot;
+    const bool placed = slot >= 0 && !m_strSlotKeys[slot].empty();
+    dir = GetLanguageDir(placed ? m_strSlotKeys[slot] : command.language_key);
+  } else if (command.language_number >= 0 &&
+             command.language_key ==
+                 setupdata::LanguageKey(static_cast<std::uint32_t>(command.language_number))) {
+    // A page that names its languages itself shows every entry where its
+    // author put it, so its link means the entry of its number, whether
+    // or not an earlier entry is installable.
+    dir = Medium().LanguageEntry(static_cast<std::uint32_t>(command.language_number)).dir.value_or("");
+  }
   // A folder that went away after the page was filled is no setup either:
   // the parent must never be handed a directory that is not there. It gets
   // the folder as the medium spells it, which may differ in case from the
   // language entry, so that it can open it.
-  const std::optional<std::string> on_medium = dir.empty() ? std::nullopt : Medium().SetupSubdirOnMedium(dir);
-  if (!on_medium) {
+  if (!dir.empty()) link.folder = Medium().SetupSubdirOnMedium(dir);
+  return link;
+}
+
+void CLauncherDlg::ChooseLanguage(const std::string& url) {
+  const LanguageLink link = ResolveLanguageLink(url);
+  if (!link.acts) return;
+  if (!link.folder) {
     const MessageBoxText message = NoLanguageSetup(Medium());
     m_window.MessageBox(message.text, message.caption, message.type);
     return;
   }
-  m_strSetupDir = *on_medium;
+  m_strSetupDir = *link.folder;
   m_bLaunchReady = true;
   OnOK();
 }
@@ -285,6 +304,7 @@ void CLauncherDlg::FillHomePage() {
   const std::optional<std::string> body = m_browser.ReadBody();
   if (!body) return;
   pages::SlotKeys placed;
+  m_bPageHasSlots = pages::CarriesLanguageSlots(*body);
   m_browser.WriteBody(Medium().FillPage(pages::Page::kHome, *body, HomeState(), &placed));
   m_strSlotKeys = placed;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/dialog_window.h"
@@ -88,6 +89,18 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   std::string GetSetupValue(const std::string& key) const;
   // The installable languages (the table is built on first use).
   std::string GetLanguageDir(const std::string& key) const;
+
+  // What a language link of the home page stands for, as a click on it
+  // resolves it.
+  struct LanguageLink {
+    // Its number is below the count of entries: a click on it acts (else
+    // it does nothing at all).
+    bool acts = false;
+    // The setup folder it hands over, as the medium spells it; none when
+    // the click shows the message of a language without its setup.
+    std::optional<std::string> folder;
+  };
+  LanguageLink ResolveLanguageLink(const std::string& url) const;
   bool IsSetupSubdir(const std::string& name) const;
 
   // What the dialog shows of `medium`, in its language section: the
@@ -115,7 +128,8 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool ViewFailed() const { return m_bViewFailed; }
   // A result was written but did not reach the parent whole.
   bool ResultLost() const { return m_bResultLost; }
-  // The process's exit status once the dialog has ended: 1 when the view
+  // The process's exit status once the dialog has ended: 4 when another
+  // launcher runs (whatever else kept it from running), 1 when the view
   // could not show the pages, 3 when the result did not reach the parent,
   // else 0 (with a result or without).
   int ExitStatus() const;
@@ -133,7 +147,7 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // Says on standard error why the dialog ends at start; only the first
   // reason is said.
   void SayWhyEnded(const std::string& line);
-  void ChooseLanguage(long long number, const std::string& key, int slot);
+  void ChooseLanguage(const std::string& url);
   void OpenReleaseNotes();
   // The medium as the dialog reads it: its paths, language section and
   // count of entries, and the process's language table.
@@ -162,11 +176,15 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // Held for the life of the process, like the product's lock.
   std::unique_ptr<ILockHandle> m_hSecondInstanceMutex;
   pages::SlotKeys m_strSlotKeys;
+  // The home page filled last carries language slots. A page that names
+  // its languages itself has none: its links mean the entries they name.
+  bool m_bPageHasSlots = true;
   bool m_bClosing = false;  // the close question is showing
   bool m_bEnded = false;    // the dialog has ended: pages ask for nothing more
   bool m_bViewFailed = false;
   bool m_bResultLost = false;
-  bool m_bSaidWhy = false;  // a reason for ending at start has been said
+  bool m_bSaidWhy = false;          // a reason for ending at start has been said
+  bool m_bAnotherLauncher = false;  // another launcher holds the guard
 };
 
 }  // namespace app

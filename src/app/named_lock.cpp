@@ -161,6 +161,12 @@ std::unique_ptr<NamedLock> NamedLock::Create(const std::string& name, bool& alre
     if (Flock(fd, LOCK_EX | LOCK_NB) != 0) already_existed = true;
     if (Flock(fd, LOCK_SH | LOCK_NB) == 0) {
       lock.reset(new NamedLock(fd, std::move(path)));
+    } else if (errno == EWOULDBLOCK) {
+      // Another process holds it exclusively (flock without --shared): the
+      // lock exists as long as that process holds it, and this one keeps
+      // it open without a share, as a mutex that exists is only opened.
+      already_existed = true;
+      lock.reset(new NamedLock(fd, std::move(path)));
     } else {
       why = path + ": " + g_strerror(errno);
       close(fd);

@@ -29,17 +29,20 @@ std::string ChooseNamedLockDirectory(const char* runtime_dir, const std::string&
 std::string NamedLockFileName(const std::string& name);
 
 // A held lock; it is released when the object goes (or the process ends).
+// A lock another process holds exclusively is only kept open: it lasts as
+// long as that process holds it.
 class NamedLock {
  public:
   ~NamedLock();
   NamedLock(const NamedLock&) = delete;
   NamedLock& operator=(const NamedLock&) = delete;
 
-  // Creates (holds) the lock `name`. `already_existed` tells whether
-  // another process held it before. Returns nullptr, with `already_existed`
-  // set as far as it could be told and `problem` saying why, when the lock
-  // cannot be held (an empty name, no lock directory, a lock file that is
-  // a link, no regular file or another user's).
+  // Creates (holds) the lock `name`, or opens it when another process
+  // holds it exclusively. `already_existed` tells whether another process
+  // held it before. Returns nullptr, with `already_existed` set as far as
+  // it could be told and `problem` saying why, when the lock cannot be held
+  // (an empty name, no lock directory, a lock file that is a link, no
+  // regular file or another user's).
   static std::unique_ptr<NamedLock> Create(const std::string& name, bool& already_existed,
                                            std::string* problem = nullptr);
 

@@ -38,6 +38,9 @@ bool StandardHandlesWereOpen();
 
 // The launcher's exit status when its result did not reach the parent.
 inline constexpr int kResultLostStatus = 3;
+// The launcher's exit status when it ended at start because another
+// launcher runs: the parent may try again once that one has ended.
+inline constexpr int kAnotherLauncherStatus = 4;
 
 // How long a result waits for a parent's pipe that is full and does not
 // wait itself (non-blocking) to take it.

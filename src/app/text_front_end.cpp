@@ -172,7 +172,7 @@ class TextFrontEnd {
       : terminal_(tty_fd),
         system_(context.system),
         run_(
-            system_, context.languages,
+            context.module_dir, system_, context.languages,
             [this](const std::string& text, const std::string& caption, MessageBoxType type) {
               return MessageBox(text, caption, type);
             },
@@ -189,7 +189,13 @@ class TextFrontEnd {
         continue;
       }
       const std::optional<PageInWords>& page = run_.Page();
-      if (!page || page->page == pages::Page::kOther) break;  // nothing to show or answer
+      if (!page || page->page == pages::Page::kOther) {
+        // Nothing to show or answer: the window would show its view's
+        // error page, which can only be closed.
+        system_.SayError(run_.LoadFailure().empty() ? "the launcher's pages show nothing to choose"
+                                                    : run_.LoadFailure());
+        return kPageUnusableStatus;
+      }
       if (run_.PagesShown() != shown) {
         shown = run_.PagesShown();
         Show(*page, true);
@@ -214,49 +220,76 @@ class TextFrontEnd {
   }
 
  private:
+  // The page's texts in its own order: headings as lines, each choice
+  // after its key.
   void Show(const PageInWords& page, bool new_page) {
+    using Kind = pages::PageItem::Kind;
     if (new_page) {
       if (!caption_shown_ && !run_.Caption().empty()) terminal_.Say(run_.Caption());
       if (caption_shown_ || !run_.Caption().empty()) terminal_.Write("\n");
       caption_shown_ = true;
     }
-    terminal_.Say(page.heading);
-    for (std::size_t i = 0; i < page.choices.size(); ++i) {
-      terminal_.Say(page.choices[i], KeyPrefix(std::to_string(i + 1)));
+    if (page.links_made_by_script) terminal_.Say(kLinksByScript);
+    int language = 0;
+    int database = 0;
+    for (const pages::PageItem& item : page.items) {
+      switch (item.kind) {
+        case Kind::kHeading:
+          terminal_.Say(item.text);
+          break;
+        case Kind::kLanguage:
+          terminal_.Say(item.text, KeyPrefix(std::to_string(++language)));
+          break;
+        case Kind::kDatabase: {
+          // The option the page checks is marked before its key.
+          const std::string key = std::to_string(++database);
+          terminal_.Say(item.text,
+                        item.database == page.checked_database ? "* " + key + "  " : KeyPrefix(key));
+          break;
+        }
+        case Kind::kNext:
+          terminal_.Say(item.text, KeyPrefix("[Enter]"));
+          break;
+        case Kind::kReleaseNotes:
+          terminal_.Say(item.text, KeyPrefix("r"));
+          notes_label_ = item.text;
+          break;
+        case Kind::kBack:
+          terminal_.Say(item.text, KeyPrefix("b"));
+          break;
+        case Kind::kExit:
+          terminal_.Say(item.text, KeyPrefix("q"));
+          break;
+      }
     }
-    if (page.page == pages::Page::kHome) {
-      terminal_.Say(page.release_notes, KeyPrefix("r"));
-      if (page.back_visible) terminal_.Say(page.back, KeyPrefix("b"));
-      notes_label_ = page.release_notes;
-    }
-    terminal_.Say(page.exit, KeyPrefix("q"));
   }
 
   // Acts on an answer; false when it is none of the page's.
   bool Answer(const PageInWords& page, const std::string& answer) {
-    if (answer == "q" || answer == "Q") {
+    using Kind = pages::PageItem::Kind;
+    const auto is = [&answer](char key) { return answer.size() == 1 && (answer[0] | 0x20) == key; };
+    if (is('q')) {
       run_.Exit();
       return true;
     }
-    if (answer.empty() || answer.size() > 2 || answer.find_first_not_of("0123456789") != std::string::npos) {
-      if (page.page != pages::Page::kHome) return false;
-      if (answer == "r" || answer == "R") {
-        run_.OpenReleaseNotes();
-        return true;
-      }
-      if ((answer == "b" || answer == "B") && page.back_visible) {
-        run_.GoBack();
-        return true;
-      }
+    if (page.page == pages::Page::kDatabase && answer.empty()) return run_.ChooseDatabase("");
+    if (is('r') && page.First(Kind::kReleaseNotes) != nullptr) {
+      run_.OpenReleaseNotes();
+      return true;
+    }
+    if (is('b') && page.First(Kind::kBack) != nullptr) {
+      run_.GoBack();
+      return true;
+    }
+    if (answer.empty() || answer.size() > 3 || answer.find_first_not_of("0123456789") != std::string::npos) {
       return false;
     }
     const std::size_t number = std::stoul(answer);
-    if (number < 1 || number > page.choices.size()) return false;
-    if (page.page == pages::Page::kDatabase) {
-      run_.ChooseDatabase(number == 1 ? pages::kSqlDatabase : pages::kOracleDatabase);
-    } else {
-      run_.ChooseLanguage(static_cast<int>(number - 1));
-    }
+    const std::vector<const pages::PageItem*> choices =
+        page.Of(page.page == pages::Page::kDatabase ? Kind::kDatabase : Kind::kLanguage);
+    if (number < 1 || number > choices.size()) return false;
+    if (page.page == pages::Page::kDatabase) return run_.ChooseDatabase(choices[number - 1]->database);
+    run_.ChooseLanguage(number - 1);
     return true;
   }
 

@@ -132,6 +132,13 @@ std::string FillHomePageText(std::string text, const HomePageState& state, const
   return page.Take();
 }
 
+bool CarriesLanguageSlots(std::string_view body) {
+  for (int slot = 0; slot < kLanguageSlots; ++slot) {
+    if (body.find(LanguageSlotPlaceholder(slot)) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
 bool HasVisibilityMarker(std::string_view body) {
   // The quoted forms hold no plain marker, so each is looked for.
   if (body.find(kVisibilityMarker) != std::string_view::npos) return true;

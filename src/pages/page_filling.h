@@ -64,6 +64,9 @@ std::string LanguageSlotPlaceholder(int slot);
 std::string FillHomePageText(std::string text, const HomePageState& state, const PageLookups& lookups,
                              SlotKeys* placed = nullptr);
 
+// The page carries at least one of the language slot placeholders.
+bool CarriesLanguageSlots(std::string_view body);
+
 // The page carries the visibility marker in one of the forms the filling
 // replaces.
 bool HasVisibilityMarker(std::string_view body);

@@ -112,12 +112,9 @@ std::uint16_t MainLanguageOf(std::uint16_t lang_id) {
 std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path) {
   const std::uint16_t id = OwnSectionId(system_lang_id);
   const std::string lang_id = std::to_string(id);
-  if (HasPresenceMarker(res_ini_path, lang_id)) return lang_id;
-  // A regional language (Swiss Italian, 2064) reads its language's main
-  // section (Italian, 1040) before English.
-  const std::string main_id = std::to_string(MainLanguageOf(id));
-  if (main_id != lang_id && HasPresenceMarker(res_ini_path, main_id)) return main_id;
-  return kFallbackLangId;
+  // Any other language without a section of its own, a regional one
+  // (Swiss Italian, 2064) included, reads English.
+  return HasPresenceMarker(res_ini_path, lang_id) ? lang_id : kFallbackLangId;
 }
 
 }  // namespace setupdata

@@ -93,14 +93,15 @@ std::string WhyNoMedium(std::string_view dir);
 // (3082) is written as the traditional-sort section 1034.
 std::uint16_t OwnSectionId(std::uint16_t system_lang_id);
 // The main language of a language id: its primary language with the
-// default sublanguage (2064, Swiss Italian, gives 1040).
+// default sublanguage (2064, Swiss Italian, gives 1040). It stands in for
+// an id ICU does not know when a codepage is looked up; the section choice
+// never uses it.
 std::uint16_t MainLanguageOf(std::uint16_t lang_id);
 
 // The language section for a system language id: Spanish with modern sort
 // (3082) reads the traditional-sort section 1034; a section without the
-// presence marker 32001 gives way to the section of its language's default
-// sub-language (2064 Swiss Italian to 1040 Italian, 3084 Canadian French to
-// 1036), and that, when it lacks the marker too, to "1033".
+// presence marker 32001 gives way to "1033" directly (2064 Swiss Italian
+// reads 1033 even where 1040 Italian is there).
 std::string ResolveLanguage(std::uint16_t system_lang_id, const std::string& res_ini_path);
 
 }  // namespace setupdata

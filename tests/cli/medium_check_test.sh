@@ -98,8 +98,12 @@ d=$(broken notes-1033 medium-db); rm "$d/Oracle/1033/readme.html"
 expect notes-1033 1 error release-notes-missing '^Oracle/1033/readme.html: error: missing'
 broken long-value medium >/dev/null; res long-value "s/^EXIT=Exit$/EXIT=$(printf 'x%.0s' $(seq 1 300))/"
 expect long-value 0 warning value-too-long '\[1033\] EXIT: warning: the value has 300 bytes'
+# A system whose language has no section reads 1033, though German is
+# there; Spanish with modern sort would be served by 1034.
 broken regional medium >/dev/null
-LOCALE=de_AT.UTF-8 expect regional 0 note regional-section '^setupres.ini: \[3079\]: note: no section for this system.s language 3079: the launcher reads 1031'
+LOCALE=de_AT.UTF-8 expect regional 0 note regional-section '^setupres.ini: \[3079\]: note: no section for this system.s language 3079: the launcher reads 1033; a section 3079 would serve it'
+broken spanish medium >/dev/null; res spanish 's/^\[1034\]$/[1034-gone]/'
+LOCALE=es_ES.UTF-8 expect spanish 0 note regional-section '^setupres.ini: \[1034\]: note: no section for this system.s language 3082: the launcher reads 1033; a section 1034 would serve it'
 broken cp1252 medium >/dev/null; res cp1252 's/^BACK=Zurück$/BACK=Zur\xfcck/'
 expect cp1252 0 warning not-utf8 '\[1031\] BACK: warning: not UTF-8 \(byte 3 of the value is 0xFC\): read as Windows-1252 \(codepage 1252\)'
 # German texts saved on a Russian Windows: read as Windows-1252, but they

@@ -27,6 +27,7 @@ def make_medium(source):
     if not os.path.isdir(medium):
         shutil.copytree(os.path.join(SOURCE_DIR, "demo", source), medium)
         shutil.copy(PROGRAM, os.path.join(medium, "setup-launcher"))
+        shutil.copy(os.path.join(BUILD_DIR, "pages", "SetupHmRes.dll"), medium)
     return medium
 
 
@@ -64,7 +65,7 @@ CASES = [
     ("the database first, then the language, on a narrow terminal", "medium-db", "de_DE.UTF-8", 24,
      [("  2  Oracle-Datenbank", ""), ("> ", "2\n"), ("  b  Zurück", ""), ("> ", "9\n"), ("> ", "b\n"),
       ("Wählen Sie", ""), ("> ", "2\n"), ("> ", "2\n")],
-     b"DEUO-db=oracle", ["Aurora Ledger 7 Server", "  1  SQL-Server-"], []),
+     b"DEUO-db=oracle", ["Aurora Ledger 7 Server", "* 1  SQL-Server-", "  [Enter]  Weiter"], []),
 ]
 
 failures = 0

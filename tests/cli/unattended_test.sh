@@ -14,6 +14,7 @@ unset LC_ALL LC_MESSAGES SETUP_LAUNCHER_LANGUAGE SETUP_LAUNCHER_DATABASE
 for medium in medium medium-db; do
   cp -r "$SOURCE_DIR/demo/$medium" "$work/$medium"
   cp "$program" "$work/$medium/setup-launcher"
+  cp "$BUILD_DIR/pages/SetupHmRes.dll" "$work/$medium/"
 done
 parent=$BUILD_DIR/bin/setup-parent
 fails=0
@@ -39,13 +40,21 @@ check "the environment answers for a parent without arguments" 0 "ESN" '' \
   env SETUP_LAUNCHER_LANGUAGE=3 "$parent" "$work/medium"
 check "a language that is not on the medium" 3 "" 'installable: ENU \(English\), DEU' \
   "$parent" --language=ITA "$work/medium"
-check "a wrong command line" 2 "" '^setup-launcher: --database needs --language' \
+check "a wrong command line" 2 "" '^setup-launcher: --database needs a language' \
   "$work/medium/setup-launcher" --database=SQL
 # A launcher that ends at start says why, with the lock's path.
 check "without its parent the launcher says whose lock is missing" 0 "" \
   "^setup-launcher: no parent holds the lock of the product \"Aurora Ledger 7\" \\(the lock file $XDG_RUNTIME_DIR/Aurora%20Ledger%207.lock\\)" \
   "$work/medium/setup-launcher" --language=DEU
-check "a second launcher, whatever its product, says which lock it met" 1 "" \
+# A parent that holds the product's lock exclusively is there as well: the
+# launcher runs and says nothing (nor does setup-parent beneath it).
+check "a parent's exclusive hold of the product's lock" 0 "DEU" '' \
+  flock "$XDG_RUNTIME_DIR/Aurora%20Ledger%207.lock" "$parent" --language=DEU "$work/medium"
+# A second launcher, whatever its product, ends with a status of its own,
+# 4, and setup-parent passes it on.
+check "a second launcher says which lock it met" 4 "" \
   "^setup-launcher: another launcher is running: it holds the lock file $XDG_RUNTIME_DIR/PreventSecondInstance.lock" \
+  flock --shared "$XDG_RUNTIME_DIR/PreventSecondInstance.lock" "$work/medium/setup-launcher" --language=DEU
+check "setup-parent of a second launcher" 4 "" '^setup-parent: another launcher is running$' \
   flock --shared "$XDG_RUNTIME_DIR/PreventSecondInstance.lock" "$parent" --language=DEU "$work/medium"
 exit $((fails > 0))

@@ -65,7 +65,7 @@ while read -r medium id stem same; do
   [[ $(wc -l <"$out/fb-list") == 4 ]] || fail "--language $id: $(cat "$out/fb-list")"
   cmp -s "$out/fb-$id/$stem-home.png" "$same" || fail "--language $id does not show the page of ${stem#*-as-}"
 done <<LIST
-$BUILD_DIR/media/medium 3084 3084-as-1036 $out/plain/1036-home.png
+$BUILD_DIR/media/medium 3084 3084-as-1033 $out/all/1033-home.png
 $out/unmarked 1031 1031-as-1033 $out/all/1033-home.png
 LIST
 
