@@ -161,9 +161,10 @@ same_offer() {
   fi
 }
 
-# window_offer: the names of the page's language links, one a line.
+# window_offer [--wait-for TEXT]...: the names of the page's language
+# links, one a line (once it shows each TEXT).
 window_offer() {
-  page_text --links | awk -F'\t' '$2 ~ /\/IDRLANGUAGE[0-9]+$/ {print $1}'
+  page_text --links "$@" | awk -F'\t' '$2 ~ /\/IDRLANGUAGE[0-9]+$/ {print $1}'
 }
 
 # follow NAME: once the page shows NAME, filled (its exit text shows too),
@@ -171,8 +172,7 @@ window_offer() {
 # Tab order the keyboard is at (0: none yet).
 follow() {
   local name=$1 controls k
-  page_text --wait-for "$name" --wait-for "$exit_text" --timeout 10 >/dev/null || return 1
-  mapfile -t controls < <(page_text --controls)
+  mapfile -t controls < <(page_text --controls --wait-for "$name" --wait-for "$exit_text" --timeout 10)
   for ((k = 1; k <= ${#controls[@]}; k++)); do
     [[ ${controls[k - 1]} == "$name" ]] && break
   done
@@ -200,13 +200,12 @@ window_road() {
         shown=$(page_text) || true
         grep -q -- "$refusal" <<<"$shown" && pass "window: the engine's page says [${shown//$'\n'/ }]" \
           || fail "window: the page [${shown//$'\n'/ }] does not name $refusal"
+        same_offer window "$(window_offer)"
       else
         # The home page, filled (after a database page, which has its own
         # exit text).
-        page_text --wait-for "$exit_text" --wait-for "${offered_names[0]}" --timeout 10 >/dev/null \
-          || fail "window: the home page was never shown filled"
+        same_offer window "$(window_offer --wait-for "$exit_text" --wait-for "${offered_names[0]}" --timeout 10)"
       fi
-      same_offer window "$(window_offer)"
     fi
     case $step in
       "pick "*) follow "${offered_names[${step#pick } - 1]}" ;;
@@ -294,6 +293,7 @@ split() {
 
 # ---- the table ----------------------------------------------------------
 
+offered_names=() road=() given=()
 # medium | offered languages (- none) | the road, in the window and on the
 # terminal | bytes handed over | what a refusal names | --list (folder
 # name, ...) | answers given beforehand => bytes handed over
@@ -327,12 +327,12 @@ while IFS='|' read -r -u 3 medium offered road_text result refusal listed given_
   answers "$dir"
   list "$dir"
 done 3<<'TABLE'
-# medium       | offered                  | road                    | result         | refusal        | --list                  | answers
-own_names      | English, Deutsch, Français | pick 1, missing, pick 2 | DEU          | -              | DEU Deutsch, FRA Français | --language=Deutsch => DEU, --language=deutsch => DEU, --language=2 => DEU, --language=English => exit 3
-two_slots      | English, Deutsch         | pick 2                  | DEU            | -              | ENU English, DEU Deutsch | --language=2 => DEU, --language=3 => exit 3, --language=ESN => exit 3
-no_library     | -                        | close                   | -              | SetupHmRes.dll | exit 1                  | --language=1 => exit 1
-oracle_checked | English, Deutsch         | next, pick 1            | ENUO-db=oracle | -              | ENU English, DEU Deutsch | --language=1 => ENUO-db=oracle, --language=1 --database=SQL => ENUS-db=mssql
-lower_case     | English, Deutsch         | pick 1                  | enu            | -              | enu English, DEU Deutsch | --language=ENU => enu, --language=english => enu
+# medium       | offered                    | road                    | result         | refusal        | --list                    | answers
+own_names      | English, Deutsch, Français | pick 1, missing, pick 2 | DEU            | -              | DEU Deutsch, FRA Français | --language=Deutsch => DEU, --language=deutsch => DEU, --language=2 => DEU, --language=1 => exit 3, --language=English => exit 3
+two_slots      | English, Deutsch           | pick 2                  | DEU            | -              | ENU English, DEU Deutsch  | --language=2 => DEU, --language=3 => exit 3, --language=ESN => exit 3
+no_library     | -                          | close                   | -              | SetupHmRes.dll | exit 1                    | --language=1 => exit 1
+oracle_checked | English, Deutsch           | next, pick 1            | ENUO-db=oracle | -              | ENU English, DEU Deutsch  | --language=1 => ENUO-db=oracle, --language=1 --database=SQL => ENUS-db=mssql
+lower_case     | English, Deutsch           | pick 1                  | enu            | -              | enu English, DEU Deutsch  | --language=ENU => enu, --language=english => enu
 TABLE
 
 finish
