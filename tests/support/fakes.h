@@ -97,11 +97,6 @@ class FakeSystem : public app::ISystem {
     results.emplace_back(bytes);
     return app::ResultWrite::kWritten;
   }
-  // Files are looked for on the disk as the launcher looks for them: tests
-  // lay them out in a medium.
-  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
-    return disk_.FindOnMedium(dir, relative);
-  }
   bool OpenWithDefaultHtmlProgram(const std::string& path) override {
     if (!html_program) return false;
     opened.push_back(path);
@@ -124,9 +119,6 @@ class FakeSystem : public app::ISystem {
   bool html_program = true;
   std::vector<std::string> opened;
   std::vector<std::string> errors;  // lines said on standard error
-
- private:
-  app::PosixSystem disk_;
 };
 
 }  // namespace testing_support
