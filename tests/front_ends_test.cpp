@@ -71,11 +71,8 @@ TEST(ParseLaunchOptions, ReadsTheCommandLineAndTheEnvironment) {
   for (const auto& c : kCases) {
     std::vector<const char*> argv{"setup-launcher"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    const auto set = [](const char* name, const char* value) {
-      value ? setenv(name, value, 1) : unsetenv(name);
-    };
-    set("SETUP_LAUNCHER_LANGUAGE", c.env_language);
-    set("SETUP_LAUNCHER_DATABASE", c.env_database);
+    const testing_support::ScopedEnv language("SETUP_LAUNCHER_LANGUAGE", c.env_language);
+    const testing_support::ScopedEnv database("SETUP_LAUNCHER_DATABASE", c.env_database);
     const LaunchOptions options = ParseLaunchOptions(static_cast<int>(argv.size()), argv.data());
     const std::string line =
         (c.args.empty() ? "" : c.args[0]) + std::string(" ") + (c.env_language ? c.env_language : "");
@@ -90,8 +87,6 @@ TEST(ParseLaunchOptions, ReadsTheCommandLineAndTheEnvironment) {
       EXPECT_EQ(options.error.find('\n'), std::string::npos);
     }
   }
-  unsetenv("SETUP_LAUNCHER_LANGUAGE");
-  unsetenv("SETUP_LAUNCHER_DATABASE");
 }
 
 constexpr char kLanguages[] =

@@ -31,7 +31,6 @@ TEST(HandlerQueue, HandlersWaitForTheRunningOneAndTheUserGoesFirst) {
     queue.Post(&page, [&] { order.push_back("navigation"); });
     queue.Post(
         &window, [&] { order.push_back("close"); }, true);
-    EXPECT_TRUE(queue.busy());
     RunPending();
     order.push_back("body read");
   });
@@ -39,7 +38,6 @@ TEST(HandlerQueue, HandlersWaitForTheRunningOneAndTheUserGoesFirst) {
   RunPending();
   EXPECT_THAT(order, ElementsAre("document complete: reads the body", "body read", "close", "second document",
                                  "navigation"));
-  EXPECT_FALSE(queue.busy());
 }
 
 TEST(HandlerQueue, AnOwnerThatGoesTakesItsHandlersAlong) {

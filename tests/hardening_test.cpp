@@ -119,7 +119,7 @@ TEST(BadNames, LockFileNamesStayWithinTheLimitAndUnique) {
 
 TEST(BadNames, LocksOfAwkwardNamesCanBeHeld) {
   TempMedium medium;
-  setenv("XDG_RUNTIME_DIR", medium.dir().c_str(), 1);
+  const testing_support::ScopedEnv runtime_dir("XDG_RUNTIME_DIR", medium.dir().c_str());
   for (const std::string& name : {std::string("a/b/../c"), std::string(".."), std::string(300, 'x'),
                                   std::string("   "), std::string("Ü ñ 日本 %s %n")}) {
     bool existed = true;
@@ -131,7 +131,6 @@ TEST(BadNames, LocksOfAwkwardNamesCanBeHeld) {
     auto second = app::NamedLock::Create(name, again);
     EXPECT_TRUE(again) << name;
   }
-  unsetenv("XDG_RUNTIME_DIR");
 }
 
 // Lock folders and lock files of the wrong kind are never used, and the
@@ -182,7 +181,7 @@ TEST(BadLocks, ARuntimeFolderCountsOnlyWhenItIsTheUsersAndClosed) {
 
 TEST(BadLocks, ALockFileThatIsALinkOrAnotherUsersIsNoLockAndSaysWhy) {
   TempMedium medium;
-  setenv("XDG_RUNTIME_DIR", medium.dir().c_str(), 1);
+  const testing_support::ScopedEnv runtime_dir("XDG_RUNTIME_DIR", medium.dir().c_str());
   ASSERT_EQ(
       symlink((medium.dir() + "nowhere").c_str(), (medium.dir() + "PreventSecondInstance.lock").c_str()), 0);
   bool existed = true;
@@ -203,7 +202,6 @@ TEST(BadLocks, ALockFileThatIsALinkOrAnotherUsersIsNoLockAndSaysWhy) {
     EXPECT_FALSE(app::NamedLock::Create("Product", existed, &problem));
     EXPECT_NE(problem.find("Product.lock: it belongs to another user"), std::string::npos) << problem;
   }
-  unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(BadNames, LanguageFoldersNeverLeadOutOfTheMedium) {
@@ -261,7 +259,7 @@ TEST(BadStandardHandles, ClosedDescriptorsAreFilledAndNoResultGoesThere) {
     app::SecureStandardDescriptors();
     // The next file opened must not become standard output.
     const int fd = open("/dev/null", O_RDONLY);
-    const bool ok = !app::StandardHandlesWereOpen() && fd > STDERR_FILENO &&
+    const bool ok = app::WriteResultOnce("x") == app::ResultWrite::kNoChannel && fd > STDERR_FILENO &&
                     app::IsDescriptorOpen(STDIN_FILENO) && app::IsDescriptorOpen(STDOUT_FILENO);
     _exit(ok ? 0 : 1);
   }

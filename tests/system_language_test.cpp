@@ -11,6 +11,7 @@
 
 #include "setupdata/codepage.h"
 #include "setupdata/icu_runtime.h"
+#include "support/temp_medium.h"
 
 namespace setupdata {
 namespace {
@@ -28,16 +29,16 @@ TEST(LangIdForLocale, PosixLocaleNamesMapToWindowsIdentifiers) {
 }
 
 TEST(SystemDefaultLangId, TheMessagesLocaleGoverns) {
-  setenv("LC_ALL", "", 1);
-  setenv("LC_MESSAGES", "fr_FR.UTF-8", 1);
-  setenv("LANG", "de_DE.UTF-8", 1);
+  const testing_support::ScopedEnv all("LC_ALL", "");
+  const testing_support::ScopedEnv messages("LC_MESSAGES", "fr_FR.UTF-8");
+  const testing_support::ScopedEnv lang("LANG", "de_DE.UTF-8");
   EXPECT_EQ(SystemDefaultLangId(), 1036);
-  setenv("LC_ALL", "ja_JP.UTF-8", 1);
+  all.Set("ja_JP.UTF-8");
   EXPECT_EQ(SystemDefaultLangId(), 1041);
-  unsetenv("LC_ALL");
-  unsetenv("LC_MESSAGES");
+  all.Set(nullptr);
+  messages.Set(nullptr);
   EXPECT_EQ(SystemDefaultLangId(), 1031);
-  unsetenv("LANG");
+  lang.Set(nullptr);
   EXPECT_EQ(SystemDefaultLangId(), 1033);
 }
 

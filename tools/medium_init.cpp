@@ -16,6 +16,7 @@
 #include "setupdata/ini_file.h"
 #include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
+#include "setupdata/text.h"
 
 namespace fs = std::filesystem;
 
@@ -260,12 +261,6 @@ std::string ReleaseNotesPage(const std::string& product, const Language& languag
   return page;
 }
 
-std::string Replace(std::string text, std::string_view what, std::string_view with) {
-  const std::size_t at = text.find(what);
-  if (at != std::string::npos) text.replace(at, what.size(), with);
-  return text;
-}
-
 bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::IniFile& demo,
                  const setupdata::IniFile& demo_inf, const std::vector<Language>& listed,
                  const std::vector<Language>& sections) {
@@ -346,17 +341,19 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
 
   // Release notes per language section, per database on a medium with a
   // database choice.
-  std::vector<std::string> bases{""};
-  if (options.database)
-    bases = {std::string(medium::kDatabases[0]) + "/", std::string(medium::kDatabases[1]) + "/"};
-  for (const std::string& base : bases) {
-    const std::string database = base.empty() ? "" : base.substr(0, base.size() - 1);
+  std::vector<std::string> databases{""};
+  if (options.database) databases = {medium::kDatabases[0], medium::kDatabases[1]};
+  // Each goes where the launcher looks first for its section's notes.
+  setupdata::LanguageTable unused;
+  for (const std::string& database : databases) {
     for (const Language& section : sections) {
+      const medium::Medium written = medium::Medium::InDirectory(options.dir, section.section, unused);
       const std::string& from = section.own_words ? section.section : std::string(setupdata::kFallbackLangId);
-      const std::string* title = demo.Find(from, "RELNOTES");
-      const std::string name = Replace(product, "%s", database);
-      if (!writer.File(base + section.section + "/" + medium::kDefaultReleaseNotes,
-                       ReleaseNotesPage(name, section, title ? *title : "Release notes")))
+      const std::string* title =
+          demo.Find(from, std::string(pages::PlaceholderKey(pages::kReleaseNotesPlaceholder)));
+      if (!writer.File(written.ReleaseNotesOf(section.section, database).own,
+                       ReleaseNotesPage(setupdata::FormatWithOneString(product, database), section,
+                                        title ? *title : "Release notes")))
         return false;
     }
   }

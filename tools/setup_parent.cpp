@@ -39,7 +39,6 @@
 
 namespace {
 
-constexpr int kResultLost = 3;
 constexpr int kAnotherLauncher = 4;
 
 // How long the launcher may take to end once its output has closed.
@@ -162,7 +161,7 @@ int main(int argc, char** argv) {
     std::fputs(answers.empty() ? "setup-parent: the launcher could not hand over its result\n"
                                : "setup-parent: the launcher handed over no result for the answers given\n",
                stderr);
-    return kResultLost;
+    return app::kResultLostStatus;
   }
   if (WEXITSTATUS(status) == app::kAnotherLauncherStatus) {
     std::fputs("setup-parent: another launcher is running\n", stderr);
@@ -175,7 +174,7 @@ int main(int argc, char** argv) {
   if (!app::WriteAll(STDOUT_FILENO, result)) {
     std::fprintf(stderr, "setup-parent: cannot write the result: %s\n",
                  errno == ETIMEDOUT ? "standard output stayed full" : std::strerror(errno));
-    return kResultLost;
+    return app::kResultLostStatus;
   }
   return 0;
 }

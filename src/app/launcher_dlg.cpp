@@ -254,10 +254,7 @@ void CLauncherDlg::ChooseLanguage(const std::string& url) {
 }
 
 void CLauncherDlg::OpenReleaseNotes() {
-  const medium::Medium::NotesFile notes = Medium().ReleaseNotesPath(
-      m_bSapMode ? m_strDatabase : "", [this](const std::string& dir, const std::string& relative) {
-        return m_system.FindOnMedium(dir, relative);
-      });
+  const medium::Medium::NotesFile notes = Medium().ReleaseNotesPath(m_bSapMode ? m_strDatabase : "");
   if (!notes.found) {
     m_window.MessageBox(GetResString(kNoReleaseNotesId) + notes.path, "", MessageBoxType::kOkError);
     return;
@@ -323,7 +320,5 @@ std::string CLauncherDlg::GetSetupValue(const std::string& key) const { return M
 std::string CLauncherDlg::GetLanguageDir(const std::string& key) const {
   return Medium().GetLanguageDir(key);
 }
-
-bool CLauncherDlg::IsSetupSubdir(const std::string& name) const { return Medium().IsSetupSubdir(name); }
 
 }  // namespace app

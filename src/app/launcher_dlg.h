@@ -101,7 +101,6 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
     std::optional<std::string> folder;
   };
   LanguageLink ResolveLanguageLink(const std::string& url) const;
-  bool IsSetupSubdir(const std::string& name) const;
 
   // What the dialog shows of `medium`, in its language section: the
   // window's caption, the close question, and the message of a chosen

@@ -4,6 +4,7 @@
 
 #include "pages/page_contract.h"
 #include "pages/page_library.h"
+#include "setupdata/bounded_file.h"
 
 namespace app {
 
@@ -20,11 +21,7 @@ const pages::PageLibrary* PageLibrarySource::Library(const std::string& file, st
     error = "it cannot be read";
     return nullptr;
   }
-  const auto same = [](const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-  };
-  if (!cached_ || file != cached_file_ || !same(identity, cached_identity_)) {
+  if (!cached_ || file != cached_file_ || !setupdata::SameFileVersion(identity, cached_identity_)) {
     cached_ = pages::PageLibrary::Open(file, &error);
     cached_file_ = file;
     cached_identity_ = identity;

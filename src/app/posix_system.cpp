@@ -62,12 +62,6 @@ void PosixSystem::SayError(const std::string& line) {
   std::fprintf(stderr, "setup-launcher: %s\n", PrintableText(line).c_str());
 }
 
-std::optional<std::string> PosixSystem::FindOnMedium(const std::string& dir, const std::string& relative) {
-  const setupdata::FoundPath found = setupdata::FindOnMedium(dir, relative);
-  if (!found.found()) return std::nullopt;
-  return (dir.empty() || dir.back() != '/' ? dir + "/" : dir) + found.path;
-}
-
 bool PosixSystem::OpenWithDefaultHtmlProgram(const std::string& path) {
   g_autoptr(GAppInfo) app = g_app_info_get_default_for_type("text/html", FALSE);
   if (app == nullptr || !G_IS_DESKTOP_APP_INFO(app)) return false;

@@ -77,8 +77,6 @@ void SecureStandardDescriptors() {
   }
 }
 
-bool StandardHandlesWereOpen() { return g_standard_handles_open; }
-
 ResultWrite WriteResultOnce(std::string_view bytes) {
   if (!g_standard_handles_open || g_result_fd < 0) return ResultWrite::kNoChannel;
   const bool written = WriteAll(g_result_fd, bytes);

@@ -32,10 +32,6 @@ void SecureStandardDescriptors();
 // in /proc/self/fd.
 void MarkInheritedDescriptorsCloseOnExec(bool use_close_range = true);
 
-// Standard input and output were both open at start, so a result can go to
-// the parent.
-bool StandardHandlesWereOpen();
-
 // The launcher's exit status when its result did not reach the parent.
 inline constexpr int kResultLostStatus = 3;
 // The launcher's exit status when it ended at start because another

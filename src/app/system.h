@@ -33,10 +33,6 @@ class ISystem {
   virtual std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) = 0;
   // Writes `bytes` to standard output in full, once.
   virtual ResultWrite WriteResult(std::string_view bytes) = 0;
-  // The file or folder `relative` names below the folder `dir`, as the
-  // full path the medium spells it: each part by its own name, else by its
-  // one case-folded match. None when it does not exist.
-  virtual std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) = 0;
   // Opens `path` with the desktop's default program for HTML, detached and
   // with none of the launcher's descriptors; false when there is none.
   virtual bool OpenWithDefaultHtmlProgram(const std::string& path) = 0;
@@ -55,9 +51,6 @@ class ForwardingSystem : public ISystem {
     return system_.CreateNamedLock(name, already_existed);
   }
   ResultWrite WriteResult(std::string_view bytes) override { return system_.WriteResult(bytes); }
-  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
-    return system_.FindOnMedium(dir, relative);
-  }
   bool OpenWithDefaultHtmlProgram(const std::string& path) override {
     return system_.OpenWithDefaultHtmlProgram(path);
   }
@@ -73,7 +66,6 @@ class PosixSystem final : public ISystem {
   std::uint16_t SystemDefaultLangId() override;
   std::unique_ptr<ILockHandle> CreateNamedLock(const std::string& name, bool& already_existed) override;
   ResultWrite WriteResult(std::string_view bytes) override;
-  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override;
   void SayError(const std::string& line) override;
 };

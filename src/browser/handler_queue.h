@@ -29,8 +29,6 @@ class HandlerQueue {
   void Post(Owner owner, std::function<void()> handler, bool first = false);
   void Forget(Owner owner);
 
-  // A handler is running (this is a nested loop inside it).
-  bool busy() const { return running_; }
   std::size_t pending() const { return user_.size() + page_.size(); }
 
  private:

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "setupdata/ini_file.h"
+#include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
 namespace medium {
@@ -92,11 +93,11 @@ ReleaseNotesPlaces Medium::ReleaseNotesOf(const std::string& lang_id, std::strin
   return ReleaseNotesPlaces{base + lang_id + "/" + name, base + setupdata::kFallbackLangId + "/" + name};
 }
 
-Medium::NotesFile Medium::ReleaseNotesPath(std::string_view database, const FindOnMedium& find) const {
+Medium::NotesFile Medium::ReleaseNotesPath(std::string_view database) const {
   const ReleaseNotesPlaces places = ReleaseNotesOf(files_.lang_id, database);
   for (const std::string* place : {&places.own, &places.fallback}) {
-    if (std::optional<std::string> path = find(files_.module_dir, *place))
-      return NotesFile{std::move(*path), true};
+    const setupdata::FoundPath found = setupdata::FindOnMedium(files_.module_dir, *place);
+    if (found.found()) return NotesFile{files_.module_dir + found.path, true};
   }
   return NotesFile{files_.module_dir + places.fallback, false};
 }

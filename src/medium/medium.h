@@ -101,16 +101,15 @@ class Medium final : public pages::PageLookups {
   // medium with a database choice and is empty on others.
   ReleaseNotesPlaces ReleaseNotesOf(const std::string& lang_id, std::string_view database) const;
   // The notes the release-notes link opens in this medium's language: its
-  // own notes when `find` finds them below the medium's folder, else the
-  // 1033 notes, as the full path the medium spells. When neither is found,
-  // `found` is false and the path names the 1033 notes as the files do.
+  // own notes when they lie below the medium's folder (found as every name
+  // of the medium is, name_on_medium.h), else the 1033 notes, as the full
+  // path the medium spells. When neither is found, `found` is false and the
+  // path names the 1033 notes as the files do.
   struct NotesFile {
     std::string path;
     bool found = false;
   };
-  using FindOnMedium =
-      std::function<std::optional<std::string>(const std::string& dir, const std::string& relative)>;
-  NotesFile ReleaseNotesPath(std::string_view database, const FindOnMedium& find) const;
+  NotesFile ReleaseNotesPath(std::string_view database) const;
 
   // A completed document filled as the launcher fills it.
   std::string FillPage(pages::Page page, std::string body, const pages::HomePageState& state,

@@ -48,7 +48,15 @@ inline constexpr char kProductNamePlaceholder[] = "IDPRODUCTNAME";
 // The text of the element that leads back to the database page, which
 // shows only with a database choice.
 inline constexpr char kBackPlaceholder[] = "IDBACK";
-inline constexpr const char* kHomeTextPlaceholders[] = {"IDRELNOTES", "IDEXIT", kBackPlaceholder};
+// The text of the release-notes link.
+inline constexpr char kReleaseNotesPlaceholder[] = "IDRELNOTES";
+inline constexpr const char* kHomeTextPlaceholders[] = {kReleaseNotesPlaceholder, "IDEXIT", kBackPlaceholder};
+
+// The key a placeholder's text is looked up under: the placeholder without
+// its "ID".
+constexpr std::string_view PlaceholderKey(std::string_view placeholder) {
+  return placeholder.substr(std::string_view(kPlaceholderPrefix).size());
+}
 
 // The database page's placeholders, in the order they are filled.
 inline constexpr const char* kDatabasePlaceholders[] = {"IDSELECTPRODUCT", "IDSAPSELECTSQL",

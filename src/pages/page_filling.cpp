@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
+#include "setupdata/setup_files.h"
 #include "setupdata/text.h"
 
 namespace pages {
 namespace {
-
-constexpr char kNullText[] = "NULL";
 
 // The lookup key of a placeholder: the placeholder without its "ID".
 std::string KeyOf(std::string_view placeholder) {
@@ -100,7 +99,7 @@ std::string FillHomePageText(std::string text, const HomePageState& state, const
     const std::string key = KeyOf(placeholder);
     std::string name = lookups.GetLanguageName(key);
     const std::string dir = lookups.GetLanguageDir(key);
-    if (name == kNullText) name.clear();
+    if (name == setupdata::kNullText) name.clear();
     if (state.language_count < row + 1) name.clear();
     // The subdirectory is tested at every filling, whatever the table held
     // when it was built.

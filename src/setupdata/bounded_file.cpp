@@ -74,4 +74,12 @@ std::optional<std::string> BoundedFile::ReadAll() {
   return bytes;
 }
 
+bool SameFileVersion(const struct stat& a, const struct stat& b) {
+  const auto same_time = [](const timespec& x, const timespec& y) {
+    return x.tv_sec == y.tv_sec && x.tv_nsec == y.tv_nsec;
+  };
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         same_time(a.st_mtim, b.st_mtim) && same_time(a.st_ctim, b.st_ctim);
+}
+
 }  // namespace setupdata

@@ -12,6 +12,12 @@
 
 namespace setupdata {
 
+// Two statuses show the same version of the same file: the same device,
+// inode and size, modified and changed at the same moments (a file
+// rewritten within one clock tick, or renamed over, differs in one of
+// them). A cache of a file's contents keeps them only while this holds.
+bool SameFileVersion(const struct stat& a, const struct stat& b);
+
 class BoundedFile {
  public:
   // Opens `path` for reading and checks that it is a regular file of at

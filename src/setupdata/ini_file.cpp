@@ -353,11 +353,7 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
   // moves the change time, and so does setting the modification time back.
   struct Cached {
     std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
+    struct stat identity {};
     std::uint64_t last_use = 0;
     std::shared_ptr<const IniFile> ini;
   };
@@ -366,9 +362,6 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
   static std::mutex mutex;
   static std::vector<Cached> cache;
   static std::uint64_t clock = 0;
-  const auto same_time = [](const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-  };
   const auto find = [&] {
     return std::find_if(cache.begin(), cache.end(), [&](const Cached& c) { return c.path == path; });
   };
@@ -383,8 +376,7 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
   {
     const std::lock_guard<std::mutex> lock(mutex);
     const auto it = find();
-    if (it != cache.end() && it->device == st.st_dev && it->inode == st.st_ino && it->size == st.st_size &&
-        same_time(it->modified, st.st_mtim) && same_time(it->changed, st.st_ctim)) {
+    if (it != cache.end() && SameFileVersion(it->identity, st)) {
       it->last_use = ++clock;
       return it->ini;
     }
@@ -407,7 +399,7 @@ std::shared_ptr<const IniFile> IniFile::LoadShared(const std::string& path) {
                             [](const Cached& a, const Cached& b) { return a.last_use < b.last_use; });
     }
   }
-  *it = Cached{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, ++clock, ini};
+  *it = Cached{path, st, ++clock, ini};
   return ini;
 }
 

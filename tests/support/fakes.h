@@ -17,9 +17,7 @@ namespace testing_support {
 
 class FakeWindow : public app::IDialogWindow {
  public:
-  void SetIcon(const std::string& icon, bool big) override {
-    calls.push_back(std::string(big ? "big" : "small") + " icon " + icon);
-  }
+  void SetIcon(const std::string& icon, bool big) override { (big ? big_icon : small_icon) = icon; }
   void SetWindowText(const std::string& text) override {
     caption = text;
     calls.push_back("caption " + text);
@@ -44,6 +42,7 @@ class FakeWindow : public app::IDialogWindow {
   // run what arrives meanwhile.
   std::function<void()> while_box_shows;
   std::optional<std::string> caption;
+  std::string big_icon, small_icon;
   std::optional<int> ended;
   std::vector<std::string> calls;
 };
@@ -61,11 +60,20 @@ class FakeBrowser : public browser::IWebBrowser {
     calls.push_back("write body");
     written.push_back(markup);
   }
-  void SetLeft(int v) override { calls.push_back("left " + std::to_string(v)); }
-  void SetTop(int v) override { calls.push_back("top " + std::to_string(v)); }
-  void SetWidth(int v) override { calls.push_back("width " + std::to_string(v)); }
-  void SetHeight(int v) override { calls.push_back("height " + std::to_string(v)); }
+  // The view's place: each edge as last set. A layout sets all four and
+  // counts once among the calls, as "sized".
+  void SetLeft(int v) override { place.left = v; }
+  void SetTop(int v) override { place.top = v; }
+  void SetWidth(int v) override { place.width = v; }
+  void SetHeight(int v) override {
+    place.height = v;
+    calls.push_back("sized");
+  }
 
+  struct Place {
+    int left = -1, top = -1, width = -1, height = -1;
+    bool operator==(const Place&) const = default;
+  } place;
   std::optional<std::string> body;
   std::vector<std::string> written;
   std::vector<std::string> calls;
@@ -97,11 +105,6 @@ class FakeSystem : public app::ISystem {
     results.emplace_back(bytes);
     return app::ResultWrite::kWritten;
   }
-  // Files are looked for on the disk as the launcher looks for them: tests
-  // lay them out in a medium.
-  std::optional<std::string> FindOnMedium(const std::string& dir, const std::string& relative) override {
-    return disk_.FindOnMedium(dir, relative);
-  }
   bool OpenWithDefaultHtmlProgram(const std::string& path) override {
     if (!html_program) return false;
     opened.push_back(path);
@@ -124,9 +127,6 @@ class FakeSystem : public app::ISystem {
   bool html_program = true;
   std::vector<std::string> opened;
   std::vector<std::string> errors;  // lines said on standard error
-
- private:
-  app::PosixSystem disk_;
 };
 
 }  // namespace testing_support

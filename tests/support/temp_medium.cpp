@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -47,5 +48,14 @@ std::string TempMedium::MakeDir(std::string_view name) const {
 void TempMedium::Remove(std::string_view name) const {
   std::filesystem::remove_all(dir_ + std::string(name));
 }
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* saved = std::getenv(name)) saved_ = saved;
+  Set(value);
+}
+
+ScopedEnv::~ScopedEnv() { Set(saved_ ? saved_->c_str() : nullptr); }
+
+void ScopedEnv::Set(const char* value) const { value ? setenv(name_, value, 1) : unsetenv(name_); }
 
 }  // namespace testing_support
