@@ -156,6 +156,9 @@ library lib-placeholder medium-db 's/IDSELECTLANG/IDSELECTLNAG/'
 expect lib-placeholder 0 warning unknown-placeholder '^SetupHmRes.dll:[0-9]+: \[HTML_HOMEPAGE\] IDSELECTLNAG: warning: not a placeholder the launcher knows'
 library lib-slot0 medium-db 's/>IDLANGUAGE0</></'
 expect lib-slot0 1 error first-language-slot-missing 'HTML_HOMEPAGE\] IDLANGUAGE0: error: language slot missing'
+# A page that names its languages itself has no slots to miss.
+library lib-named medium-db 's/>IDLANGUAGE\([0-9]\)</>Language \1</'
+expect lib-named 0 - -
 library lib-links medium-db 's/IDRLANGUAGE/IDRLANGAUGE/g'
 expect lib-links 1 error no-language-link 'HTML_HOMEPAGE\] IDRLANGUAGE: error: no language link'
 library lib-marker medium-db 's/id=AAAAA/id=BBBBB/g'
