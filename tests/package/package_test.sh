@@ -206,6 +206,19 @@ check_files() {
       [[ -e "$root$path" ]] || fail "the installed README names $path, which the package lacks"
     done < <(grep -o '/usr/[A-Za-z0-9_./-]*setup-launcher[A-Za-z0-9_./-]*' "$readme" | sed 's/[.]*$//' | sort -u)
     grep -q "/usr/lib/setup-launcher/setup-launcher" "$readme" || fail "the installed README does not say where the launcher is"
+    # It opens with commands that run from the installed files: the demo
+    # and init, and manual pages that man finds.
+    local opening word arg
+    opening=$(awk '/^```/ { n++; next } n == 1' "$readme")
+    [[ $opening == *setup-launcher-demo* && $opening == *"setup-medium init"* ]] ||
+      fail "the installed README does not open with setup-launcher-demo and setup-medium init: $opening"
+    while read -r word arg _; do
+      if [[ $word == man ]]; then
+        "${man[@]}" -w "$arg" >/dev/null 2>&1 || fail "the installed README opens with man $arg, which finds no page"
+      else
+        [[ -x "$bin/$word" ]] || fail "the installed README opens with $word, which is not in $bin"
+      fi
+    done <<<"$opening"
   fi
   ((FAILURES == before)) && pass "the installed README names installed paths only"
 
