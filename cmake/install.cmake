@@ -129,12 +129,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, libglib2.0-dev-bin")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
-# The package has no maintainer scripts. CPack gives one that holds a
-# shared object in lib/ or in a folder of it a postinst and a postrm that
-# run ldconfig, though the launcher's window module in lib/setup-launcher/
-# is no library the linker finds: a postinst and a postrm named here stand
-# in for CPack's, and CPack adds a named file only when it exists, which
-# these never do.
+# The package has no maintainer scripts. CPack gives a package that holds
+# a shared object in lib/ or in a folder of it a postinst and a postrm that
+# run ldconfig, and has no setting to leave them out, though the launcher's
+# window module in lib/setup-launcher/ is no library the linker finds. A
+# postinst and a postrm named here stand in for CPack's, and CPack adds a
+# named file only when it exists, which these never do (cpack warns of each
+# as a missing file; the package test checks that the package has none).
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${PROJECT_BINARY_DIR}/no-maintainer-scripts/postinst ${PROJECT_BINARY_DIR}/no-maintainer-scripts/postrm)
 include(CPack)
