@@ -93,7 +93,8 @@ install(CODE "
   set(LIBDIR \"\${CMAKE_INSTALL_PREFIX}/${SETUP_LAUNCHER_LIBDIR}\")
   set(DATADIR \"\${CMAKE_INSTALL_PREFIX}/${SETUP_LAUNCHER_DATADIR}\")
   message(STATUS \"Installing: \${OUTPUT}\")
-  include(\"${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake\")")
+  include(\"${PROJECT_SOURCE_DIR}/cmake/installed_readme.cmake\")
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${OUTPUT}\")")
 install(FILES ${PROJECT_SOURCE_DIR}/demo/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.demo.md)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
@@ -118,12 +119,23 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
-# The libraries the programs link come from dpkg-shlibdeps. Besides them:
-# `setup-medium pack` runs glib-compile-resources (libglib2.0-dev-bin on
-# Debian 12), and the pages need fonts; the CJK fonts show the demo's
-# Japanese; `setup-medium preview` without a display starts Xvfb.
+# The libraries the programs link come from dpkg-shlibdeps. Besides them,
+# the pages need fonts; the CJK fonts show the demo's Japanese;
+# `setup-medium pack` runs glib-compile-resources, from a development
+# package (libglib2.0-dev-bin on Debian 12) that only pack needs, and says
+# so when it is missing; `setup-medium preview` without a display starts
+# Xvfb.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libglib2.0-dev-bin, fonts-dejavu-core | fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, libglib2.0-dev-bin")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
+# The package has no maintainer scripts. CPack gives a package that holds
+# a shared object in lib/ or in a folder of it a postinst and a postrm that
+# run ldconfig, and has no setting to leave them out, though the launcher's
+# window module in lib/setup-launcher/ is no library the linker finds. A
+# postinst and a postrm named here stand in for CPack's, and CPack adds a
+# named file only when it exists, which these never do (cpack warns of each
+# as a missing file; the package test checks that the package has none).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${PROJECT_BINARY_DIR}/no-maintainer-scripts/postinst ${PROJECT_BINARY_DIR}/no-maintainer-scripts/postrm)
 include(CPack)

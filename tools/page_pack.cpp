@@ -78,7 +78,12 @@ bool RunCompiler(const gchar* const* argv, std::string& failure) {
       argv, static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDOUT_SILENCE | G_SUBPROCESS_FLAGS_STDERR_PIPE),
       &error);
   if (compiler == nullptr) {
-    failure = error->message;
+    // The compiler comes with GLib's development tools, which the package
+    // only recommends.
+    failure = g_error_matches(error, G_SPAWN_ERROR, G_SPAWN_ERROR_NOENT)
+                  ? "glib-compile-resources is missing: install libglib2.0-dev-bin (Debian, Ubuntu) or "
+                    "glib2-devel (Fedora) to pack"
+                  : error->message;
     return false;
   }
   struct Outcome {

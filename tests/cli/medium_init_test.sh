@@ -2,8 +2,8 @@
 # setup-medium init writes a medium that check passes and the launcher runs
 # unattended, of real files only, in the languages asked for (English under
 # a comment where the demo has no texts of a language), from the build tree
-# and from an installed tree; it refuses a folder that is not empty and an
-# unknown language id in one line, writing nothing.
+# and from an installed tree (a temporary prefix); it refuses a folder that
+# is not empty and an unknown language id in one line, writing nothing.
 set -uo pipefail
 : "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
 work=$(mktemp -d)
@@ -69,8 +69,10 @@ refuse "an unknown language id" 1 "unknown language id 99$" "$work/new" --langua
 refuse "a language id that is no number" 2 "not a language id" "$work/new" --languages 1033,de
 [[ -e $work/new ]] && fail "a refused init left $work/new"
 
-# Installed: the launcher from lib/setup-launcher, the data from share/.
-if cmake --install "$BUILD_DIR" --prefix "$work/usr" >"$work/install" 2>&1; then
+# Installed into a prefix of the test's own, the build tree left as it was:
+# the launcher from lib/setup-launcher, the data from share/.
+source "$SOURCE_DIR/tests/support/build_tree.sh"
+if TMPDIR=$work keeping_build_tree cmake --install "$BUILD_DIR" --prefix "$work/usr" >"$work/install" 2>&1; then
   expect_medium "from the installed tree" "$work/usr/bin/setup-medium" "$work/installed" DEU --language=DEU -- \
     --languages 1033,1031
 else

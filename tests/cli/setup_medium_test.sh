@@ -107,7 +107,7 @@ fi
 # only the home and database pages lose their ".html"; without the home page nothing is built, without
 # the database page a warning. Each case: the folder's files (name=content,
 # "@" content a symbolic link), the exit status, what standard error holds,
-# the names unpack finds in the library.
+# the names unpack finds in the library; pack_path, when set, is pack's PATH.
 pack_case() {  # NAME STATUS STDERR_PATTERN NAMES FILE=CONTENT...
   local name=$1 status=$2 pattern=$3 names=$4 pages="$dir/pack-$1" entry got
   shift 4
@@ -116,7 +116,7 @@ pack_case() {  # NAME STATUS STDERR_PATTERN NAMES FILE=CONTENT...
     mkdir -p "$(dirname "$pages/${entry%%=*}")"
     if [[ ${entry#*=} == @* ]]; then ln -s "${entry#*=@}" "$pages/${entry%%=*}"; else printf '%s' "${entry#*=}" >"$pages/${entry%%=*}"; fi
   done
-  "$tool" pack "$pages" "$dir/$name.dll" 2>"$dir/said"
+  PATH=${pack_path:-$PATH} "$tool" pack "$pages" "$dir/$name.dll" 2>"$dir/said"
   got=$?
   if [[ $got == "$status" && "$(cat "$dir/said")" =~ $pattern && $(wc -l <"$dir/said") -le 1 ]] &&
      { [[ $status != 0 ]] && [[ ! -e "$dir/$name.dll" ]] ||
@@ -147,6 +147,11 @@ pack_case link-out 1 'names home\.html, which leaves the folder' '' home.html=@"
   l.gresource.xml="$(xml '<gresource><file alias="HTML_HOMEPAGE">home.html</file></gresource>')"
 pack_case bad-xml 1 'l\.gresource\.xml: .*line 1' '' home.html=h \
   l.gresource.xml="$(xml '<gresource><fil alias="HTML_HOMEPAGE">home.html</fil></gresource>')"
+# GLib's resource compiler comes with a package the package only recommends.
+mkdir "$dir/no-compiler"
+pack_path=$dir/no-compiler pack_case no-compiler 1 \
+  '^setup-medium: glib-compile-resources is missing: install libglib2.0-dev-bin ' '' \
+  HTML_HOMEPAGE.html=h HTML_SAP.html=d
 
 # unpack writes below OUT_DIR only: a name that leaves it, or a symbolic
 # link placed there beforehand (a folder on the way, or the file itself), is

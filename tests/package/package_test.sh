@@ -5,8 +5,9 @@
 # test's own, where the programs, manual pages, README, page library and
 # demo media are checked and the demo runs in Xvfb as a person would run it.
 # The dependencies must name the package of every library the programs
-# load; the programs are stripped, their debug information in the -dbgsym
-# package beside.
+# load; the package has no maintainer scripts; the programs are stripped,
+# their debug information in the -dbgsym package beside; cmake --install
+# puts the same files in the same places.
 #
 # With SETUP_LAUNCHER_APT_TEST=1 (as root, with the package not installed)
 # the package is also installed with apt-get, so that its dependencies
@@ -15,6 +16,7 @@
 set -euo pipefail
 : "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
 source "$SOURCE_DIR/tests/gui/wait.sh"
+source "$SOURCE_DIR/tests/support/build_tree.sh"
 
 FAILURES=0
 fail() { echo "FAIL: $*" >&2; FAILURES=$((FAILURES + 1)); }
@@ -100,7 +102,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 export LC_ALL=C.UTF-8 NO_AT_BRIDGE=1 TMPDIR="$work"
 
 # Build the package, outside the build directory.
-if ! (cd "$BUILD_DIR" && cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1; then
+if ! (cd "$BUILD_DIR" && keeping_build_tree cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1; then
   cat "$work/cpack.log" >&2
   echo "FAIL: cpack could not build the package" >&2
   exit 1
@@ -120,8 +122,9 @@ fi
 
 # What the package declares: a package for this machine, depending on the
 # package of each library its programs load (their own entries, resolved
-# as the loader resolves them here) and on the package that ships
-# glib-compile-resources here (setup-medium pack runs it).
+# as the loader resolves them here), and recommending, not depending on,
+# the package that ships glib-compile-resources here (a development tool
+# that only setup-medium pack runs).
 package_of() {  # FILE: the installed package that ships it
   local real candidate
   real=$(readlink -f "$1")
@@ -133,7 +136,7 @@ package_of() {  # FILE: the installed package that ships it
   done
   echo "(no package for $1)"
 }
-wanted=("$(package_of "$(command -v glib-compile-resources)")")
+wanted=()
 for program in "$root"/usr/bin/* "$root"/usr/lib/setup-launcher/*; do
   [[ "$(head -c 4 "$program")" == $'\x7fELF' ]] || continue
   while read -r library; do
@@ -141,14 +144,45 @@ for program in "$root"/usr/bin/* "$root"/usr/lib/setup-launcher/*; do
     wanted+=("$(package_of "${path:-$library}")")
   done < <(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
 done
+package_names() { tr ',|' '\n\n' | sed 's/(.*//; s/:.*//; s/[[:space:]]//g' | sort -u; }
 depends=$(dpkg-deb -f "$deb" Depends)
-declared=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/:.*//; s/[[:space:]]//g' | sort -u)
+declared=$(package_names <<<"$depends")
 missing=$(printf '%s\n' "${wanted[@]}" | sort -u | grep -vxF -f <(echo "$declared") || true)
 if [[ $(dpkg-deb -f "$deb" Package) == setup-launcher &&
       $(dpkg-deb -f "$deb" Architecture) == "$(dpkg --print-architecture)" && -z "$missing" ]]; then
   pass "the package setup-launcher depends on: $depends"
 else
   fail "the package's control fields: $(cat "$work/info"); its Depends lacks: ${missing//$'\n'/ }"
+fi
+compiler=$(package_of "$(command -v glib-compile-resources)")
+recommends=$(dpkg-deb -f "$deb" Recommends)
+if package_names <<<"$recommends" | grep -qxF "$compiler" && ! grep -qxF "$compiler" <<<"$declared"; then
+  pass "the package recommends $recommends"
+else
+  fail "the package does not recommend (only) $compiler: Depends: $depends; Recommends: $recommends"
+fi
+
+# No maintainer scripts: the package puts no library where the linker
+# looks, so it has no ldconfig to run.
+mkdir "$work/control"
+dpkg-deb -e "$deb" "$work/control"
+scripts=$(find "$work/control" -type f ! -name control ! -name md5sums -printf '%f\n')
+if [[ -z $scripts ]]; then
+  pass "the package has no maintainer scripts"
+else
+  fail "the package has maintainer scripts: $(for f in $scripts; do echo "$f:"; cat "$work/control/$f"; done)"
+fi
+
+# cmake --install with DESTDIR puts the package's files and folders where
+# the package has them, with the same modes (no symbolic links).
+listing() { awk '{ sub(/^[.]/, "", $6); sub(/[/]$/, "", $6); if ($6 != "") print $1, $6 }' | sort -k2; }
+if ! DESTDIR="$work/staging" keeping_build_tree cmake --install "$BUILD_DIR" --prefix /usr >"$work/install.log" 2>&1; then
+  fail "cmake --install: $(tail -3 "$work/install.log")"
+elif diff <(dpkg-deb -c "$deb" | listing) <(cd "$work/staging" && find . -mindepth 1 -printf '%M /%P\n' | sort -k2) \
+    >"$work/layout.diff"; then
+  pass "cmake --install puts the package's $(dpkg-deb -c "$deb" | wc -l) entries where the package has them"
+else
+  fail "cmake --install and the package differ (< package, > cmake --install): $(cat "$work/layout.diff")"
 fi
 
 # The debug information: each ELF file of the package is stripped and
@@ -206,12 +240,25 @@ check_files() {
       [[ -e "$root$path" ]] || fail "the installed README names $path, which the package lacks"
     done < <(grep -o '/usr/[A-Za-z0-9_./-]*setup-launcher[A-Za-z0-9_./-]*' "$readme" | sed 's/[.]*$//' | sort -u)
     grep -q "/usr/lib/setup-launcher/setup-launcher" "$readme" || fail "the installed README does not say where the launcher is"
+    # It opens with commands that run from the installed files: the demo
+    # and init, and manual pages that man finds.
+    local opening word arg
+    opening=$(awk '/^```/ { n++; next } n == 1' "$readme")
+    [[ $opening == *setup-launcher-demo* && $opening == *"setup-medium init"* ]] ||
+      fail "the installed README does not open with setup-launcher-demo and setup-medium init: $opening"
+    while read -r word arg _; do
+      if [[ $word == man ]]; then
+        "${man[@]}" -w "$arg" >/dev/null 2>&1 || fail "the installed README opens with man $arg, which finds no page"
+      else
+        [[ -x "$bin/$word" ]] || fail "the installed README opens with $word, which is not in $bin"
+      fi
+    done <<<"$opening"
   fi
   ((FAILURES == before)) && pass "the installed README names installed paths only"
 
   # The sample page library and its sources: the library holds the four
-  # pages, and setup-medium packs them again (which needs
-  # glib-compile-resources, from a dependency).
+  # pages, and setup-medium packs them again (with glib-compile-resources,
+  # from a recommended package that this machine has).
   local names unpacked="$work/unpacked$$" status=0
   rm -rf "$unpacked"
   names=$("$bin/setup-medium" unpack "$share/SetupHmRes.dll" "$unpacked" 2>&1 | sort | tr '\n' ' ') || status=$?
