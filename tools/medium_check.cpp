@@ -620,16 +620,20 @@ class Checker {
         if (name == std::string_view(setupdata::kLauncherName)) launcher_there_ = true;  // told of already
         continue;
       }
-      const bool there = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+      const bool found = stat(path.c_str(), &st) == 0;
+      const bool there = found && S_ISREG(st.st_mode);
+      // Something else of that name (a FIFO, a folder) is said as what it is.
+      const std::string missing =
+          found ? std::string(setupdata::FileKind(st.st_mode)) + ", not a file" : "missing";
       if (name == std::string_view(setupdata::kLauncherName)) {
         launcher_there_ = there;
         if (!there) {
           Add("launcher-missing", name, "", "", 0,
-              "missing: copy the launcher, its window module and the page library beside the files");
+              missing + ": copy the launcher, its window module and the page library beside the files");
         }
       } else if (!there && launcher_there_) {
         Add("window-module-missing", name, "", "", 0,
-            "missing: the window cannot show, only the text front end runs");
+            missing + ": the window cannot show, only the text front end runs");
       }
     }
   }
