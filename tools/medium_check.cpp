@@ -887,13 +887,16 @@ CheckResult CheckMedium(const std::string& dir) { return Checker(dir).Run(); }
 std::string FormatText(const CheckResult& result) {
   std::string out;
   for (const Finding& f : result.findings) {
-    out += f.file;
-    if (f.line > 0) out += ":" + std::to_string(f.line);
-    out += ":";
-    if (!f.section.empty()) out += " [" + f.section + "]";
-    if (!f.key.empty()) out += " " + f.key;
-    if (!f.section.empty() || !f.key.empty()) out += ":";
-    out += std::string(" ") + SeverityName(f.severity) + ": " + f.message + " [" + f.code + "]\n";
+    // Names and values of the medium may hold control characters: each
+    // finding stays one line.
+    std::string line = f.file;
+    if (f.line > 0) line += ":" + std::to_string(f.line);
+    line += ":";
+    if (!f.section.empty()) line += " [" + f.section + "]";
+    if (!f.key.empty()) line += " " + f.key;
+    if (!f.section.empty() || !f.key.empty()) line += ":";
+    line += std::string(" ") + SeverityName(f.severity) + ": " + f.message + " [" + f.code + "]";
+    out += setupdata::PrintableText(line) + "\n";
   }
   return out;
 }

@@ -16,6 +16,7 @@
 #include "setupdata/ini_file.h"
 #include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
+#include "setupdata/text.h"
 
 namespace fs = std::filesystem;
 
@@ -47,7 +48,9 @@ struct Language {
   bool own_words = false;  // the demo medium has its texts
 };
 
-void Say(const std::string& line) { std::fprintf(stderr, "setup-medium: %s\n", line.c_str()); }
+void Say(const std::string& line) {
+  std::fprintf(stderr, "setup-medium: %s\n", setupdata::PrintableText(line).c_str());
+}
 
 bool IsFile(const fs::path& path) {
   std::error_code ec;

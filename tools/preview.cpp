@@ -29,9 +29,16 @@
 #include "medium/medium.h"
 #include "setupdata/codepage.h"
 #include "setupdata/icu_runtime.h"
+#include "setupdata/text.h"
 
 namespace tools {
 namespace {
+
+// One line on standard error; names from the medium may hold control
+// characters.
+void Say(const std::string& line) {
+  std::fprintf(stderr, "setup-medium: %s\n", setupdata::PrintableText(line).c_str());
+}
 
 // How long one page may take to load and fill, and to be drawn and taken.
 constexpr unsigned kLoadSeconds = 30;
@@ -438,7 +445,7 @@ int RunPreview(const PreviewOptions& options) {
   const std::optional<std::uint16_t> asked = options.language;
   const std::string no_medium = setupdata::WhyNoMedium(options.medium_dir);
   if (!no_medium.empty()) {
-    std::fprintf(stderr, "setup-medium: %s\n", no_medium.c_str());
+    Say(no_medium);
     return 1;
   }
   setupdata::LanguageTable table;
@@ -451,28 +458,24 @@ int RunPreview(const PreviewOptions& options) {
     const std::string id = std::to_string(*asked);
     const std::string section = setupdata::ResolveLanguage(*asked, medium.files().res_ini_path);
     if (section != id) {
-      std::fprintf(stderr,
-                   "setup-medium: language %s has no section: previewing section %s as the launcher would\n",
-                   id.c_str(), section.c_str());
+      Say("language " + id + " has no section: previewing section " + section + " as the launcher would");
     }
     shown.push_back({id, section});
   } else {
     for (const std::string& section : medium.LanguageSections()) shown.push_back({section, section});
   }
   if (shown.empty()) {
-    std::fprintf(stderr, "setup-medium: %s has no language section to render\n",
-                 medium.files().res_ini_path.c_str());
+    Say(medium.files().res_ini_path + " has no language section to render");
     return 2;
   }
   const bool sap_mode = options.database || medium.HasDatabaseChoice();
   const std::string refused = WhyNothingToShow(options.medium_dir, shown, sap_mode);
   if (!refused.empty()) {
-    std::fprintf(stderr, "setup-medium: %s\n", refused.c_str());
+    Say(refused);
     return 1;
   }
   if (g_mkdir_with_parents(options.out_dir.c_str(), 0755) != 0) {
-    std::fprintf(stderr, "setup-medium: cannot make the folder %s: %s\n", options.out_dir.c_str(),
-                 std::strerror(errno));
+    Say("cannot make the folder " + options.out_dir + ": " + std::strerror(errno));
     return 1;
   }
 
@@ -489,9 +492,9 @@ int RunPreview(const PreviewOptions& options) {
                                        const std::function<bool(const std::string&)>& draw) {
     const std::string png = stem + "-" + suffix + ".png";
     if (draw(png)) {
-      std::printf("%s\n", png.c_str());
+      std::printf("%s\n", setupdata::PrintableText(png).c_str());
     } else {
-      std::fprintf(stderr, "setup-medium: %s could not be rendered to %s\n", what.c_str(), png.c_str());
+      Say(what + " could not be rendered to " + png);
       status = 1;
     }
   };

@@ -19,6 +19,7 @@
 #include "app/result_channel.h"
 #include "app/window_module_loader.h"
 #include "setupdata/setup_files.h"
+#include "setupdata/text.h"
 
 namespace app {
 namespace {
@@ -37,7 +38,10 @@ void ArmExitWatchdog(int status) {
   }).detach();
 }
 
-void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %s\n", line.c_str()); }
+// Names from the medium may hold control characters: the line stays one.
+void SayError(const std::string& line) {
+  std::fprintf(stderr, "setup-launcher: %s\n", setupdata::PrintableText(line).c_str());
+}
 
 // The dialog in the module's window.
 class WindowHost final : public IWindowHost {

@@ -16,6 +16,7 @@
 #include "app/front_ends.h"
 #include "app/terminal_text.h"
 #include "pages/page_contract.h"
+#include "setupdata/text.h"
 
 namespace app {
 namespace {
@@ -86,13 +87,13 @@ class Terminal {
 
   // A text of the medium on lines of its own, after `prefix`.
   void Say(std::string_view text, std::string_view prefix = {}) {
-    Write(WrapText(PrintableText(text), Width(), prefix));
+    Write(WrapText(setupdata::PrintableText(text), Width(), prefix));
   }
 
   // A question: its text, then the answers it takes, and the answer is
   // typed on the same line.
   void Ask(std::string_view text, std::string_view answers) {
-    std::string lines = WrapText(PrintableText(text) + " " + std::string(answers), Width());
+    std::string lines = WrapText(setupdata::PrintableText(text) + " " + std::string(answers), Width());
     lines.back() = ' ';
     Write(lines);
   }
@@ -335,7 +336,7 @@ class TextFrontEnd {
 
   void ShowFile(const std::string& path) {
     terminal_.Say(notes_label_ + ":");
-    terminal_.Write(PrintableText(path) + "\n");
+    terminal_.Write(setupdata::PrintableText(path) + "\n");
   }
 
   Terminal terminal_;

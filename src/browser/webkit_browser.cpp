@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "setupdata/bounded_file.h"
+#include "setupdata/text.h"
 
 namespace browser {
 namespace {
@@ -203,11 +204,9 @@ gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri,
   if (!cancelled) {
     // The error page tells the user; the author learns the address here,
     // one line per failed load.
-    std::string why = error != nullptr && error->message != nullptr ? error->message : "unknown error";
-    for (char& c : why) {
-      if (c == '\n' || c == '\r') c = ' ';
-    }
-    std::fprintf(stderr, "setup-launcher: cannot load %s: %s\n", browser->failed_uri_.c_str(), why.c_str());
+    const std::string why = error != nullptr && error->message != nullptr ? error->message : "unknown error";
+    std::fprintf(stderr, "setup-launcher: %s\n",
+                 setupdata::PrintableText("cannot load " + browser->failed_uri_ + ": " + why).c_str());
   }
   return FALSE;  // WebKit shows its error page, except for a cancelled load
 }

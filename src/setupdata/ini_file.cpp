@@ -83,8 +83,8 @@ void ReportUnreadable(const std::string& path, const char* reason) {
   static std::set<std::string> reported;
   const std::lock_guard<std::mutex> lock(mutex);
   if (!reported.insert(path).second) return;
-  std::fprintf(stderr, "%s: cannot read %s: %s\n",
-               g_get_prgname() != nullptr ? g_get_prgname() : "setup-launcher", path.c_str(), reason);
+  std::fprintf(stderr, "%s: %s\n", g_get_prgname() != nullptr ? g_get_prgname() : "setup-launcher",
+               PrintableText("cannot read " + path + ": " + reason).c_str());
 }
 
 // Opens a setup file for reading. A missing file is no error: lookups just
