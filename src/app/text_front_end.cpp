@@ -44,13 +44,18 @@ class Terminal {
   enum class Input { kLine, kEnd, kInterrupt };
 
   explicit Terminal(int fd) : fd_(fd) {
-    // Answers are read a line at a time, as typed and seen: a terminal
-    // left in another mode by an earlier program is put back for the run.
+    // Answers are read a line at a time, as typed and seen (Return ends a
+    // line, as a line end), and lines are written as lines (a line end
+    // returns the carriage): a terminal left in another mode by an earlier
+    // program, raw for one, is put in this one for the run and back after.
     if (tcgetattr(fd_, &saved_mode_) == 0) {
       termios mode = saved_mode_;
       mode.c_lflag |= ICANON | ECHO | ISIG;
       mode.c_iflag |= ICRNL;
-      if (mode.c_lflag != saved_mode_.c_lflag || mode.c_iflag != saved_mode_.c_iflag) {
+      mode.c_iflag &= ~(IGNCR | INLCR);
+      mode.c_oflag |= OPOST | ONLCR;
+      if (mode.c_lflag != saved_mode_.c_lflag || mode.c_iflag != saved_mode_.c_iflag ||
+          mode.c_oflag != saved_mode_.c_oflag) {
         restore_mode_ = tcsetattr(fd_, TCSANOW, &mode) == 0;
       }
     }
@@ -68,6 +73,8 @@ class Terminal {
       if (fd >= 0) close(fd);
       fd = -1;
     }
+    // At once: what was written has been put in lines already, and a
+    // terminal that does not take its output must not hold the end up.
     if (restore_mode_) tcsetattr(fd_, TCSANOW, &saved_mode_);
   }
 

@@ -6,6 +6,7 @@ the result may reach the pipe, and nothing standard error."""
 import fcntl
 import os
 import pty
+import re
 import select
 import shutil
 import signal
@@ -15,6 +16,7 @@ import sys
 import tempfile
 import termios
 import time
+import tty
 import unicodedata
 
 BUILD_DIR = os.environ["BUILD_DIR"]
@@ -43,7 +45,7 @@ def columns(line):
 class Session:
     """One launcher on a terminal of `cols` columns."""
 
-    def __init__(self, medium, lang="C.UTF-8", cols=80, options=("--text",)):
+    def __init__(self, medium, lang="C.UTF-8", cols=80, options=("--text",), raw=False):
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": lang, "XDG_RUNTIME_DIR": run_dir}
         lock = subprocess.run([os.path.join(BUILD_DIR, "bin", "setup-medium"), "lock", medium], env=env,
                               check=True, capture_output=True, text=True).stdout.strip("\n")
@@ -55,6 +57,13 @@ class Session:
         self.pid, self.master = pty.fork()
         if self.pid == 0:
             fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, cols, 0, 0))
+            if raw:
+                # As an earlier program may leave it: raw, and carriage
+                # returns ignored.
+                tty.setraw(0)
+                mode = termios.tcgetattr(0)
+                mode[0] |= termios.IGNCR
+                termios.tcsetattr(0, termios.TCSANOW, mode)
             null = os.open(os.devnull, os.O_RDONLY)
             os.dup2(null, 0)
             os.dup2(out_w, 1)
@@ -117,6 +126,7 @@ class Session:
                 self.read_screen(0.05)
         while self.read_screen(0):
             pass
+        self.mode_after = termios.tcgetattr(self.master)
         os.close(self.master)
         self.lock.close()
         return status, drain(self.out), drain(self.err)
@@ -136,8 +146,10 @@ def drain(fd):
 
 
 # Each case: the medium, the locale, the terminal's width, the steps (text
-# to wait for, then keys to type), the result the parent receives, and
-# words the terminal must and must not have shown.
+# to wait for, then keys to type), the result the parent receives, words
+# the terminal must and must not have shown, and whether the terminal was
+# left in raw mode before (the launcher reads lines and writes them as
+# lines meanwhile, and leaves it raw).
 CASES = [
     ("without a window's module or a display: a language chosen by its number", "medium", "C.UTF-8", 80,
      [("Aurora Ledger 7 Setup\n", ""), ("  2  Deutsch", ""), ("> ", "2\n")], b"DEU",
@@ -155,14 +167,16 @@ CASES = [
      [("  2  Oracle-Datenbank", ""), ("> ", "2\n"), ("  b  Zurück", ""), ("> ", "9\n"), ("> ", "b\n"),
       ("Wählen Sie", ""), ("> ", "2\n"), ("> ", "2\n")],
      b"DEUO-db=oracle", ["Aurora Ledger 7 Server", "* 1  SQL-Server-", "  [Enter]  Weiter"], []),
+    ("a terminal left in raw mode", "medium", "C.UTF-8", 80,
+     [("  2  Deutsch\n", ""), ("> ", "2\r")], b"DEU", ["  q  Exit"], [], True),
 ]
 
 failures = 0
-for name, source, lang, cols, steps, result, shown, not_shown in CASES:
+for name, source, lang, cols, steps, result, shown, not_shown, *raw in CASES:
     # The media hold no window's module and the environment no display, so
     # the first case reaches the terminal without being told; the others
     # ask for it.
-    session = Session(make_medium(source), lang, cols, () if name == CASES[0][0] else ("--text",))
+    session = Session(make_medium(source), lang, cols, () if name == CASES[0][0] else ("--text",), bool(raw))
     problems = []
     try:
         for text, keys in steps:
@@ -179,6 +193,10 @@ for name, source, lang, cols, steps, result, shown, not_shown in CASES:
         problems.append(f"standard output {out!r}, not {result!r}")
     if err:
         problems.append(f"standard error: {err!r}")
+    if re.search(rb"(?<!\r)\n", session.screen):
+        problems.append("a line end without a carriage return: the lines stair-step")
+    if raw and session.mode_after[3] & termios.ICANON:
+        problems.append("the terminal's raw mode was not put back")
     problems += [f"{word!r} not shown" for word in shown if word not in screen]
     problems += [f"{word!r} shown" for word in not_shown if word in screen]
     try:
