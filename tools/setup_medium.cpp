@@ -100,10 +100,11 @@ int Get(const tools::CommandLine& line) {
   const std::string file(args[0]);
   // An unreadable file reads as an empty one, as in the launcher; the
   // answer is still printed, but the exit status tells.
-  std::optional<setupdata::IniFile> ini = setupdata::IniFile::Load(file);
+  std::string problem;
+  std::optional<setupdata::IniFile> ini = setupdata::IniFile::Load(file, &problem);
   int status = 0;
   if (!ini) {
-    Say("cannot read " + file);
+    Say("cannot read " + file + ": " + problem);
     ini.emplace();
     status = 1;
   }

@@ -38,10 +38,17 @@ expect "default" get "$f" Setup Missing "default   "
 expect "4294967295" get --int "$f" Setup Negative
 expect "7" get --int "$f" Setup Missing 7
 
-# An unreadable file reads as an empty one, and the exit status says so.
-expect "NULL" get "$dir/missing.ini" s k NULL
-"$tool" get "$dir/missing.ini" s k NULL >/dev/null 2>&1
-[[ $? -eq 1 ]] || { echo "FAIL: a missing file does not give status 1"; fails=$((fails + 1)); }
+# A file that cannot be read (missing, a FIFO) reads as an empty one; the
+# exit status says so, and one line of setup-medium's says why.
+mkfifo "$dir/fifo.ini"
+for c in "missing.ini|No such file or directory" "fifo.ini|it is a FIFO, not a file"; do
+  file="$dir/${c%%|*}"
+  expect "NULL" get "$file" s k NULL 2>/dev/null
+  "$tool" get "$file" s k NULL >/dev/null 2>"$dir/said"
+  status=$?
+  [[ $status == 1 && "$(cat "$dir/said")" == "setup-medium: cannot read $file: ${c#*|}" ]] ||
+    { echo "FAIL: get ${c%%|*}: status $status, said [$(cat "$dir/said")]"; fails=$((fails + 1)); }
+done
 
 # The language section of the demo medium as the environment names it (the
 # locales each map to an id, and an id to a section, in the unit tests):
