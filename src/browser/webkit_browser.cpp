@@ -111,7 +111,9 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> re
   g_autoptr(WebKitWebContext) context = webkit_web_context_new_ephemeral();
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   RegisterResScheme(context, std::move(resources));
-  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+  // The view is the browser's own until its destructor, which uses it:
+  // the window it is put in may go first and take its widgets with it.
+  view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(context)));
 
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
@@ -143,6 +145,7 @@ CWebBrowser2::~CWebBrowser2() {
       g_object_unref(event.decision);
     }
   }
+  g_object_unref(view_);
 }
 
 gboolean CWebBrowser2::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,

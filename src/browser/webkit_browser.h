@@ -74,7 +74,7 @@ class CWebBrowser2 final : public IWebBrowser {
   void ApplyGeometry();
 
   GtkFixed* parent_;
-  WebKitWebView* view_;
+  WebKitWebView* view_;  // an own reference; the parent holds another
   IBrowserEvents* sink_ = nullptr;
   HandlerQueue& handlers_;
   std::deque<Event> events_;
