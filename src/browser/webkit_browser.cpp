@@ -317,10 +317,20 @@ void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
     return;
   }
   // A window of its own whose view shares this view's web process and
-  // settings; it lives until the user closes it.
+  // settings; it lives until the user closes it. It stays with the window
+  // this view shows in (above it, on its desktop), and bears the title of
+  // the document it shows, as the document names it.
   GtkWidget* related = webkit_web_view_new_with_related_view(view_);
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+  GtkWidget* shown_in = gtk_widget_get_toplevel(GTK_WIDGET(view_));
+  if (GTK_IS_WINDOW(shown_in)) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(shown_in));
+  g_signal_connect(related, "notify::title",
+                   G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, gpointer window) {
+                     const char* title = webkit_web_view_get_title(view);
+                     if (title != nullptr && *title != '\0') gtk_window_set_title(GTK_WINDOW(window), title);
+                   }),
+                   window);
   gtk_container_add(GTK_CONTAINER(window), related);
   g_signal_connect_swapped(related, "close", G_CALLBACK(gtk_widget_destroy), window);
   load(WEBKIT_WEB_VIEW(related));
