@@ -77,6 +77,9 @@ class PageRenderer : public browser::IBrowserEvents {
     view_ = std::make_unique<browser::CWebBrowser2>(
         fixed_, std::make_shared<app::PageLibrarySource>(medium.ModuleDir()), handlers_);
     view_->SetEventSink(this);
+    // A page that crashes or holds its web process does so again: the
+    // preview says so at once rather than load it anew.
+    view_->SetMaxRestarts(0);
     const app::ViewRect rect = app::CLauncherDlg::BrowserRect(app::kDialogClientSize);
     view_->SetLeft(rect.left);
     view_->SetTop(rect.top);
@@ -91,20 +94,42 @@ class PageRenderer : public browser::IBrowserEvents {
   PageRenderer(const PageRenderer&) = delete;
   PageRenderer& operator=(const PageRenderer&) = delete;
 
-  bool Render(const std::string& address, const std::string& png) {
+  // Draws the page at `address` into `png`; false, with `why` set, when it
+  // cannot.
+  bool Render(const std::string& address, const std::string& png, std::string& why) {
     view_->Navigate2(address, false);
-    if (!IterateUntil(done_, kLoadSeconds) || !filled_) return false;
-    return Snapshot(png);
+    if (!IterateUntil(done_, kLoadSeconds)) {
+      why = "it did not finish loading within " + std::to_string(kLoadSeconds) + " s";
+      return false;
+    }
+    if (!filled_) {
+      why = why_;
+      return false;
+    }
+    if (Snapshot(png)) return true;
+    why = "it was not drawn within " + std::to_string(kDrawSeconds) + " s";
+    return false;
   }
 
   void OnBeforeNavigate2(const std::string&, bool&) override {}
+  void OnViewFailed(const std::string& why) override {
+    if (done_) return;
+    done_ = true;
+    why_ = why;
+  }
   void OnDocumentComplete(const std::string& url) override {
     if (done_) return;
     done_ = true;
     const pages::Page page = pages::PageOfDocument(url);
-    if (page == pages::Page::kOther) return;  // the error page of a failed load
+    if (page == pages::Page::kOther) {
+      why_ = "it could not be loaded: the launcher shows the engine's error page";
+      return;
+    }
     const std::optional<std::string> body = view_->ReadBody();
-    if (!body) return;
+    if (!body) {
+      why_ = "its body could not be read";
+      return;
+    }
     const pages::HomePageState state{sap_mode_, medium_.LanguageCount()};
     view_->WriteBody(medium_.FillPage(page, *body, state));
     filled_ = true;
@@ -148,6 +173,7 @@ class PageRenderer : public browser::IBrowserEvents {
   std::unique_ptr<browser::CWebBrowser2> view_;
   bool done_ = false;
   bool filled_ = false;
+  std::string why_;  // why it was not filled
 };
 
 // A display for GTK: the one there is, or an Xvfb server of our own. The
@@ -489,12 +515,13 @@ int RunPreview(const PreviewOptions& options) {
   // Draws one picture, STEM-SUFFIX.png, and names it on standard output.
   std::string stem;
   const auto render = [&status, &stem](const std::string& suffix, const std::string& what,
-                                       const std::function<bool(const std::string&)>& draw) {
+                                       const std::function<bool(const std::string&, std::string&)>& draw) {
     const std::string png = stem + "-" + suffix + ".png";
-    if (draw(png)) {
+    std::string why;
+    if (draw(png, why)) {
       std::printf("%s\n", setupdata::PrintableText(png).c_str());
     } else {
-      Say(what + " could not be rendered to " + png);
+      Say(what + " could not be rendered to " + png + (why.empty() ? "" : ": " + why));
       status = 1;
     }
   };
@@ -507,18 +534,20 @@ int RunPreview(const PreviewOptions& options) {
     std::vector<std::pair<std::string, std::string>> shown_pages = {{pages::kHomePageAddress, "home"}};
     if (sap_mode) shown_pages.insert(shown_pages.begin(), {pages::kDatabasePageAddress, "database"});
     for (const auto& [address, name] : shown_pages) {
-      render(name, "the " + name + " page of section " + language.section, [&](const std::string& png) {
-        return PageRenderer(in_language, sap_mode).Render(address, png);
-      });
+      render(name, "the " + name + " page of section " + language.section,
+             [&](const std::string& png, std::string& why) {
+               return PageRenderer(in_language, sap_mode).Render(address, png, why);
+             });
     }
     const ToolkitLanguage speaking(language.asked);
     WindowRenderer window(in_language);
     render("caption", "the caption of section " + language.section,
-           [&](const std::string& png) { return window.RenderCaption(png); });
-    render("close", "the close question of section " + language.section, [&](const std::string& png) {
-      return window.RenderBox(app::CLauncherDlg::CloseQuestion(in_language), png);
-    });
-    render("9081", "message 9081 of section " + language.section, [&](const std::string& png) {
+           [&](const std::string& png, std::string&) { return window.RenderCaption(png); });
+    render("close", "the close question of section " + language.section,
+           [&](const std::string& png, std::string&) {
+             return window.RenderBox(app::CLauncherDlg::CloseQuestion(in_language), png);
+           });
+    render("9081", "message 9081 of section " + language.section, [&](const std::string& png, std::string&) {
       return window.RenderBox(app::CLauncherDlg::NoLanguageSetup(in_language), png);
     });
   }

@@ -137,6 +137,7 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> re
 }
 
 CWebBrowser2::~CWebBrowser2() {
+  StopWatchingLoad();
   handlers_.Forget(this);
   g_signal_handlers_disconnect_by_data(view_, this);
   for (Event& event : events_) {
@@ -166,7 +167,11 @@ gboolean CWebBrowser2::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* deci
 
 void CWebBrowser2::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
-  if (event != WEBKIT_LOAD_FINISHED) return;
+  if (event != WEBKIT_LOAD_FINISHED) {
+    browser->WatchLoad();
+    return;
+  }
+  browser->StopWatchingLoad();
   std::string url;
   switch (browser->failure_) {
     case Failure::kNone:
@@ -221,33 +226,80 @@ GtkWidget* CWebBrowser2::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpoin
 void CWebBrowser2::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                           gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
-  const bool hung = std::exchange(browser->ending_hung_process_, false);
-  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && !hung) return;
+  const Hang hang = std::exchange(browser->hang_, Hang::kNone);
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && hang == Hang::kNone) return;
+  browser->StopWatchingLoad();
+  const std::string wait = " within " + std::to_string(kBodyWaitMilliseconds) + " ms";
+  std::string why;
+  switch (hang) {
+    case Hang::kLoad:
+      why = "the page did not finish loading, and the web process did not answer" + wait;
+      break;
+    case Hang::kBodyRead:
+      why = "the web process did not answer" + wait;
+      break;
+    case Hang::kNone:
+      why = "the web process ended unexpectedly";
+      break;
+  }
   // The page comes back in a new web process, filled anew when it
-  // completes; a process that keeps failing ends the launcher.
-  if (++browser->restarts_ <= kMaxRestarts) {
-    if (hung) {
-      std::fprintf(stderr,
-                   "setup-launcher: the web process did not answer within %d ms; reloading the page\n",
-                   kBodyWaitMilliseconds);
-    } else {
-      std::fputs("setup-launcher: the web process ended unexpectedly; reloading the page\n", stderr);
-    }
+  // completes; a process that keeps failing ends the view.
+  if (++browser->restarts_ <= browser->max_restarts_) {
+    std::fprintf(stderr, "setup-launcher: %s; reloading the page\n", why.c_str());
     webkit_web_view_reload(view);
     return;
   }
-  std::fprintf(stderr, "setup-launcher: the web process keeps failing; giving up\n");
+  if (browser->max_restarts_ > 0) why = "the web process keeps failing (" + why + ")";
   browser->handlers_.Post(
       browser,
-      [browser] {
-        if (browser->sink_ != nullptr) browser->sink_->OnViewFailed();
+      [browser, why] {
+        if (browser->sink_ != nullptr) browser->sink_->OnViewFailed(why);
       },
       true);
 }
 
-void CWebBrowser2::EndHungWebProcess() {
-  ending_hung_process_ = true;
+void CWebBrowser2::EndHungWebProcess(Hang hang) {
+  if (hang_ != Hang::kNone) return;  // its end is under way
+  hang_ = hang;
   webkit_web_view_terminate_web_process(view_);
+}
+
+void CWebBrowser2::WatchLoad() {
+  StopWatchingLoad();
+  load_watch_ = g_timeout_add(kBodyWaitMilliseconds, OnLoadWatch, this);
+}
+
+void CWebBrowser2::StopWatchingLoad() {
+  if (load_watch_ != 0) g_source_remove(load_watch_);
+  load_watch_ = 0;
+  load_probe_answered_.reset();
+}
+
+gboolean CWebBrowser2::OnLoadWatch(gpointer self) {
+  auto* browser = static_cast<CWebBrowser2*>(self);
+  // A page may take long to load, but its web process answers meanwhile; one
+  // that has not answered the question of the last tick is held by the
+  // page (a script that never ends) and is ended.
+  if (browser->load_probe_answered_ && !*browser->load_probe_answered_) {
+    browser->load_watch_ = 0;
+    browser->load_probe_answered_.reset();
+    browser->EndHungWebProcess(Hang::kLoad);
+    return G_SOURCE_REMOVE;
+  }
+  // Any answer counts, an error as well: the process is there to give it.
+  // The answer may come after the view has gone, so what it sets lives
+  // until then.
+  browser->load_probe_answered_ = std::make_shared<bool>(false);
+  webkit_web_view_evaluate_javascript(
+      browser->view_, "0", -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        const std::unique_ptr<std::shared_ptr<bool>> answered(static_cast<std::shared_ptr<bool>*>(data));
+        g_autoptr(JSCValue) value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+        **answered = true;
+      },
+      new std::shared_ptr<bool>(browser->load_probe_answered_));
+  return G_SOURCE_CONTINUE;
 }
 
 void CWebBrowser2::Queue(Event event) {
@@ -373,7 +425,7 @@ std::optional<std::string> CWebBrowser2::ReadBody() {
   g_source_unref(timer);
   if (!pending->done) {
     g_cancellable_cancel(cancellable);
-    EndHungWebProcess();
+    EndHungWebProcess(Hang::kBodyRead);
     return std::nullopt;
   }
   return pending->body;
