@@ -166,7 +166,8 @@ TEST_F(WebKitBrowserTest, TheBodyIsReadAndWrittenAsText) {
 TEST_F(WebKitBrowserTest, TextThatIsNotUtf8IsWrittenSafely) {
   browser_->Navigate2(kHome, false);
   ASSERT_TRUE(RunUntilComplete(1));
-  browser_->WriteBody(std::string("<p>bad \xFF\xFE bytes and a NUL \0 here</p>", 40));
+  constexpr char kMarkup[] = "<p>bad \xFF\xFE bytes and a NUL \0 here</p>";
+  browser_->WriteBody(std::string(kMarkup, sizeof kMarkup - 1));
   const std::optional<std::string> body = browser_->ReadBody();
   ASSERT_TRUE(body);
   EXPECT_NE(body->find("bad "), std::string::npos);
