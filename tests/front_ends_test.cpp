@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/terminal_text.h"
+#include "setupdata/text.h"
 #include "support/fakes.h"
 #include "support/temp_medium.h"
 
@@ -155,7 +156,7 @@ TEST_F(UnattendedTest, AnswersTheDialogAsTheUserWould) {
     const int status = RunUnattended(context_, options);
     // Standard error as the launcher's system writes the lines said.
     std::string error;
-    for (const std::string& line : system_.errors) error += PrintableText(line) + "\n";
+    for (const std::string& line : system_.errors) error += setupdata::PrintableText(line) + "\n";
     EXPECT_EQ(status, c.status) << c.language;
     if (c.result) {
       EXPECT_THAT(system_.results, ElementsAre(c.result)) << c.language;
@@ -257,7 +258,7 @@ TEST(TerminalText, EscapesAndWrapsByColumns) {
       {"", "  q  ", 80, "  q  \n"},
   };
   for (const auto& c : kCases)
-    EXPECT_EQ(WrapText(PrintableText(c.text), c.width, c.prefix), c.shown) << c.text;
+    EXPECT_EQ(WrapText(setupdata::PrintableText(c.text), c.width, c.prefix), c.shown) << c.text;
 }
 
 }  // namespace

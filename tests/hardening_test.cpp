@@ -224,7 +224,7 @@ TEST(BadPages, ALibraryThatIsAFifoOrAFolderDoesNotOpen) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_TRUE(EndsInTime(10, [&] {
     std::string error;
-    return pages::PageLibrary::Open(fifo, &error) == nullptr && error == "it is not a file";
+    return pages::PageLibrary::Open(fifo, &error) == nullptr && error == "it is a FIFO, not a file";
   }));
   std::string error;
   EXPECT_FALSE(pages::PageLibrary::Open(medium.MakeDir("folder.dll"), &error));

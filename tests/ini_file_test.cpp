@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "setupdata/codepage.h"
 #include "support/temp_medium.h"
 
 namespace setupdata {
@@ -228,9 +229,37 @@ TEST(IniFileEncodings, ValuesNotInUtf8AreReadInTheirSectionsCodepage) {
   }
   EXPECT_EQ(ini.GetString("Setup", "k", ""), "abÃ(ÿ");
   EXPECT_EQ(ini.GetString("Setup", "k", "", "1049"), "abГ(я");
-  EXPECT_EQ(ini.GetString("Setup", "k", "", "1041"), "abﾃ(\uFFFD");
+  EXPECT_EQ(ini.GetString("Setup", "k", "", "1041"), "abﾃ(\uF8F3");  // 0xFF as Windows reads it
   // The cut comes after decoding and keeps characters whole.
   EXPECT_EQ(ini.GetString("1033", "long", ""), std::string(200, 'a') + accents.substr(0, 2 * 29));
+}
+
+// Shift-JIS as Windows reads it (codepage 932; the expected texts are those
+// of Python's cp932 codec, which follows Windows): control characters stay
+// themselves, 0x80 is U+0080, 0xA0 and 0xFD to 0xFF are U+F8F0 to U+F8F3,
+// and the same bytes as second bytes belong to their pair.
+TEST(IniFileEncodings, ShiftJisIsReadAsWindowsReadsIt) {
+  const struct {
+    const char *bytes, *text;
+  } kCases[] = {
+      {"\x1A", "\x1A"},
+      {"\x1C", "\x1C"},
+      {"\x7F", "\x7F"},
+      {"\x80", "\xC2\x80"},
+      {"\xA0", "\xEF\xA3\xB0"},
+      {"\xFD\xFE\xFF", "\xEF\xA3\xB1\xEF\xA3\xB2\xEF\xA3\xB3"},
+      {"\x41\x1A\x42\x1C\x43\x7F", "\x41\x1A\x42\x1C\x43\x7F"},
+      {"\x81\x80\x81\xA0", "\xC3\xB7\xE2\x96\xA1"},              // ÷□
+      {"\x83\x5C\x95\x5C", "\xE3\x82\xBD\xE8\xA1\xA8"},          // ソ表
+      {"\x5C\x7E\xB1\xDF", "\x5C\x7E\xEF\xBD\xB1\xEF\xBE\x9F"},  // backslash, tilde, ｱﾟ
+      {"\x81\x7F", "\xEF\xBF\xBD\x7F"},                          // no pair
+      {"\x81\x1A", "\xEF\xBF\xBD\x1A"},
+      {"\x9F\xFD", "\xEF\xBF\xBD\xEF\xA3\xB1"},
+      {"\x61\x81", "\x61\xEF\xBF\xBD"},              // a first byte at the end
+      {"\xE0\xA0\xA0", "\xE7\x87\xBF\xEF\xA3\xB0"},  // 燿, then U+F8F0
+  };
+  for (const auto& c : kCases)
+    EXPECT_EQ(DecodeCodepage(c.bytes, 932), c.text) << testing::PrintToString(c.bytes);
 }
 
 // The leading number as ParseLeadingInt reads it (blanks, signs, what

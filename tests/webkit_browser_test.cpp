@@ -62,7 +62,7 @@ class WebKitBrowserTest : public ::testing::Test {
   }
   void TearDown() override {
     browser_.reset();
-    gtk_widget_destroy(window_);
+    if (window_ != nullptr) gtk_widget_destroy(window_);
   }
 
   // Runs the main loop until `done` holds or ten seconds have passed.
@@ -166,7 +166,8 @@ TEST_F(WebKitBrowserTest, TheBodyIsReadAndWrittenAsText) {
 TEST_F(WebKitBrowserTest, TextThatIsNotUtf8IsWrittenSafely) {
   browser_->Navigate2(kHome, false);
   ASSERT_TRUE(RunUntilComplete(1));
-  browser_->WriteBody(std::string("<p>bad \xFF\xFE bytes and a NUL \0 here</p>", 40));
+  constexpr char kMarkup[] = "<p>bad \xFF\xFE bytes and a NUL \0 here</p>";
+  browser_->WriteBody(std::string(kMarkup, sizeof kMarkup - 1));
   const std::optional<std::string> body = browser_->ReadBody();
   ASSERT_TRUE(body);
   EXPECT_NE(body->find("bad "), std::string::npos);
@@ -188,6 +189,21 @@ TEST_F(WebKitBrowserTest, EventsThatArriveDuringAHandlerWaitForIt) {
   ASSERT_TRUE(RunUntilComplete(2));
   EXPECT_FALSE(sink_.overlapped);
   EXPECT_EQ(sink_.events[2], "before res://SetupHmRes.dll/HTML_SAP");
+}
+
+// The view is the browser's own for as long as the browser lives, even
+// where the window it shows in goes first; it goes with the browser.
+TEST_F(WebKitBrowserTest, TheViewLivesAsLongAsTheBrowser) {
+  browser_->Navigate2(kHome, false);
+  ASSERT_TRUE(RunUntilComplete(1));
+  bool finalized = false;
+  g_object_set_data_full(G_OBJECT(browser_->widget()), "finalized", &finalized,
+                         [](gpointer flag) { *static_cast<bool*>(flag) = true; });
+  gtk_widget_destroy(window_);
+  window_ = nullptr;
+  EXPECT_FALSE(finalized);
+  browser_.reset();
+  EXPECT_TRUE(finalized);
 }
 
 // A file whose path is not UTF-8, as on a medium in such a folder: a file

@@ -620,16 +620,20 @@ class Checker {
         if (name == std::string_view(setupdata::kLauncherName)) launcher_there_ = true;  // told of already
         continue;
       }
-      const bool there = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+      const bool found = stat(path.c_str(), &st) == 0;
+      const bool there = found && S_ISREG(st.st_mode);
+      // Something else of that name (a FIFO, a folder) is said as what it is.
+      const std::string missing =
+          found ? std::string(setupdata::FileKind(st.st_mode)) + ", not a file" : "missing";
       if (name == std::string_view(setupdata::kLauncherName)) {
         launcher_there_ = there;
         if (!there) {
           Add("launcher-missing", name, "", "", 0,
-              "missing: copy the launcher, its window module and the page library beside the files");
+              missing + ": copy the launcher, its window module and the page library beside the files");
         }
       } else if (!there && launcher_there_) {
         Add("window-module-missing", name, "", "", 0,
-            "missing: the window cannot show, only the text front end runs");
+            missing + ": the window cannot show, only the text front end runs");
       }
     }
   }
@@ -887,13 +891,16 @@ CheckResult CheckMedium(const std::string& dir) { return Checker(dir).Run(); }
 std::string FormatText(const CheckResult& result) {
   std::string out;
   for (const Finding& f : result.findings) {
-    out += f.file;
-    if (f.line > 0) out += ":" + std::to_string(f.line);
-    out += ":";
-    if (!f.section.empty()) out += " [" + f.section + "]";
-    if (!f.key.empty()) out += " " + f.key;
-    if (!f.section.empty() || !f.key.empty()) out += ":";
-    out += std::string(" ") + SeverityName(f.severity) + ": " + f.message + " [" + f.code + "]\n";
+    // Names and values of the medium may hold control characters: each
+    // finding stays one line.
+    std::string line = f.file;
+    if (f.line > 0) line += ":" + std::to_string(f.line);
+    line += ":";
+    if (!f.section.empty()) line += " [" + f.section + "]";
+    if (!f.key.empty()) line += " " + f.key;
+    if (!f.section.empty() || !f.key.empty()) line += ":";
+    line += std::string(" ") + SeverityName(f.severity) + ": " + f.message + " [" + f.code + "]";
+    out += setupdata::PrintableText(line) + "\n";
   }
   return out;
 }

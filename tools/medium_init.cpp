@@ -1,10 +1,10 @@
 #include "medium_init.h"
 
+#include <gio/gio.h>
+
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <set>
 #include <string>
@@ -48,7 +48,9 @@ struct Language {
   bool own_words = false;  // the demo medium has its texts
 };
 
-void Say(const std::string& line) { std::fprintf(stderr, "setup-medium: %s\n", line.c_str()); }
+void Say(const std::string& line) {
+  std::fprintf(stderr, "setup-medium: %s\n", setupdata::PrintableText(line).c_str());
+}
 
 bool IsFile(const fs::path& path) {
   std::error_code ec;
@@ -224,28 +226,38 @@ class Writer {
     const fs::path path = root_ / name;
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
-    if (ec) return Fail(path.parent_path(), ec);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) return Fail(path, std::error_code(errno, std::generic_category()));
-    fs::permissions(path, mode, ec);
-    return ec ? Fail(path, ec) : true;
+    if (ec) return Fail(path.parent_path(), ec.message());
+    g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
+    g_autoptr(GError) error = nullptr;
+    if (!g_file_replace_contents(file, text.data(), text.size(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr,
+                                 nullptr, &error)) {
+      return Fail(path, error->message);
+    }
+    return Permit(path, mode);
   }
 
   // A real copy of `from` (a link is followed), never a link.
   bool Copy(const fs::path& from, const fs::path& name, fs::perms mode) {
     const fs::path path = root_ / name;
-    std::error_code ec;
-    fs::copy_file(fs::canonical(from, ec), path, fs::copy_options::overwrite_existing, ec);
-    if (ec) return Fail(path, ec);
-    fs::permissions(path, mode, ec);
-    return ec ? Fail(path, ec) : true;
+    g_autoptr(GFile) source = g_file_new_for_path(from.c_str());
+    g_autoptr(GFile) target = g_file_new_for_path(path.c_str());
+    g_autoptr(GError) error = nullptr;
+    // GIO keeps the system's reason when a write fails (the standard
+    // library's copy says "Input/output error" for a full disk).
+    if (!g_file_copy(source, target, G_FILE_COPY_OVERWRITE, nullptr, nullptr, nullptr, &error)) {
+      return Fail(path, error->message);
+    }
+    return Permit(path, mode);
   }
 
  private:
-  static bool Fail(const fs::path& path, const std::error_code& ec) {
-    Say("cannot write " + path.string() + ": " + ec.message());
+  static bool Permit(const fs::path& path, fs::perms mode) {
+    std::error_code ec;
+    fs::permissions(path, mode, ec);
+    return ec ? Fail(path, ec.message()) : true;
+  }
+  static bool Fail(const fs::path& path, const std::string& why) {
+    Say("cannot write " + path.string() + ": " + why);
     return false;
   }
   fs::path root_;

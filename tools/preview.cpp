@@ -29,9 +29,16 @@
 #include "medium/medium.h"
 #include "setupdata/codepage.h"
 #include "setupdata/icu_runtime.h"
+#include "setupdata/text.h"
 
 namespace tools {
 namespace {
+
+// One line on standard error; names from the medium may hold control
+// characters.
+void Say(const std::string& line) {
+  std::fprintf(stderr, "setup-medium: %s\n", setupdata::PrintableText(line).c_str());
+}
 
 // How long one page may take to load and fill, and to be drawn and taken.
 constexpr unsigned kLoadSeconds = 30;
@@ -70,6 +77,9 @@ class PageRenderer : public browser::IBrowserEvents {
     view_ = std::make_unique<browser::CWebBrowser2>(
         fixed_, std::make_shared<app::PageLibrarySource>(medium.ModuleDir()), handlers_);
     view_->SetEventSink(this);
+    // A page that crashes or holds its web process does so again: the
+    // preview says so at once rather than load it anew.
+    view_->SetMaxRestarts(0);
     const app::ViewRect rect = app::CLauncherDlg::BrowserRect(app::kDialogClientSize);
     view_->SetLeft(rect.left);
     view_->SetTop(rect.top);
@@ -84,20 +94,42 @@ class PageRenderer : public browser::IBrowserEvents {
   PageRenderer(const PageRenderer&) = delete;
   PageRenderer& operator=(const PageRenderer&) = delete;
 
-  bool Render(const std::string& address, const std::string& png) {
+  // Draws the page at `address` into `png`; false, with `why` set, when it
+  // cannot.
+  bool Render(const std::string& address, const std::string& png, std::string& why) {
     view_->Navigate2(address, false);
-    if (!IterateUntil(done_, kLoadSeconds) || !filled_) return false;
-    return Snapshot(png);
+    if (!IterateUntil(done_, kLoadSeconds)) {
+      why = "it did not finish loading within " + std::to_string(kLoadSeconds) + " s";
+      return false;
+    }
+    if (!filled_) {
+      why = why_;
+      return false;
+    }
+    if (Snapshot(png)) return true;
+    why = "it was not drawn within " + std::to_string(kDrawSeconds) + " s";
+    return false;
   }
 
   void OnBeforeNavigate2(const std::string&, bool&) override {}
+  void OnViewFailed(const std::string& why) override {
+    if (done_) return;
+    done_ = true;
+    why_ = why;
+  }
   void OnDocumentComplete(const std::string& url) override {
     if (done_) return;
     done_ = true;
     const pages::Page page = pages::PageOfDocument(url);
-    if (page == pages::Page::kOther) return;  // the error page of a failed load
+    if (page == pages::Page::kOther) {
+      why_ = "it could not be loaded: the launcher shows the engine's error page";
+      return;
+    }
     const std::optional<std::string> body = view_->ReadBody();
-    if (!body) return;
+    if (!body) {
+      why_ = "its body could not be read";
+      return;
+    }
     const pages::HomePageState state{sap_mode_, medium_.LanguageCount()};
     view_->WriteBody(medium_.FillPage(page, *body, state));
     filled_ = true;
@@ -141,6 +173,7 @@ class PageRenderer : public browser::IBrowserEvents {
   std::unique_ptr<browser::CWebBrowser2> view_;
   bool done_ = false;
   bool filled_ = false;
+  std::string why_;  // why it was not filled
 };
 
 // A display for GTK: the one there is, or an Xvfb server of our own. The
@@ -438,7 +471,7 @@ int RunPreview(const PreviewOptions& options) {
   const std::optional<std::uint16_t> asked = options.language;
   const std::string no_medium = setupdata::WhyNoMedium(options.medium_dir);
   if (!no_medium.empty()) {
-    std::fprintf(stderr, "setup-medium: %s\n", no_medium.c_str());
+    Say(no_medium);
     return 1;
   }
   setupdata::LanguageTable table;
@@ -451,28 +484,24 @@ int RunPreview(const PreviewOptions& options) {
     const std::string id = std::to_string(*asked);
     const std::string section = setupdata::ResolveLanguage(*asked, medium.files().res_ini_path);
     if (section != id) {
-      std::fprintf(stderr,
-                   "setup-medium: language %s has no section: previewing section %s as the launcher would\n",
-                   id.c_str(), section.c_str());
+      Say("language " + id + " has no section: previewing section " + section + " as the launcher would");
     }
     shown.push_back({id, section});
   } else {
     for (const std::string& section : medium.LanguageSections()) shown.push_back({section, section});
   }
   if (shown.empty()) {
-    std::fprintf(stderr, "setup-medium: %s has no language section to render\n",
-                 medium.files().res_ini_path.c_str());
+    Say(medium.files().res_ini_path + " has no language section to render");
     return 2;
   }
   const bool sap_mode = options.database || medium.HasDatabaseChoice();
   const std::string refused = WhyNothingToShow(options.medium_dir, shown, sap_mode);
   if (!refused.empty()) {
-    std::fprintf(stderr, "setup-medium: %s\n", refused.c_str());
+    Say(refused);
     return 1;
   }
   if (g_mkdir_with_parents(options.out_dir.c_str(), 0755) != 0) {
-    std::fprintf(stderr, "setup-medium: cannot make the folder %s: %s\n", options.out_dir.c_str(),
-                 std::strerror(errno));
+    Say("cannot make the folder " + options.out_dir + ": " + std::strerror(errno));
     return 1;
   }
 
@@ -486,12 +515,13 @@ int RunPreview(const PreviewOptions& options) {
   // Draws one picture, STEM-SUFFIX.png, and names it on standard output.
   std::string stem;
   const auto render = [&status, &stem](const std::string& suffix, const std::string& what,
-                                       const std::function<bool(const std::string&)>& draw) {
+                                       const std::function<bool(const std::string&, std::string&)>& draw) {
     const std::string png = stem + "-" + suffix + ".png";
-    if (draw(png)) {
-      std::printf("%s\n", png.c_str());
+    std::string why;
+    if (draw(png, why)) {
+      std::printf("%s\n", setupdata::PrintableText(png).c_str());
     } else {
-      std::fprintf(stderr, "setup-medium: %s could not be rendered to %s\n", what.c_str(), png.c_str());
+      Say(what + " could not be rendered to " + png + (why.empty() ? "" : ": " + why));
       status = 1;
     }
   };
@@ -504,18 +534,20 @@ int RunPreview(const PreviewOptions& options) {
     std::vector<std::pair<std::string, std::string>> shown_pages = {{pages::kHomePageAddress, "home"}};
     if (sap_mode) shown_pages.insert(shown_pages.begin(), {pages::kDatabasePageAddress, "database"});
     for (const auto& [address, name] : shown_pages) {
-      render(name, "the " + name + " page of section " + language.section, [&](const std::string& png) {
-        return PageRenderer(in_language, sap_mode).Render(address, png);
-      });
+      render(name, "the " + name + " page of section " + language.section,
+             [&](const std::string& png, std::string& why) {
+               return PageRenderer(in_language, sap_mode).Render(address, png, why);
+             });
     }
     const ToolkitLanguage speaking(language.asked);
     WindowRenderer window(in_language);
     render("caption", "the caption of section " + language.section,
-           [&](const std::string& png) { return window.RenderCaption(png); });
-    render("close", "the close question of section " + language.section, [&](const std::string& png) {
-      return window.RenderBox(app::CLauncherDlg::CloseQuestion(in_language), png);
-    });
-    render("9081", "message 9081 of section " + language.section, [&](const std::string& png) {
+           [&](const std::string& png, std::string&) { return window.RenderCaption(png); });
+    render("close", "the close question of section " + language.section,
+           [&](const std::string& png, std::string&) {
+             return window.RenderBox(app::CLauncherDlg::CloseQuestion(in_language), png);
+           });
+    render("9081", "message 9081 of section " + language.section, [&](const std::string& png, std::string&) {
       return window.RenderBox(app::CLauncherDlg::NoLanguageSetup(in_language), png);
     });
   }

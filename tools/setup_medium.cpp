@@ -27,6 +27,7 @@
 #include "setupdata/ini_file.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
+#include "setupdata/text.h"
 #include "tools/command_line.h"
 #include "tools/medium_check.h"
 
@@ -74,11 +75,18 @@ constexpr char kUsage[] =
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
 
+// One line on standard error, after the program's name (and a command's).
+// Names and texts from a medium or the command line may hold control
+// characters: the line stays one.
+void Say(const std::string& line, std::string_view command = {}) {
+  std::fprintf(stderr, "setup-medium%s%s: %s\n", command.empty() ? "" : " ", std::string(command).c_str(),
+               setupdata::PrintableText(line).c_str());
+}
+
 // A mistake on the command line: one line that names it and points to the
 // help, and status 2.
 int Mistake(std::string_view command, const std::string& why) {
-  std::fprintf(stderr, "setup-medium%s%s: %s; see setup-medium --help\n", command.empty() ? "" : " ",
-               std::string(command).c_str(), why.c_str());
+  Say(why + "; see setup-medium --help", command);
   return 2;
 }
 
@@ -92,10 +100,11 @@ int Get(const tools::CommandLine& line) {
   const std::string file(args[0]);
   // An unreadable file reads as an empty one, as in the launcher; the
   // answer is still printed, but the exit status tells.
-  std::optional<setupdata::IniFile> ini = setupdata::IniFile::Load(file);
+  std::string problem;
+  std::optional<setupdata::IniFile> ini = setupdata::IniFile::Load(file, &problem);
   int status = 0;
   if (!ini) {
-    std::fprintf(stderr, "setup-medium: cannot read %s\n", file.c_str());
+    Say("cannot read " + file + ": " + problem);
     ini.emplace();
     status = 1;
   }
@@ -104,7 +113,7 @@ int Get(const tools::CommandLine& line) {
     char* end = nullptr;
     const long value = std::strtol(def.c_str(), &end, 10);
     if (def.empty() || *end != '\0' || value < INT32_MIN || value > INT32_MAX) {
-      std::fprintf(stderr, "setup-medium: the default of --int must be a number: %s\n", def.c_str());
+      Say("the default of --int must be a number: " + def);
       return 2;
     }
     const std::uint32_t number = ini->GetInt(args[1], args[2], static_cast<std::int32_t>(value));
@@ -123,7 +132,7 @@ int Get(const tools::CommandLine& line) {
 bool IsMedium(std::string_view dir) {
   const std::string why = setupdata::WhyNoMedium(dir);
   if (why.empty()) return true;
-  std::fprintf(stderr, "setup-medium: %s\n", why.c_str());
+  Say(why);
   return false;
 }
 
@@ -137,8 +146,7 @@ int Language(const tools::CommandLine& line) {
   // system's own id (1033 for a language without a section, 1034 for
   // Spanish with modern sort), the author is told on standard error.
   if (files.lang_id != std::to_string(system)) {
-    std::fprintf(stderr, "setup-medium: the system's language %u reads section %s\n", unsigned{system},
-                 files.lang_id.c_str());
+    Say("the system's language " + std::to_string(system) + " reads section " + files.lang_id);
   }
   return WriteAll(files.lang_id + "\n") ? 0 : 1;
 }
@@ -156,7 +164,7 @@ int Lock(const tools::CommandLine& line) {
   std::string problem;
   const std::string dir = app::NamedLockDirectory(&problem);
   if (dir.empty()) {
-    std::fprintf(stderr, "setup-medium: %s\n", problem.c_str());
+    Say(problem);
     return 1;
   }
   return WriteAll(dir + "/" + app::NamedLockFileName(product) + "\n") ? 0 : 1;
@@ -186,10 +194,9 @@ int Pack(const tools::CommandLine& line) {
   std::vector<std::string> warnings;
   const bool packed = from_dll ? tools::PackFromLibrary(args[0], args[1], &error, &warnings)
                                : tools::PackPageLibrary(args[0], args[1], &error, &warnings);
-  for (const std::string& warning : warnings)
-    std::fprintf(stderr, "setup-medium: warning: %s\n", warning.c_str());
+  for (const std::string& warning : warnings) Say("warning: " + warning);
   if (!packed) {
-    std::fprintf(stderr, "setup-medium: %s\n", error.c_str());
+    Say(error);
     return 1;
   }
   return 0;
@@ -200,7 +207,7 @@ int Unpack(const tools::CommandLine& line) {
   std::string error;
   const auto library = pages::PageLibrary::Open(std::string(args[0]), &error);
   if (!library) {
-    std::fprintf(stderr, "setup-medium: cannot open %s: %s\n", std::string(args[0]).c_str(), error.c_str());
+    Say("cannot open " + args[0] + ": " + error);
     return 2;
   }
   const std::string out(args[1]);
@@ -210,10 +217,10 @@ int Unpack(const tools::CommandLine& line) {
     if (!resource) {
       error = "it cannot be read";
     } else if (tools::WriteBelow(out, name, resource->bytes, &error)) {
-      WriteAll(name + "\n");
+      WriteAll(setupdata::PrintableText(name) + "\n");
       continue;
     }
-    std::fprintf(stderr, "setup-medium: the resource \"%s\" is left out: %s\n", name.c_str(), error.c_str());
+    Say("the resource \"" + name + "\" is left out: " + error);
     status = 1;
   }
   return status;

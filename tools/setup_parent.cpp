@@ -35,6 +35,7 @@
 #include "app/result_channel.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
+#include "setupdata/text.h"
 #include "tools/command_line.h"
 
 namespace {
@@ -44,8 +45,14 @@ constexpr int kAnotherLauncher = 4;
 // How long the launcher may take to end once its output has closed.
 constexpr auto kEndGrace = std::chrono::seconds(10);
 
+// One line on standard error; names from the medium may hold control
+// characters.
+void Say(const std::string& line) {
+  std::fprintf(stderr, "setup-parent: %s\n", setupdata::PrintableText(line).c_str());
+}
+
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "setup-parent: %s\n", message.c_str());
+  Say(message);
   return 2;
 }
 
@@ -54,7 +61,7 @@ constexpr char kUsage[] = "usage: setup-parent [--language=X [--database=SQL|Ora
 // A mistake on the command line: one line that names it and points to the
 // help, and status 2.
 int Mistake(const std::string& why) {
-  std::fprintf(stderr, "setup-parent: %s; see setup-parent --help\n", why.c_str());
+  Say(why + "; see setup-parent --help");
   return 2;
 }
 
@@ -90,9 +97,7 @@ int main(int argc, char** argv) {
   std::string problem;
   const std::unique_ptr<app::NamedLock> lock = app::NamedLock::Create(product, existed, &problem);
   if (!lock) {
-    std::fprintf(stderr,
-                 "setup-parent: cannot hold the lock of the product \"%s\" (%s); the launcher will end\n",
-                 product.c_str(), problem.c_str());
+    Say("cannot hold the lock of the product \"" + product + "\" (" + problem + "); the launcher will end");
   }
 
   int pipe_fds[2];
@@ -114,7 +119,7 @@ int main(int argc, char** argv) {
     if (null_fd < 0 || dup2(null_fd, STDIN_FILENO) < 0 || dup2(pipe_fds[1], STDOUT_FILENO) < 0) _exit(127);
     for (const int signal : {SIGPIPE, SIGINT, SIGQUIT}) std::signal(signal, SIG_DFL);
     execv(launcher.c_str(), launcher_argv.data());
-    std::fprintf(stderr, "setup-parent: cannot run %s: %s\n", launcher.c_str(), std::strerror(errno));
+    Say("cannot run " + launcher + ": " + std::strerror(errno));
     _exit(127);
   }
   close(pipe_fds[1]);

@@ -200,7 +200,7 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
       }
     }
     if (value == nullptr) {
-      fail("unknown option \"" + PrintableText(arg) + "\"");
+      fail("unknown option \"" + setupdata::PrintableText(arg) + "\"");
       continue;
     }
     if (*value) fail(std::string(name) + " is given twice");
@@ -312,7 +312,8 @@ int ListLanguages(const FrontEndContext& context) {
   std::string list;
   for (const Offered& language : OfferedLanguages(run)) {
     if (language.folder)
-      list += PrintableText(*language.folder) + "\t" + PrintableText(language.label) + "\n";
+      list +=
+          setupdata::PrintableText(*language.folder) + "\t" + setupdata::PrintableText(language.label) + "\n";
   }
   return context.system.WriteResult(list) == ResultWrite::kLost ? kResultLostStatus : 0;
 }

@@ -19,6 +19,7 @@
 #include "app/result_channel.h"
 #include "app/window_module_loader.h"
 #include "setupdata/setup_files.h"
+#include "setupdata/text.h"
 
 namespace app {
 namespace {
@@ -37,7 +38,10 @@ void ArmExitWatchdog(int status) {
   }).detach();
 }
 
-void SayError(const std::string& line) { std::fprintf(stderr, "setup-launcher: %s\n", line.c_str()); }
+// Names from the medium may hold control characters: the line stays one.
+void SayError(const std::string& line) {
+  std::fprintf(stderr, "setup-launcher: %s\n", setupdata::PrintableText(line).c_str());
+}
 
 // The dialog in the module's window.
 class WindowHost final : public IWindowHost {
@@ -84,6 +88,9 @@ std::optional<int> RunWindow(const char* program, const FrontEndContext& context
 }  // namespace
 
 int CLauncherApp::Run(int argc, char** argv) {
+  // A parent that goes away before the result (or the usage) is written
+  // must not take the launcher down with it: the write says so instead.
+  std::signal(SIGPIPE, SIG_IGN);
   const LaunchOptions options = ParseLaunchOptions(argc, argv);
   if (!options.error.empty()) {
     SayError(options.error);
@@ -102,10 +109,6 @@ int CLauncherApp::Run(int argc, char** argv) {
   // The locale of the user's messages, for the dialog's words and the
   // toolkit's. A locale this system lacks falls back to plain UTF-8.
   if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "C.UTF-8");
-  // A parent that goes away before the result is written must not take
-  // the launcher down with it.
-  std::signal(SIGPIPE, SIG_IGN);
-
   const FrontEndContext context{module_dir_, languages_, system};
   int status = 1;
   if (options.list) {

@@ -287,7 +287,8 @@ void CLauncherDlg::OnDocumentComplete(const std::string& url) {
   LayoutBrowser();
 }
 
-void CLauncherDlg::OnViewFailed() {
+void CLauncherDlg::OnViewFailed(const std::string& why) {
+  m_system.SayError(why + "; giving up");
   m_bViewFailed = true;
   OnCancel();
 }

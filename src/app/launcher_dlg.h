@@ -68,8 +68,9 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // Events of the view.
   void OnBeforeNavigate2(const std::string& url, bool& cancel) override;
   void OnDocumentComplete(const std::string& url) override;
-  // The view cannot show the pages: the dialog ends without a result.
-  void OnViewFailed() override;
+  // The view cannot show the pages: the dialog says why and ends without a
+  // result.
+  void OnViewFailed(const std::string& why) override;
   // The window's close request: asks before the dialog ends.
   void OnClose() override;
   // Keeps the user on the two pages: no context menu, and on a page only

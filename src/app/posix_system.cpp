@@ -12,6 +12,7 @@
 #include "app/terminal_text.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/system_language.h"
+#include "setupdata/text.h"
 
 namespace app {
 namespace {
@@ -59,7 +60,7 @@ ResultWrite PosixSystem::WriteResult(std::string_view bytes) { return WriteResul
 
 void PosixSystem::SayError(const std::string& line) {
   // Names from the medium may hold control characters: the line stays one.
-  std::fprintf(stderr, "setup-launcher: %s\n", PrintableText(line).c_str());
+  std::fprintf(stderr, "setup-launcher: %s\n", setupdata::PrintableText(line).c_str());
 }
 
 bool PosixSystem::OpenWithDefaultHtmlProgram(const std::string& path) {

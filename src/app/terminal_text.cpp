@@ -2,8 +2,6 @@
 
 #include <glib.h>
 
-#include <cstdio>
-
 #include "setupdata/text.h"
 
 namespace app {
@@ -30,29 +28,6 @@ int ColumnsOf(const Char& c) {
 }
 
 }  // namespace
-
-std::string PrintableText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  char escape[16];
-  for (std::size_t pos = 0; pos < text.size();) {
-    const Char c = CharAt(text, pos);
-    if (!c.valid || c.code < 0x20 || c.code == 0x7F) {
-      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[pos]));
-      out += escape;
-      pos += 1;
-      continue;
-    }
-    if (!g_unichar_isprint(c.code)) {
-      std::snprintf(escape, sizeof escape, "\\u{%04X}", static_cast<unsigned>(c.code));
-      out += escape;
-    } else {
-      out.append(text, pos, c.length);
-    }
-    pos += c.length;
-  }
-  return out;
-}
 
 int DisplayWidth(std::string_view text) {
   int width = 0;

@@ -1,17 +1,13 @@
-// Text from the medium as a terminal shows it: characters that are not
-// printable written as escapes, and lines wrapped at spaces to the
-// terminal's width, counted in columns (a wide character takes two).
+// Text from the medium as a terminal shows it: lines wrapped at spaces to
+// the terminal's width, counted in columns (a wide character takes two).
+// Characters that are not printable are escaped first, with
+// setupdata::PrintableText.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace app {
-
-// `text` with every character a terminal would not print as it stands
-// written as an escape: bytes that are no UTF-8 and control characters as
-// "\xNN", other characters without a printable form as "\u{XXXX}".
-std::string PrintableText(std::string_view text);
 
 // The columns `text` takes on a terminal: two for a wide character, none
 // for a combining or zero-width one, one for any other.

@@ -16,6 +16,7 @@
 #include "app/front_ends.h"
 #include "app/terminal_text.h"
 #include "pages/page_contract.h"
+#include "setupdata/text.h"
 
 namespace app {
 namespace {
@@ -43,13 +44,18 @@ class Terminal {
   enum class Input { kLine, kEnd, kInterrupt };
 
   explicit Terminal(int fd) : fd_(fd) {
-    // Answers are read a line at a time, as typed and seen: a terminal
-    // left in another mode by an earlier program is put back for the run.
+    // Answers are read a line at a time, as typed and seen (Return ends a
+    // line, as a line end), and lines are written as lines (a line end
+    // returns the carriage): a terminal left in another mode by an earlier
+    // program, raw for one, is put in this one for the run and back after.
     if (tcgetattr(fd_, &saved_mode_) == 0) {
       termios mode = saved_mode_;
       mode.c_lflag |= ICANON | ECHO | ISIG;
       mode.c_iflag |= ICRNL;
-      if (mode.c_lflag != saved_mode_.c_lflag || mode.c_iflag != saved_mode_.c_iflag) {
+      mode.c_iflag &= ~(IGNCR | INLCR);
+      mode.c_oflag |= OPOST | ONLCR;
+      if (mode.c_lflag != saved_mode_.c_lflag || mode.c_iflag != saved_mode_.c_iflag ||
+          mode.c_oflag != saved_mode_.c_oflag) {
         restore_mode_ = tcsetattr(fd_, TCSANOW, &mode) == 0;
       }
     }
@@ -67,6 +73,8 @@ class Terminal {
       if (fd >= 0) close(fd);
       fd = -1;
     }
+    // At once: what was written has been put in lines already, and a
+    // terminal that does not take its output must not hold the end up.
     if (restore_mode_) tcsetattr(fd_, TCSANOW, &saved_mode_);
   }
 
@@ -86,13 +94,13 @@ class Terminal {
 
   // A text of the medium on lines of its own, after `prefix`.
   void Say(std::string_view text, std::string_view prefix = {}) {
-    Write(WrapText(PrintableText(text), Width(), prefix));
+    Write(WrapText(setupdata::PrintableText(text), Width(), prefix));
   }
 
   // A question: its text, then the answers it takes, and the answer is
   // typed on the same line.
   void Ask(std::string_view text, std::string_view answers) {
-    std::string lines = WrapText(PrintableText(text) + " " + std::string(answers), Width());
+    std::string lines = WrapText(setupdata::PrintableText(text) + " " + std::string(answers), Width());
     lines.back() = ' ';
     Write(lines);
   }
@@ -335,7 +343,7 @@ class TextFrontEnd {
 
   void ShowFile(const std::string& path) {
     terminal_.Say(notes_label_ + ":");
-    terminal_.Write(PrintableText(path) + "\n");
+    terminal_.Write(setupdata::PrintableText(path) + "\n");
   }
 
   Terminal terminal_;

@@ -22,8 +22,9 @@ class IBrowserEvents {
   // A document has finished loading; `url` is its address, and after a
   // failed load kErrorPageAddress (the view's error page).
   virtual void OnDocumentComplete(const std::string& url) = 0;
-  // The view cannot show pages any more (its web process keeps failing).
-  virtual void OnViewFailed() {}
+  // The view cannot show pages any more (its web process keeps failing, or
+  // a page keeps it from answering); `why` says so in words.
+  virtual void OnViewFailed(const std::string& why) { (void)why; }
 };
 
 class IWebBrowser {

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "setupdata/bounded_file.h"
+#include "setupdata/text.h"
 
 namespace browser {
 namespace {
@@ -110,7 +111,9 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> re
   g_autoptr(WebKitWebContext) context = webkit_web_context_new_ephemeral();
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   RegisterResScheme(context, std::move(resources));
-  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
+  // The view is the browser's own until its destructor, which uses it:
+  // the window it is put in may go first and take its widgets with it.
+  view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(context)));
 
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
   webkit_settings_set_enable_developer_extras(settings, FALSE);
@@ -134,6 +137,7 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> re
 }
 
 CWebBrowser2::~CWebBrowser2() {
+  StopWatchingLoad();
   handlers_.Forget(this);
   g_signal_handlers_disconnect_by_data(view_, this);
   for (Event& event : events_) {
@@ -142,6 +146,7 @@ CWebBrowser2::~CWebBrowser2() {
       g_object_unref(event.decision);
     }
   }
+  g_object_unref(view_);
 }
 
 gboolean CWebBrowser2::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -162,7 +167,11 @@ gboolean CWebBrowser2::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* deci
 
 void CWebBrowser2::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
-  if (event != WEBKIT_LOAD_FINISHED) return;
+  if (event != WEBKIT_LOAD_FINISHED) {
+    browser->WatchLoad();
+    return;
+  }
+  browser->StopWatchingLoad();
   std::string url;
   switch (browser->failure_) {
     case Failure::kNone:
@@ -203,11 +212,9 @@ gboolean CWebBrowser2::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri,
   if (!cancelled) {
     // The error page tells the user; the author learns the address here,
     // one line per failed load.
-    std::string why = error != nullptr && error->message != nullptr ? error->message : "unknown error";
-    for (char& c : why) {
-      if (c == '\n' || c == '\r') c = ' ';
-    }
-    std::fprintf(stderr, "setup-launcher: cannot load %s: %s\n", browser->failed_uri_.c_str(), why.c_str());
+    const std::string why = error != nullptr && error->message != nullptr ? error->message : "unknown error";
+    std::fprintf(stderr, "setup-launcher: %s\n",
+                 setupdata::PrintableText("cannot load " + browser->failed_uri_ + ": " + why).c_str());
   }
   return FALSE;  // WebKit shows its error page, except for a cancelled load
 }
@@ -219,33 +226,80 @@ GtkWidget* CWebBrowser2::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpoin
 void CWebBrowser2::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                           gpointer self) {
   auto* browser = static_cast<CWebBrowser2*>(self);
-  const bool hung = std::exchange(browser->ending_hung_process_, false);
-  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && !hung) return;
+  const Hang hang = std::exchange(browser->hang_, Hang::kNone);
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API && hang == Hang::kNone) return;
+  browser->StopWatchingLoad();
+  const std::string wait = " within " + std::to_string(kBodyWaitMilliseconds) + " ms";
+  std::string why;
+  switch (hang) {
+    case Hang::kLoad:
+      why = "the page did not finish loading, and the web process did not answer" + wait;
+      break;
+    case Hang::kBodyRead:
+      why = "the web process did not answer" + wait;
+      break;
+    case Hang::kNone:
+      why = "the web process ended unexpectedly";
+      break;
+  }
   // The page comes back in a new web process, filled anew when it
-  // completes; a process that keeps failing ends the launcher.
-  if (++browser->restarts_ <= kMaxRestarts) {
-    if (hung) {
-      std::fprintf(stderr,
-                   "setup-launcher: the web process did not answer within %d ms; reloading the page\n",
-                   kBodyWaitMilliseconds);
-    } else {
-      std::fputs("setup-launcher: the web process ended unexpectedly; reloading the page\n", stderr);
-    }
+  // completes; a process that keeps failing ends the view.
+  if (++browser->restarts_ <= browser->max_restarts_) {
+    std::fprintf(stderr, "setup-launcher: %s; reloading the page\n", why.c_str());
     webkit_web_view_reload(view);
     return;
   }
-  std::fprintf(stderr, "setup-launcher: the web process keeps failing; giving up\n");
+  if (browser->max_restarts_ > 0) why = "the web process keeps failing (" + why + ")";
   browser->handlers_.Post(
       browser,
-      [browser] {
-        if (browser->sink_ != nullptr) browser->sink_->OnViewFailed();
+      [browser, why] {
+        if (browser->sink_ != nullptr) browser->sink_->OnViewFailed(why);
       },
       true);
 }
 
-void CWebBrowser2::EndHungWebProcess() {
-  ending_hung_process_ = true;
+void CWebBrowser2::EndHungWebProcess(Hang hang) {
+  if (hang_ != Hang::kNone) return;  // its end is under way
+  hang_ = hang;
   webkit_web_view_terminate_web_process(view_);
+}
+
+void CWebBrowser2::WatchLoad() {
+  StopWatchingLoad();
+  load_watch_ = g_timeout_add(kBodyWaitMilliseconds, OnLoadWatch, this);
+}
+
+void CWebBrowser2::StopWatchingLoad() {
+  if (load_watch_ != 0) g_source_remove(load_watch_);
+  load_watch_ = 0;
+  load_probe_answered_.reset();
+}
+
+gboolean CWebBrowser2::OnLoadWatch(gpointer self) {
+  auto* browser = static_cast<CWebBrowser2*>(self);
+  // A page may take long to load, but its web process answers meanwhile; one
+  // that has not answered the question of the last tick is held by the
+  // page (a script that never ends) and is ended.
+  if (browser->load_probe_answered_ && !*browser->load_probe_answered_) {
+    browser->load_watch_ = 0;
+    browser->load_probe_answered_.reset();
+    browser->EndHungWebProcess(Hang::kLoad);
+    return G_SOURCE_REMOVE;
+  }
+  // Any answer counts, an error as well: the process is there to give it.
+  // The answer may come after the view has gone, so what it sets lives
+  // until then.
+  browser->load_probe_answered_ = std::make_shared<bool>(false);
+  webkit_web_view_evaluate_javascript(
+      browser->view_, "0", -1, nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer data) {
+        const std::unique_ptr<std::shared_ptr<bool>> answered(static_cast<std::shared_ptr<bool>*>(data));
+        g_autoptr(JSCValue) value =
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+        **answered = true;
+      },
+      new std::shared_ptr<bool>(browser->load_probe_answered_));
+  return G_SOURCE_CONTINUE;
 }
 
 void CWebBrowser2::Queue(Event event) {
@@ -315,10 +369,20 @@ void CWebBrowser2::Navigate2(const std::string& address, bool new_window) {
     return;
   }
   // A window of its own whose view shares this view's web process and
-  // settings; it lives until the user closes it.
+  // settings; it lives until the user closes it. It stays with the window
+  // this view shows in (above it, on its desktop), and bears the title of
+  // the document it shows, as the document names it.
   GtkWidget* related = webkit_web_view_new_with_related_view(view_);
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_default_size(GTK_WINDOW(window), 800, 600);
+  GtkWidget* shown_in = gtk_widget_get_toplevel(GTK_WIDGET(view_));
+  if (GTK_IS_WINDOW(shown_in)) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(shown_in));
+  g_signal_connect(related, "notify::title",
+                   G_CALLBACK(+[](WebKitWebView* view, GParamSpec*, gpointer window) {
+                     const char* title = webkit_web_view_get_title(view);
+                     if (title != nullptr && *title != '\0') gtk_window_set_title(GTK_WINDOW(window), title);
+                   }),
+                   window);
   gtk_container_add(GTK_CONTAINER(window), related);
   g_signal_connect_swapped(related, "close", G_CALLBACK(gtk_widget_destroy), window);
   load(WEBKIT_WEB_VIEW(related));
@@ -361,7 +425,7 @@ std::optional<std::string> CWebBrowser2::ReadBody() {
   g_source_unref(timer);
   if (!pending->done) {
     g_cancellable_cancel(cancellable);
-    EndHungWebProcess();
+    EndHungWebProcess(Hang::kBodyRead);
     return std::nullopt;
   }
   return pending->body;

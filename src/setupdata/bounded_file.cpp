@@ -16,6 +16,27 @@ std::string TooLarge(std::size_t max_bytes) {
 
 }  // namespace
 
+std::string_view FileKind(mode_t mode) {
+  switch (mode & S_IFMT) {
+    case S_IFREG:
+      return "a file";
+    case S_IFDIR:
+      return "a directory";
+    case S_IFIFO:
+      return "a FIFO";
+    case S_IFSOCK:
+      return "a socket";
+    case S_IFCHR:
+      return "a character device";
+    case S_IFBLK:
+      return "a block device";
+    case S_IFLNK:
+      return "a symbolic link";
+    default:
+      return "no file";
+  }
+}
+
 BoundedFile::BoundedFile(const std::string& path, std::size_t max_bytes, bool no_follow)
     : max_bytes_(max_bytes) {
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (no_follow ? O_NOFOLLOW : 0);
@@ -33,7 +54,7 @@ BoundedFile::BoundedFile(const std::string& path, std::size_t max_bytes, bool no
   } else if (S_ISDIR(status_.st_mode)) {
     problem_ = "it is a directory";
   } else if (!S_ISREG(status_.st_mode)) {
-    problem_ = "it is not a file";
+    problem_ = "it is " + std::string(FileKind(status_.st_mode)) + ", not a file";
   } else if (static_cast<std::size_t>(status_.st_size) > max_bytes_) {
     problem_ = TooLarge(max_bytes_);
   }

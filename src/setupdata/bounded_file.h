@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace setupdata {
 
@@ -17,6 +18,10 @@ namespace setupdata {
 // rewritten within one clock tick, or renamed over, differs in one of
 // them). A cache of a file's contents keeps them only while this holds.
 bool SameFileVersion(const struct stat& a, const struct stat& b);
+
+// What a file system entry of `mode` is, in words: "a file", "a
+// directory", "a FIFO", "a socket", "a character device"...
+std::string_view FileKind(mode_t mode);
 
 class BoundedFile {
  public:
@@ -32,11 +37,14 @@ class BoundedFile {
   bool ok() const { return fd_ >= 0; }
   // Nothing of that name (or a folder on the way is missing).
   bool missing() const { return missing_; }
-  // Why the file cannot be read, in words ("it is a directory", "it is
-  // larger than 16 MiB", the system's error text); empty when it can.
+  // Why the file cannot be read, in words ("it is a directory", "it is a
+  // FIFO, not a file", "it is larger than 16 MiB", the system's error
+  // text); empty when it can.
   const std::string& problem() const { return problem_; }
   // The status of the open file.
   const struct stat& status() const { return status_; }
+  // The open file's descriptor, while it is open; -1 when it is not ok().
+  int fd() const { return fd_; }
 
   // The whole file, read up to its end but never beyond the limit: a file
   // that grew past it since it was opened is too large. nullopt, with

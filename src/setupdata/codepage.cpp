@@ -182,9 +182,8 @@ std::string DecodeWithoutIcu(std::string_view bytes, std::uint16_t codepage) {
   return text;
 }
 
-}  // namespace
-
-std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage) {
+// `bytes` in `codepage` by ICU's converter, or without ICU the C library's.
+std::string DecodeByConverter(std::string_view bytes, std::uint16_t codepage) {
   if (Icu() == nullptr) return DecodeWithoutIcu(bytes, codepage);
   Converter converter = OpenConverter(codepage);
   if (!converter) converter = OpenConverter(kWesternCodepage);
@@ -211,6 +210,69 @@ std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage) {
   if (U_FAILURE(status)) return std::string();
   text.resize(static_cast<std::size_t>(length));
   return text;
+}
+
+// Shift-JIS as Windows reads it (codepage 932). ICU's converter of that name
+// carries IBM's table (ibm-943_P15A-2003), which differs from Windows' in
+// single bytes: it swaps the control characters 0x1A, 0x1C and 0x7F, and
+// leaves 0x80, 0xA0 and 0xFD to 0xFF unassigned, which Windows reads as
+// U+0080 and U+F8F0 to U+F8F3; no converter ICU ships reads them as
+// Windows does (nor does the C library's for the last five). Those bytes,
+// where they stand on their own, are read here; everything between them
+// by the converter.
+constexpr std::uint16_t kShiftJisCodepage = 932;
+
+std::string DecodeShiftJis(std::string_view bytes) {
+  const auto windows_single_byte = [](unsigned char byte) -> gunichar {
+    switch (byte) {
+      case 0x1A:
+      case 0x1C:
+      case 0x7F:
+      case 0x80:
+        return byte;
+      case 0xA0:
+        return 0xF8F0;
+      case 0xFD:
+      case 0xFE:
+      case 0xFF:
+        return 0xF8F1 + (byte - 0xFD);
+      default:
+        return 0;
+    }
+  };
+  const auto first_of_two = [](unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+  };
+  const auto second_of_two = [](unsigned char byte) {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+  };
+  std::string text;
+  std::size_t run = 0;  // where the bytes the converter reads next begin
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (first_of_two(byte) && i + 1 < bytes.size() &&
+        second_of_two(static_cast<unsigned char>(bytes[i + 1]))) {
+      i += 2;
+      continue;
+    }
+    const gunichar own = windows_single_byte(byte);
+    if (own == 0) {
+      ++i;
+      continue;
+    }
+    text += DecodeByConverter(bytes.substr(run, i - run), kShiftJisCodepage);
+    char utf8[6];
+    text.append(utf8, static_cast<std::size_t>(g_unichar_to_utf8(own, utf8)));
+    run = ++i;
+  }
+  return text + DecodeByConverter(bytes.substr(run), kShiftJisCodepage);
+}
+
+}  // namespace
+
+std::string DecodeCodepage(std::string_view bytes, std::uint16_t codepage) {
+  if (codepage == kShiftJisCodepage) return DecodeShiftJis(bytes);
+  return DecodeByConverter(bytes, codepage);
 }
 
 std::optional<std::string> EncodeCodepage(std::string_view text, std::uint16_t codepage) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -83,8 +84,10 @@ void ReportUnreadable(const std::string& path, const char* reason) {
   static std::set<std::string> reported;
   const std::lock_guard<std::mutex> lock(mutex);
   if (!reported.insert(path).second) return;
-  std::fprintf(stderr, "%s: cannot read %s: %s\n",
-               g_get_prgname() != nullptr ? g_get_prgname() : "setup-launcher", path.c_str(), reason);
+  // Under the name of the program that reads it: the launcher, or a tool.
+  std::fprintf(stderr, "%s: %s\n",
+               g_get_prgname() != nullptr ? g_get_prgname() : program_invocation_short_name,
+               PrintableText("cannot read " + path + ": " + reason).c_str());
 }
 
 // Opens a setup file for reading. A missing file is no error: lookups just
@@ -339,8 +342,16 @@ void IniFile::ParseText() {
   fit(key_order_);
 }
 
-std::optional<IniFile> IniFile::Load(const std::string& path) {
+std::optional<IniFile> IniFile::Load(const std::string& path, std::string* problem) {
   BoundedFile file(path, kMaxFileBytes);
+  if (problem != nullptr) {
+    std::optional<std::string> bytes = file.ReadAll();
+    if (!bytes) {
+      *problem = file.problem();
+      return std::nullopt;
+    }
+    return ParseOwned(std::move(*bytes));
+  }
   if (!OpenSetupFile(path, file)) return std::nullopt;
   std::optional<std::string> bytes = ReadSetupFile(path, file);
   if (!bytes) return std::nullopt;

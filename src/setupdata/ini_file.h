@@ -40,10 +40,12 @@ class IniFile {
 
   // Reads and parses a file; nullopt when it cannot be read as a file. A
   // file that is there but cannot be read (a directory, a FIFO, no
-  // permission, too large) is reported once in one line on standard error.
+  // permission, too large) is reported once in one line on standard error;
+  // with `problem`, why any file cannot be read (a missing one as well) is
+  // handed back there instead, for the caller to say.
   // The file is opened without waiting and checked through its descriptor,
   // so nothing put in its place meanwhile can hold the reader up.
-  static std::optional<IniFile> Load(const std::string& path);
+  static std::optional<IniFile> Load(const std::string& path, std::string* problem = nullptr);
 
   // The parsed file, shared: a file that is still the same file (device,
   // inode, size, modification and change time) is not read again. The last

@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <cstdio>
 #include <limits>
 
 namespace setupdata {
@@ -108,6 +109,32 @@ long long ParseLeadingInt(std::string_view text) {
     }
   }
   return value;
+}
+
+std::string PrintableText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  char escape[16];
+  for (std::size_t pos = 0; pos < text.size();) {
+    const gunichar code =
+        g_utf8_get_char_validated(text.data() + pos, static_cast<gssize>(text.size() - pos));
+    const bool valid = code != static_cast<gunichar>(-1) && code != static_cast<gunichar>(-2);
+    if (!valid || code < 0x20 || code == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[pos]));
+      out += escape;
+      pos += 1;
+      continue;
+    }
+    const std::size_t length = Utf8CharLength(text, pos);
+    if (!g_unichar_isprint(code)) {
+      std::snprintf(escape, sizeof escape, "\\u{%04X}", static_cast<unsigned>(code));
+      out += escape;
+    } else {
+      out.append(text, pos, length);
+    }
+    pos += length;
+  }
+  return out;
 }
 
 }  // namespace setupdata

@@ -32,6 +32,14 @@ std::string DropFirstAndLastChar(std::string_view text);
 // other "%" sequence stays as it stands.
 std::string FormatWithOneString(std::string_view format, std::string_view arg);
 
+// `text` with every character a terminal would not print as it stands
+// written as an escape: bytes that are no UTF-8 and control characters as
+// "\xNN", other characters without a printable form as "\u{XXXX}". Every
+// message that quotes a name or a text from outside (a medium, a page, a
+// command line) quotes it so: the message stays one line, and nothing in it
+// moves or retitles the terminal.
+std::string PrintableText(std::string_view text);
+
 // Reads a number as the C library's atoi does (leading blanks, an optional
 // sign, decimal digits, 0 when there are none) but without overflow: the
 // result saturates at the limits of long long.

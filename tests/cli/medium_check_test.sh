@@ -143,9 +143,11 @@ expect case 0 warning name-case '\[1033\] LANGUAGE0: warning: folder "ENU" is "e
 expect case 0 warning language-folder-missing '\[1033\] LANGUAGE2: warning: the folder "ESN" is missing; "Esn" and "esn" differ from it only in case: none is used'
 expect case 0 warning name-case '^1033/readme.html: warning: "1033/readme.html" is "1033/ReadMe.HTML" on the medium'
 
-# The launcher's files: missing, or links to nothing.
+# The launcher's files: missing, no files, or links to nothing.
 d=$(broken no-window medium); rm "$d/setup-launcher-gtk.so"
 expect no-window 1 error window-module-missing '^setup-launcher-gtk.so: error: missing: the window cannot show'
+d=$(broken fifo-window medium); rm "$d/setup-launcher-gtk.so"; mkfifo "$d/setup-launcher-gtk.so"
+expect fifo-window 1 error window-module-missing '^setup-launcher-gtk.so: error: a FIFO, not a file: the window cannot show'
 d=$(broken no-launcher medium); rm "$d/setup-launcher" "$d/setup-launcher-gtk.so" "$d/SetupHmRes.dll"
 expect no-launcher 0 warning launcher-missing '^setup-launcher: warning: missing'
 d=$(broken dangling medium); rm "$d/setup-launcher-gtk.so"; ln -s ../nowhere/setup-launcher-gtk.so "$d/setup-launcher-gtk.so"

@@ -68,6 +68,25 @@ refuse "a folder that is not empty" 1 "is not empty" "$work/one"
 refuse "an unknown language id" 1 "unknown language id 99$" "$work/new" --languages 1033,99
 refuse "a language id that is no number" 2 "not a language id" "$work/new" --languages 1033,de
 [[ -e $work/new ]] && fail "a refused init left $work/new"
+# A full filesystem (a small one of its own): the system's reason in one
+# line, whether the texts or the launcher's copy do not fit, and nothing
+# left behind.
+if unshare -rm true 2>/dev/null; then
+  mkdir "$work/full"
+  for size in 8k 64k; do
+    unshare -rm sh -c 'mount -t tmpfs -o size="$1" none "$2" && "$3" init "$2/m"; status=$?; ls -A "$2"; exit $status' \
+      sh "$size" "$work/full" "$tool" >"$work/out" 2>"$work/err"
+    status=$?
+    if [[ $status == 1 && ! -s "$work/out" && $(wc -l <"$work/err") == 1 ]] &&
+      grep -q "^setup-medium: cannot write $work/full/m/.*: .*No space left on device$" "$work/err"; then
+      echo "ok: a full filesystem ($size)"
+    else
+      fail "a full filesystem ($size): status $status, left \"$(cat "$work/out")\", error: $(cat "$work/err")"
+    fi
+  done
+else
+  echo "skipped: a full filesystem (no user namespaces)"
+fi
 
 # Installed into a prefix of the test's own, the build tree left as it was:
 # the launcher from lib/setup-launcher, the data from share/.

@@ -38,10 +38,17 @@ expect "default" get "$f" Setup Missing "default   "
 expect "4294967295" get --int "$f" Setup Negative
 expect "7" get --int "$f" Setup Missing 7
 
-# An unreadable file reads as an empty one, and the exit status says so.
-expect "NULL" get "$dir/missing.ini" s k NULL
-"$tool" get "$dir/missing.ini" s k NULL >/dev/null 2>&1
-[[ $? -eq 1 ]] || { echo "FAIL: a missing file does not give status 1"; fails=$((fails + 1)); }
+# A file that cannot be read (missing, a FIFO) reads as an empty one; the
+# exit status says so, and one line of setup-medium's says why.
+mkfifo "$dir/fifo.ini"
+for c in "missing.ini|No such file or directory" "fifo.ini|it is a FIFO, not a file"; do
+  file="$dir/${c%%|*}"
+  expect "NULL" get "$file" s k NULL 2>/dev/null
+  "$tool" get "$file" s k NULL >/dev/null 2>"$dir/said"
+  status=$?
+  [[ $status == 1 && "$(cat "$dir/said")" == "setup-medium: cannot read $file: ${c#*|}" ]] ||
+    { echo "FAIL: get ${c%%|*}: status $status, said [$(cat "$dir/said")]"; fails=$((fails + 1)); }
+done
 
 # The language section of the demo medium as the environment names it (the
 # locales each map to an id, and an id to a section, in the unit tests):
@@ -207,6 +214,46 @@ a=$("$tool" check "$medium" --format json)
 b=$("$tool" check --format=json "$medium")
 [[ "$a" == "$b" && "$a" == "{"* ]] || { echo "FAIL: --format json after the operand: $a"; fails=$((fails + 1)); }
 "$tool" --help | grep -q "usage: setup-medium" || { echo "FAIL: --help"; fails=$((fails + 1)); }
+
+# Names and texts from outside with a line end and a terminal's title
+# escape in them (a medium's folder, a module's build id, a product name, a
+# language's folder, a resource's name) reach every message escaped: whole
+# lines only, no control character, the escapes named. Each case: what
+# says it, the stream looked at, its lines, the text it must show, the
+# command.
+esc=$'\e]0;x\a'
+shown='\x1B]0;x\x07'
+odd="$dir/odd
+$esc"
+cp -r "$BUILD_DIR/media/medium" "$odd"
+cp "$BUILD_DIR/test-modules/other_build_window.so" "$odd/setup-launcher-gtk.so"
+sed -i "s/^ProductName=Aurora Ledger 7\$/ProductName=Aurora$esc/; s/^LANGUAGE1=Deutsch,DEU\$/LANGUAGE1=Deutsch,DEU$esc/" \
+  "$odd/setupres.ini"
+mkdir -m 700 "$dir/odd-run" && mkdir "$(XDG_RUNTIME_DIR="$dir/odd-run" LC_ALL=C.UTF-8 "$tool" lock "$odd")"
+mkdir "$odd/fifo" && cp "$odd/setup.inf" "$odd/fifo/" && mkfifo "$odd/fifo/setupres.ini"
+mkdir -p "$dir/odd-pages" && echo page >"$dir/odd-pages/page"
+xml '<gresource prefix="/"><file alias="HTML_HOMEPAGE">page</file><file alias="a&#10;b">page</file></gresource>' \
+  >"$dir/odd-pages/l.xml"
+glib-compile-resources --sourcedir="$dir/odd-pages" --target="$dir/odd-pages/lib" "$dir/odd-pages/l.xml"
+escaped() {  # WHAT STREAM LINES SHOWN COMMAND...
+  local what=$1 stream=$2 lines=$3 want=$4
+  shift 4
+  env LC_ALL=C.UTF-8 XDG_RUNTIME_DIR="$dir/odd-run" "$@" >"$dir/esc.out" 2>"$dir/esc.err" </dev/null
+  local got="$dir/esc.$stream"
+  if [[ $(wc -l <"$got") == "$lines" ]] && grep -qF -- "$want" "$got" &&
+    ! LC_ALL=C grep -q $'[\x01-\x09\x0b-\x1f\x7f]' "$got"; then
+    echo "ok: escaped: $what"
+  else
+    echo "FAIL: escaped: $what: $stream was:"; cat -A "$got"; fails=$((fails + 1))
+  fi
+}
+escaped "the launcher's module" err 1 "odd\\x0A$shown/setup-launcher-gtk.so is from another build of the launcher (0000$shown" \
+  env -u WAYLAND_DISPLAY DISPLAY=:9999 setsid -w "$odd/setup-launcher"
+escaped "setup-parent's lock" err 2 "cannot hold the lock of the product \"Aurora$shown\"" "$BUILD_DIR/bin/setup-parent" --language=1 "$odd"
+escaped "a setup file" err 1 "cannot read $dir/odd\\x0A$shown/fifo/setupres.ini: it is a FIFO" "$tool" language "$odd/fifo"
+escaped "get" err 1 "cannot read $dir/odd\\x0A$shown/missing.ini" "$tool" get "$odd/missing.ini" s k
+escaped "check" out 1 "the folder \"DEU$shown\" is missing" "$tool" check "$odd"
+escaped "unpack" out 2 'a\x0Ab' "$tool" unpack "$dir/odd-pages/lib" "$dir/odd-pages/out"
 
 # A file that is no library is named so.
 echo "plain text" >"$dir/not-a-library"

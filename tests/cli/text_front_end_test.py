@@ -5,10 +5,12 @@ holds the product's lock starts it; keys are typed into the terminal. Only
 the result may reach the pipe, and nothing standard error."""
 import fcntl
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
+import termios
 import unicodedata
 
 BUILD_DIR = os.environ["BUILD_DIR"]
@@ -35,7 +37,7 @@ def columns(line):
     return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in line)
 
 
-def start(medium, lang, cols, options):
+def start(medium, lang, cols, options, raw=False):
     """The launcher of `medium` on a terminal of `cols` columns, under a
     parent that holds the product's lock (returned, to be closed after)."""
     env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": lang, "XDG_RUNTIME_DIR": run_dir}
@@ -43,12 +45,14 @@ def start(medium, lang, cols, options):
                           check=True, capture_output=True, text=True).stdout.strip("\n")
     lock = open(lock, "a")
     fcntl.flock(lock, fcntl.LOCK_SH)
-    return Session([os.path.join(medium, "setup-launcher"), *options], env, cols), lock
+    return Session([os.path.join(medium, "setup-launcher"), *options], env, cols, raw), lock
 
 
 # Each case: the medium, the locale, the terminal's width, the steps (text
-# to wait for, then keys to type), the result the parent receives, and
-# words the terminal must and must not have shown.
+# to wait for, then keys to type), the result the parent receives, words
+# the terminal must and must not have shown, and whether the terminal was
+# left in raw mode before (the launcher reads lines and writes them as
+# lines meanwhile, and leaves it raw).
 CASES = [
     ("without a window's module or a display: a language chosen by its number", "medium", "C.UTF-8", 80,
      [("Aurora Ledger 7 Setup\n", ""), ("  2  Deutsch", ""), ("> ", "2\n")], b"DEU",
@@ -66,14 +70,16 @@ CASES = [
      [("  2  Oracle-Datenbank", ""), ("> ", "2\n"), ("  b  Zurück", ""), ("> ", "9\n"), ("> ", "b\n"),
       ("Wählen Sie", ""), ("> ", "2\n"), ("> ", "2\n")],
      b"DEUO-db=oracle", ["Aurora Ledger 7 Server", "* 1  SQL-Server-", "  [Enter]  Weiter"], []),
+    ("a terminal left in raw mode", "medium", "C.UTF-8", 80,
+     [("  2  Deutsch\n", ""), ("> ", "2\r")], b"DEU", ["  q  Exit"], [], True),
 ]
 
 failures = 0
-for name, source, lang, cols, steps, result, shown, not_shown in CASES:
+for name, source, lang, cols, steps, result, shown, not_shown, *raw in CASES:
     # The media hold no window's module and the environment no display, so
     # the first case reaches the terminal without being told; the others
     # ask for it.
-    session, lock = start(make_medium(source), lang, cols, () if name == CASES[0][0] else ("--text",))
+    session, lock = start(make_medium(source), lang, cols, () if name == CASES[0][0] else ("--text",), bool(raw))
     problems = []
     try:
         for text, keys in steps:
@@ -91,6 +97,10 @@ for name, source, lang, cols, steps, result, shown, not_shown in CASES:
         problems.append(f"standard output {out!r}, not {result!r}")
     if err:
         problems.append(f"standard error: {err!r}")
+    if re.search(rb"(?<!\r)\n", session.screen):
+        problems.append("a line end without a carriage return: the lines stair-step")
+    if raw and session.mode_after[3] & termios.ICANON:
+        problems.append("the terminal's raw mode was not put back")
     problems += [f"{word!r} not shown" for word in shown if word not in screen]
     problems += [f"{word!r} shown" for word in not_shown if word in screen]
     try:

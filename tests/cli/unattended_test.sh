@@ -42,6 +42,11 @@ check "a language that is not on the medium" 3 "" 'installable: ENU \(English\),
   "$parent" --language=ITA "$work/medium"
 check "a wrong command line" 2 "" '^setup-launcher: --database needs a language' \
   "$work/medium/setup-launcher" --database=SQL
+# The usage to a reader that has gone: the launcher says so and ends with
+# status 3, never killed by SIGPIPE.
+check "--help to a pipe without a reader" 3 "" '^setup-launcher: the result could not be handed to the parent' \
+  python3 -c 'import os, subprocess, sys; r, w = os.pipe(); os.close(r); sys.exit(subprocess.call(sys.argv[1:], stdout=w))' \
+  "$work/medium/setup-launcher" --help
 # A launcher that ends at start says why, with the lock's path.
 check "without its parent the launcher says whose lock is missing" 0 "" \
   "^setup-launcher: no parent holds the lock of the product \"Aurora Ledger 7\" \\(the lock file $XDG_RUNTIME_DIR/Aurora%20Ledger%207.lock\\)" \

@@ -22,12 +22,15 @@ exported=$(nm -D --defined-only "$window" | awk '{ print $3 }' | tr '\n' ' ')
   || fail "the window module exports: $exported"
 
 # CASE WINDOW PATTERN REFUSED: the medium's window module replaced by
-# WINDOW ("none": removed; "text": a file that is no library); the one line
+# WINDOW ("none": removed; "text": a file that is no library; "fifo": a FIFO,
+# which must not hold the launcher up); the one line
 # said; "unloaded" when the module loads but is refused, and so is unloaded
 # before the launcher goes on (the loader's log says it destroyed the
-# module's link map, which an exit does not).
+# module's link map, which an exit does not; the module is loaded through
+# the descriptor it was checked by).
 cases=(
   "missing|none|^setup-launcher: the window's module .*/setup-launcher-gtk.so is missing$|"
+  "fifo|fifo|^setup-launcher: the window's module .*/setup-launcher-gtk.so cannot be loaded: it is a FIFO, not a file$|"
   "no library|text|^setup-launcher: cannot load the window's module: .*setup-launcher-gtk.so: |"
   "other interface|$BUILD_DIR/test-modules/other_interface_window.so|was built for another version of the launcher|unloaded"
   "other build|$BUILD_DIR/test-modules/other_build_window.so|is from another build of the launcher .*copy both from one build$|unloaded"
@@ -40,6 +43,7 @@ for c in "${cases[@]}"; do
   case $module in
     none) rm "$dir/setup-launcher-gtk.so" ;;
     text) echo "not a library" >"$dir/setup-launcher-gtk.so" ;;
+    fifo) rm "$dir/setup-launcher-gtk.so" && mkfifo "$dir/setup-launcher-gtk.so" ;;
     *) cp "$module" "$dir/setup-launcher-gtk.so" ;;
   esac
   # A session of its own: no terminal to fall back on. The display named
@@ -48,7 +52,7 @@ for c in "${cases[@]}"; do
   env -u WAYLAND_DISPLAY DISPLAY=:9999 LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" timeout 20 \
     setsid -w "$dir/setup-launcher" >"$work/out" 2>"$work/err" </dev/null
   status=$?
-  if [[ $refused == unloaded ]] && ! cat "$work"/ld.* | grep -qF "file=$dir/setup-launcher-gtk.so [0];  destroying link map"; then
+  if [[ $refused == unloaded ]] && ! cat "$work"/ld.* | grep -qE "file=/proc/self/fd/[0-9]+ \[0\];  destroying link map"; then
     fail "$name: the refused module stays loaded"
   fi
   if ((status == 1)) && [[ ! -s "$work/out" && $(grep -c . "$work/err") == 1 ]] && grep -qE "$pattern" "$work/err"; then

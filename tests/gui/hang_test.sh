@@ -45,25 +45,30 @@ close_and_confirm() {
 
 links='<a href="res://SetupHmRes.dll/IDRLANGUAGE0">IDLANGUAGE0</a> <a href="res://SetupHmRes.dll/IDREXIT">IDEXIT</a>'
 
-# A page whose script never ends before it has loaded: nothing completes,
-# and the user can still leave.
-never=$(medium_with_page never "$links<script>for (;;) {}</script>")
-start_parent "$never" LANG=en_US.UTF-8 && close_and_confirm "a page that never finishes loading"
-
-# A page that loops once it has loaded, as soon as the launcher reads it:
-# the body read gives up, the web process is ended and the page reloaded a
-# few times, then the launcher ends with status 1 and nothing handed over
-# (setup-parent: 2).
-after="$links<script>Object.defineProperty(Element.prototype, 'outerHTML', { get() { for (;;) {} } });</script>"
-looping=$(medium_with_page looping "$after")
-start_parent "$looping" LANG=en_US.UTF-8 && {
-  wait_until 60 process_ended "$LAUNCHER_PID"
-  wait_parent
-  [[ $STATUS == 2 ]] && grep -q "keeps failing" "$WORK/stderr" \
-    && pass "a page that loops after loading: the launcher gives up" \
-    || fail "a page that loops after loading: status $STATUS, $(cat "$WORK/stderr")"
-  expect_output "" "a page that loops after loading"
-}
+# Pages that keep the web process from answering: a script that loops
+# before the page has loaded, one that loops once the document is parsed,
+# and one that loops as soon as the launcher reads the page. Each time the
+# launcher waits 3 s at most, ends that web process and reloads the page,
+# three times; then it ends with status 1 (setup-parent: 2), hands over
+# nothing, and its last line says why. Each page: its name, its script, what
+# the line says.
+while IFS='|' read -r name script why; do
+  page=$(medium_with_page "$name" "$links$script")
+  start_parent "$page" LANG=en_US.UTF-8 && {
+    wait_until 90 process_ended "$LAUNCHER_PID" || fail "$name: the launcher did not give up"
+    wait_parent
+    given_up=$(grep "^setup-launcher: " "$WORK/stderr" | tail -n1 || true)
+    [[ $STATUS == 2 && $given_up == *"keeps failing"*"$why"* ]] \
+      && pass "$name: the launcher gives up: $given_up" \
+      || fail "$name: status $STATUS, standard error: $(cat "$WORK/stderr")"
+    expect_output "" "$name"
+  }
+done <<'PAGES'
+a page whose script never ends before it has loaded|<script>for (;;) {}</script>|did not finish loading
+a page that loops once its document is parsed|<script>addEventListener('DOMContentLoaded', () => { for (;;) {} });</script>|did not finish loading
+a page that loops after loading|<script>Object.defineProperty(Element.prototype, 'outerHTML', { get() { for (;;) {} } });</script>|did not answer
+PAGES
+looping="$WORK/a page that loops after loading"
 
 # The same page, and the user leaves while the launcher waits for it: the
 # question comes once the wait is over, and Yes ends the launcher.

@@ -215,14 +215,22 @@ frame_centre() {
   echo "$((2 * (x - left) + left + width + right)) $((2 * (y - top) + top + height + bottom))"
 }
 
+# other_window: the id of the launcher's visible window besides WINDOW (a
+# message box, a notes window); nothing when there is none.
+other_window() {
+  local pid other=""
+  for pid in $LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true); do
+    other=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$WINDOW" | head -n1 || true)
+    [[ -n "$other" ]] && break
+  done
+  echo "$other"
+}
+
 # expect_box_centred WHAT: the launcher's other visible window (its message
 # box) has its frame centred on the launcher's window frame, to a pixel.
 expect_box_centred() {
-  local pid box="" x1 y1 x2 y2
-  for pid in $LAUNCHER_PID $(pgrep -P "$LAUNCHER_PID" 2>/dev/null || true); do
-    box=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$WINDOW" | head -n1 || true)
-    [[ -n "$box" ]] && break
-  done
+  local box x1 y1 x2 y2
+  box=$(other_window)
   if [[ -z "$box" ]]; then
     fail "$1: no message box"
     return

@@ -94,6 +94,18 @@ done <<LIST
 1|/nonexistent: No such file|/nonexistent --out $out/r
 LIST
 
+# A home page whose script never ends, so that it never finishes loading:
+# its picture is not made, and the line says why; the other pictures are.
+cp -r "$BUILD_DIR/media/medium" "$out/never" && mkdir "$out/never-pages"
+printf '<html><body><a href="res://SetupHmRes.dll/IDRLANGUAGE0">IDLANGUAGE0</a><script>for (;;) {}</script></body></html>' \
+  >"$out/never-pages/HTML_HOMEPAGE"
+"$BUILD_DIR/bin/setup-medium" pack "$out/never-pages" "$out/never/SetupHmRes.dll" 2>/dev/null
+preview "$out/never" --language 1033 --out "$out/never-out" >"$out/never-list" 2>"$out/never-err"
+got=$?
+[[ $got == 1 && $(wc -l <"$out/never-list") == 3 ]] &&
+  grep -q "^setup-medium: the home page of section 1033 could not be rendered to .*1033-home.png: the page did not finish loading" \
+    "$out/never-err" || fail "a page that never finishes loading: status $got, said: $(cat "$out/never-err")"
+
 # No display server is left behind: neither when a picture cannot be
 # written after Xvfb has started, nor when the preview is ended by a signal.
 # The preview runs in a session of its own, which its server shares.

@@ -32,12 +32,20 @@ start_parent "$plain" LANG=de_DE.UTF-8 "${with_viewer[@]}" && {
 }
 stop_viewers
 
-# No program for HTML: the notes open in a window of the launcher's own.
+# No program for HTML: the notes open in a window of the launcher's own,
+# which bears the notes' title and stays with the launcher's window.
 start_parent "$plain" LANG=en_US.UTF-8 "${without_viewer[@]}" && {
   settle
   press Tab Tab Tab Tab Tab Tab Return
   wait_windows 2 && pass "without a viewer the notes open in a new window" \
     || fail "without a viewer: $(window_count) window(s)"
+  notes=$(other_window)
+  notes_titled() { [[ "$(xdotool getwindowname "$notes" 2>/dev/null)" == "Aurora Ledger 7 – Release notes" ]]; }
+  wait_until 10 notes_titled && pass "the notes window bears the notes' title" \
+    || fail "the notes window is titled \"$(xdotool getwindowname "$notes" 2>/dev/null)\""
+  transient_for=$(xprop -id "${notes:-0}" WM_TRANSIENT_FOR 2>/dev/null | sed -n 's/.*window id # //p')
+  [[ -n "$transient_for" && $((transient_for)) == "$WINDOW" ]] && pass "the notes window stays with the launcher's" \
+    || fail "the notes window is transient for \"$transient_for\", not the launcher's window $WINDOW"
   kill -0 "$LAUNCHER_PID" 2>/dev/null && pass "the launcher stays" || fail "the launcher ended"
   stop_launcher
   [[ -s "$WORK/stdout" ]] && fail "standard output written"

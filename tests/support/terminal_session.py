@@ -25,6 +25,7 @@ import struct
 import sys
 import termios
 import time
+import tty
 
 WAIT = 10  # seconds any one step may take at most
 
@@ -36,13 +37,20 @@ class StepFailed(Exception):
 class Session:
     """`argv` run on a pseudo-terminal of `cols` columns."""
 
-    def __init__(self, argv, env=None, cols=80):
+    def __init__(self, argv, env=None, cols=80, raw=False):
         out_r, out_w = os.pipe()
         err_r, err_w = os.pipe()
         self.pid, self.master = pty.fork()
         if self.pid == 0:
             try:
                 fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, cols, 0, 0))
+                if raw:
+                    # As an earlier program may leave it: raw, and carriage
+                    # returns ignored.
+                    tty.setraw(0)
+                    mode = termios.tcgetattr(0)
+                    mode[0] |= termios.IGNCR
+                    termios.tcsetattr(0, termios.TCSANOW, mode)
                 null = os.open(os.devnull, os.O_RDONLY)
                 os.dup2(null, 0)
                 os.dup2(out_w, 1)
@@ -111,6 +119,7 @@ class Session:
                 self.read_screen(0.05)
         while self.read_screen(0):
             pass
+        self.mode_after = termios.tcgetattr(self.master)
         os.close(self.master)
         return status, drain(self.out), drain(self.err)
 
