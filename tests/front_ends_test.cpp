@@ -67,7 +67,7 @@ TEST(ParseLaunchOptions, ReadsTheCommandLineAndTheEnvironment) {
       {{"--list", "--language=1"}, nullptr, nullptr, false, true, nullptr, nullptr, "--list takes no other"},
       {{"--text", "--language=1"}, nullptr, nullptr, true, false, nullptr, nullptr, "--text answers nothing"},
       {{"--bogus\x1b"}, nullptr, nullptr, false, false, nullptr, nullptr, "unknown option \"--bogus\\x1B\""},
-      {{"DEU"}, nullptr, nullptr, false, false, nullptr, nullptr, "unknown option \"DEU\""},
+      {{"DEU"}, nullptr, nullptr, false, false, nullptr, nullptr, "unexpected argument \"DEU\""},
   };
   for (const auto& c : kCases) {
     std::vector<const char*> argv{"setup-launcher"};

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/named_lock.h"
 #include "medium_init.h"
 #include "page_pack.h"
@@ -28,7 +29,6 @@
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
 #include "setupdata/text.h"
-#include "tools/command_line.h"
 #include "tools/medium_check.h"
 
 namespace {
@@ -94,7 +94,7 @@ bool WriteAll(std::string_view text) {
   return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
-int Get(const tools::CommandLine& line) {
+int Get(const app::CommandLine& line) {
   const bool as_int = line.Has("--int");
   const std::vector<std::string>& args = line.operands;
   const std::string file(args[0]);
@@ -136,7 +136,7 @@ bool IsMedium(std::string_view dir) {
   return false;
 }
 
-int Language(const tools::CommandLine& line) {
+int Language(const app::CommandLine& line) {
   const std::vector<std::string>& args = line.operands;
   if (!IsMedium(args[0])) return 2;
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
@@ -151,7 +151,7 @@ int Language(const tools::CommandLine& line) {
   return WriteAll(files.lang_id + "\n") ? 0 : 1;
 }
 
-int Lock(const tools::CommandLine& line) {
+int Lock(const app::CommandLine& line) {
   const std::vector<std::string>& args = line.operands;
   if (!IsMedium(args[0])) return 2;
   setupdata::SetupFiles files = setupdata::SetupFiles::ForDirectory(args[0]);
@@ -170,7 +170,7 @@ int Lock(const tools::CommandLine& line) {
   return WriteAll(dir + "/" + app::NamedLockFileName(product) + "\n") ? 0 : 1;
 }
 
-int Check(const tools::CommandLine& line) {
+int Check(const app::CommandLine& line) {
   tools::CheckOptions options;
   const std::string format = line.Value("--format").value_or("text");
   if (format == "json") {
@@ -187,7 +187,7 @@ int Check(const tools::CommandLine& line) {
   return tools::RunCheck(options);
 }
 
-int Pack(const tools::CommandLine& line) {
+int Pack(const app::CommandLine& line) {
   const bool from_dll = line.Has("--from-dll");
   const std::vector<std::string>& args = line.operands;
   std::string error;
@@ -202,7 +202,7 @@ int Pack(const tools::CommandLine& line) {
   return 0;
 }
 
-int Unpack(const tools::CommandLine& line) {
+int Unpack(const app::CommandLine& line) {
   const std::vector<std::string>& args = line.operands;
   std::string error;
   const auto library = pages::PageLibrary::Open(std::string(args[0]), &error);
@@ -226,7 +226,7 @@ int Unpack(const tools::CommandLine& line) {
   return status;
 }
 
-int Preview(const tools::CommandLine& line) {
+int Preview(const app::CommandLine& line) {
   tools::PreviewOptions options;
   options.medium_dir = line.operands[0];
   if (const auto language = line.Value("--language")) {
@@ -245,7 +245,7 @@ int Preview(const tools::CommandLine& line) {
   return tools::RunPreview(options);
 }
 
-int Init(const tools::CommandLine& line) {
+int Init(const app::CommandLine& line) {
   tools::InitOptions options;
   options.database = line.Has("--database");
   for (const std::string& item : line.List("--languages")) {
@@ -263,8 +263,8 @@ struct Command {
   std::string_view operands;
   std::size_t least;
   std::size_t most;
-  std::vector<tools::OptionSpec> options;
-  int (*run)(const tools::CommandLine&);
+  std::vector<app::OptionSpec> options;
+  int (*run)(const app::CommandLine&);
 };
 
 const std::vector<Command>& Commands() {
@@ -297,7 +297,7 @@ int main(int argc, char** argv) {
   }
   for (const Command& command : Commands()) {
     if (command.name != args[0]) continue;
-    const tools::CommandLine line = tools::ReadCommandLine(std::span(args).subspan(1), command.options);
+    const app::CommandLine line = app::ReadCommandLine(std::span(args).subspan(1), command.options);
     if (line.Has("--help")) {
       std::fputs(kUsage, stdout);
       return 0;

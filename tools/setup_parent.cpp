@@ -31,12 +31,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/named_lock.h"
 #include "app/result_channel.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/system_language.h"
 #include "setupdata/text.h"
-#include "tools/command_line.h"
 
 namespace {
 
@@ -69,8 +69,8 @@ int Mistake(const std::string& why) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
-  constexpr tools::OptionSpec kOptions[] = {{"--language", true}, {"--database", true}};
-  const tools::CommandLine line = tools::ReadCommandLine(args, kOptions);
+  constexpr app::OptionSpec kOptions[] = {{"--language", true}, {"--database", true}};
+  const app::CommandLine line = app::ReadCommandLine(args, kOptions);
   if (line.Has("--help")) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   const std::string& medium = line.operands[0];
   // The answers are handed on to the launcher as "--language=X".
   std::vector<std::string> answers;
-  for (const tools::OptionSpec& option : kOptions) {
+  for (const app::OptionSpec& option : kOptions) {
     if (const auto value = line.Value(option.name))
       answers.push_back(std::string(option.name) + "=" + *value);
   }

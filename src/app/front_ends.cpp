@@ -2,12 +2,14 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/dialog_in_words.h"
 #include "app/launcher_dlg.h"
 #include "app/result_channel.h"
@@ -175,48 +177,26 @@ bool DisplayNamed() { return EnvironmentValue("WAYLAND_DISPLAY") || EnvironmentV
 
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
   LaunchOptions options;
-  std::optional<std::string> language;
-  std::optional<std::string> database;
   const auto fail = [&options](const std::string& why) {
     if (options.error.empty()) options.error = why + "; see setup-launcher --help";
   };
-  bool help = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    bool* flag = arg == "--text" ? &options.text : arg == "--list" ? &options.list : nullptr;
-    if (arg == "--help" || arg == "-h") flag = &help;
-    if (flag != nullptr) {
-      // An option said twice may mean two answers: none is picked.
-      if (*flag) fail(std::string(arg) + " is given twice");
-      *flag = true;
-      continue;
-    }
-    std::optional<std::string>* value = nullptr;
-    std::string_view name;
-    for (const char* option : {kLanguageOption, kDatabaseOption}) {
-      if (arg == option || (arg.starts_with(option) && arg[std::strlen(option)] == '=')) {
-        name = option;
-        value = option == kLanguageOption ? &language : &database;
-      }
-    }
-    if (value == nullptr) {
-      fail("unknown option \"" + setupdata::PrintableText(arg) + "\"");
-      continue;
-    }
-    if (*value) fail(std::string(name) + " is given twice");
-    if (arg.size() > name.size()) {
-      *value = std::string(arg.substr(name.size() + 1));
-      if ((*value)->empty()) fail(std::string(name) + " needs a value");
-    } else if (i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("--")) {
-      *value = argv[++i];
-    } else if (name == kDatabaseOption) {
-      *value = std::string();  // the database the page checks
-    } else {
-      fail(std::string(name) + " needs a value");
-      *value = std::string();
-    }
-  }
-  options.help = help;
+  static constexpr OptionSpec kOptions[] = {
+      {"--text"}, {"--list"}, {kLanguageOption, true}, {kDatabaseOption, true, false, true}};
+  const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
+  const CommandLine line = ReadCommandLine(args, kOptions);
+  if (!line.error.empty()) fail(line.error);
+  // The launcher takes no operands: its medium is its own folder.
+  if (!line.operands.empty())
+    fail("unexpected argument \"" + setupdata::PrintableText(line.operands[0]) + "\"");
+  options.text = line.Has("--text");
+  options.list = line.Has("--list");
+  const auto given = [&line](std::string_view name) -> std::optional<std::string> {
+    if (!line.Has(name)) return std::nullopt;
+    return line.options.find(name)->second.back();
+  };
+  std::optional<std::string> language = given(kLanguageOption);
+  std::optional<std::string> database = given(kDatabaseOption);
+  options.help = line.Has("--help");
   const bool given_database = database.has_value();
   if (options.list && (options.text || language || database)) fail("--list takes no other option");
   if (options.text && (language || database))

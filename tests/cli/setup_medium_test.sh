@@ -196,14 +196,14 @@ done <<EOF2
 $tool|a command is needed|
 $tool|unknown command "frobnicate"|frobnicate
 $tool|too few operands: it takes FILE SECTION KEY|get $f
-$tool|unknown option --bogus|check $medium --bogus
+$tool|unknown option "--bogus"|check $medium --bogus
 $tool|--format is text or json|check --format xml $medium
 $tool|--out needs a value|preview $medium --out
 $tool|--out needs a value|preview $medium --out --database
 $tool|--out needs a value|preview $medium --out=
 $parent|--language needs a value|--language --database=SQL $medium
 $tool|--int takes no value|get --int=3 $f Setup Negative
-$parent|unknown option --bogus|--bogus $medium
+$parent|unknown option "--bogus"|--bogus $medium
 $parent|one MEDIUM_DIR only|$medium $medium
 $launcher|unknown option|--bogus
 EOF2

@@ -1,6 +1,6 @@
-// Reading the tools' command lines: options anywhere among the operands, as
-// `--name=value` or `--name value`, and a mistake said in one line that
-// points to --help.
+// Reading a command line, the launcher's and the tools': options anywhere
+// among the operands, as `--name=value` or `--name value`, and a mistake
+// said in one line (the caller points to --help).
 #pragma once
 
 #include <map>
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tools {
+namespace app {
 
 struct OptionSpec {
   std::string_view name;  // with its dashes: "--out"
@@ -18,6 +18,9 @@ struct OptionSpec {
   // Said more than once it adds to its values; otherwise that is a mistake,
   // since two answers to one question cannot both be meant.
   bool repeats = false;
+  // Its value may be left out ("--database" alone): it then has an empty
+  // one, and "--name=" is still a mistake.
+  bool value_optional = false;
 };
 
 struct CommandLine {
@@ -39,6 +42,8 @@ struct CommandLine {
 // argument is an operand. "--help" and "-h" are accepted by every command.
 // An option's value is never empty, and a next word that begins with "--" is
 // never taken as one: "--out --database" is a mistake, "--out=--x" is not.
+// Names from the command line are quoted in the mistake as a terminal can
+// print them.
 CommandLine ReadCommandLine(std::span<const std::string_view> args, std::span<const OptionSpec> specs);
 
-}  // namespace tools
+}  // namespace app

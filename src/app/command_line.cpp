@@ -1,8 +1,10 @@
-#include "command_line.h"
+#include "app/command_line.h"
 
 #include <algorithm>
 
-namespace tools {
+#include "setupdata/text.h"
+
+namespace app {
 
 std::optional<std::string> CommandLine::Value(std::string_view name) const {
   const auto found = options.find(name);
@@ -52,7 +54,7 @@ CommandLine ReadCommandLine(std::span<const std::string_view> args, std::span<co
       if (candidate.name == name) spec = &candidate;
     }
     if (spec == nullptr) {
-      fail("unknown option " + std::string(name));
+      fail("unknown option \"" + setupdata::PrintableText(name) + "\"");
       continue;
     }
     std::vector<std::string>& values = line.options[std::string(name)];
@@ -69,11 +71,12 @@ CommandLine ReadCommandLine(std::span<const std::string_view> args, std::span<co
       } else if (i + 1 < args.size() && !args[i + 1].starts_with("--")) {
         value = args[++i];
       }
-      if (value.empty()) fail(std::string(name) + " needs a value");
+      const bool left_out = equals == std::string_view::npos && value.empty();
+      if (value.empty() && !(spec->value_optional && left_out)) fail(std::string(name) + " needs a value");
       values.emplace_back(value);
     }
   }
   return line;
 }
 
-}  // namespace tools
+}  // namespace app
