@@ -38,6 +38,8 @@ struct FindingKind {
 };
 const std::vector<FindingKind>& FindingKinds();
 bool IsFindingCode(std::string_view code);
+// The fixed severity of a code of the table.
+Severity SeverityOf(std::string_view code);
 
 enum class CheckFormat { kText, kJson };
 
