@@ -230,6 +230,7 @@ TEST(MatchLanguageAnswer, KeepsOneOrderAndNeverPicksAmongSeveral) {
       {"Deutsch", {"Deutsch", "Deutsch"}, Folders{"DEU", "DE2"}, {0, 1}},
       {"deutsch", {"Deutsch", "English"}, Folders{std::nullopt, "ENU"}, {0}},
       {"FRANÇAIS", {"Français"}, Folders{"FRA"}, {0}},
+      {"\xC3", {"Français"}, Folders{"FRA"}, {}},
       {"3", {"English", "Deutsch"}, Folders{"ENU", "DEU"}, {}},
       {"+1", {"English"}, Folders{"ENU"}, {}},
       {"", {"English"}, Folders{"ENU"}, {}},

@@ -123,6 +123,13 @@ std::vector<Offered> OfferedLanguages(const DialogInWords& run) {
 
 // Text compared without regard to case, in any script.
 std::string Folded(std::string_view text) {
+  // An answer from the command line need not be UTF-8: such a text is
+  // folded in its ASCII letters alone.
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    std::string folded(text);
+    for (char& c : folded) c = g_ascii_tolower(c);
+    return folded;
+  }
   gchar* folded = g_utf8_casefold(text.data(), static_cast<gssize>(text.size()));
   std::string result = folded != nullptr ? folded : std::string(text);
   g_free(folded);
@@ -209,9 +216,8 @@ LaunchOptions ParseLaunchOptions(int argc, const char* const* argv) {
     if (!database) database = EnvironmentValue(kDatabaseVariable);
   }
   if (database && !language) {
-    fail(std::string(options.text || options.list || !EnvironmentValue(kDatabaseVariable) || given_database
-                         ? "--database"
-                         : kDatabaseVariable) +
+    // Without --database the answer came from its variable.
+    fail(std::string(given_database ? "--database" : kDatabaseVariable) +
          " needs a language (--language or " + kLanguageVariable + ")");
   }
   options.language = language;
