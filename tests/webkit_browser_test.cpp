@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -65,14 +64,25 @@ class WebKitBrowserTest : public ::testing::Test {
     if (window_ != nullptr) gtk_widget_destroy(window_);
   }
 
-  // Runs the main loop until `done` holds or ten seconds have passed.
-  bool RunUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      g_main_context_iteration(nullptr, FALSE);
-    }
-    return true;
+  static gboolean Raise(gpointer flag) {
+    *static_cast<bool*>(flag) = true;
+    return G_SOURCE_REMOVE;
+  }
+  // Runs the main loop until `done` holds or ten seconds have passed. The
+  // loop sleeps between events: a timeout source wakes it at the bound.
+  static bool RunUntil(const std::function<bool()>& done) {
+    bool timed_out = false;
+    const guint bound = g_timeout_add_seconds(10, Raise, &timed_out);
+    while (!done() && !timed_out) g_main_context_iteration(nullptr, TRUE);
+    if (!timed_out) g_source_remove(bound);
+    return done();
+  }
+  // Runs the main loop for `ms` milliseconds: time for what must not happen
+  // to happen.
+  static void RunFor(guint ms) {
+    bool over = false;
+    g_timeout_add(ms, Raise, &over);
+    while (!over) g_main_context_iteration(nullptr, TRUE);
   }
   bool RunUntilComplete(std::size_t count) {
     return RunUntil([&] {
@@ -118,8 +128,7 @@ TEST_F(WebKitBrowserTest, AFailedLoadCompletesAsTheErrorPageOfNoPage) {
   browser_->Navigate2(database, false);
   ASSERT_TRUE(RunUntilComplete(2));
   // Let anything else finish too, then look at everything reported.
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-  RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+  RunFor(500);
   EXPECT_EQ(sink_.events,
             (std::vector<std::string>{"before " + std::string(kHome), "complete " + std::string(kHome),
                                       "before " + database, std::string("complete ") + kErrorPageAddress}));
@@ -132,8 +141,7 @@ TEST_F(WebKitBrowserTest, ACancelledNavigationKeepsThePage) {
   browser_->Navigate2("res://SetupHmRes.dll/HTML_SAP", false);
   ASSERT_TRUE(RunUntil([&] { return sink_.events.size() >= 3; }));
   // Give a load that should not happen the time to happen.
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-  RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+  RunFor(500);
   EXPECT_EQ(sink_.events.size(), 3u);
   const std::optional<std::string> body = browser_->ReadBody();
   ASSERT_TRUE(body);
@@ -230,8 +238,7 @@ TEST_F(WebKitBrowserTest, AFileWhosePathIsNotUtf8ShowsInANewWindow) {
     const char* title = webkit_web_view_get_title(shown);
     return title != nullptr && std::string(title) == "Notes";
   }));
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-  RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+  RunFor(500);
   EXPECT_EQ(sink_.events.size(), 2u) << "the page was loaded again";
   gtk_widget_destroy(gtk_widget_get_toplevel(GTK_WIDGET(shown)));
 }

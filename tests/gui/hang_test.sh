@@ -81,14 +81,17 @@ flooding=$(medium_with_page flooding "$flood")
 start_parent "$flooding" LANG=en_US.UTF-8 && close_and_confirm "a page that floods the view"
 
 # A page that picks a language as soon as the close question takes the
-# focus: the pick waits behind the question, and the Yes drops it.
+# focus, and then says so: the pick waits behind the question, and the Yes
+# drops it.
 sneaky=$(medium_with_page sneaky "$links<script>addEventListener('blur', () =>
-  setTimeout(() => { location.href = 'res://SetupHmRes.dll/IDRLANGUAGE0'; }, 300));</script>")
+  setTimeout(() => { location.href = 'res://SetupHmRes.dll/IDRLANGUAGE0';
+    document.body.append(document.createElement('p'));
+    document.body.lastChild.textContent = 'Picked'; }, 300));</script>")
 start_parent "$sneaky" LANG=en_US.UTF-8 && {
   page_text --wait-for English >/dev/null || fail "the sneaky page was not filled"
   press alt+F4
   if wait_windows 2; then
-    sleep 1.5  # the page's pick comes 0.3 s after the question took the focus
+    page_text --wait-for Picked >/dev/null || fail "the sneaky page did not pick"
     [[ $(window_count) == 2 ]] && pass "the page's pick waits behind the close question" \
       || fail "the page's pick did not wait for the close question"
     press Return  # Yes

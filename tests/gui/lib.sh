@@ -193,6 +193,24 @@ press() {
   xdotool key --delay 200 "$@"
 }
 
+# click X Y [BUTTON]: a click (button 1 unless given) at X, Y of the
+# launcher's window. The X server hands the window the motion before the
+# press, in the order they were sent.
+click() { xdotool mousemove --window "$WINDOW" "$1" "$2" click "${3:-1}"; }
+
+# click_on NAME [BUTTON]: a click on the middle of the page's link or control
+# named NAME, found where the page lays it out (page_text.py --where), as a
+# user finds it by its words.
+click_on() {
+  local where
+  if ! where=$(page_text --where "$1"); then
+    fail "nothing named '$1' to click on"
+    return 1
+  fi
+  # shellcheck disable=SC2086  # "X Y"
+  click $where "${2:-1}"
+}
+
 # window_count: the launcher's visible top-level windows (message boxes and
 # release-notes windows included).
 window_count() {

@@ -22,6 +22,9 @@ are left out, and so is anything not in the SHOWING and VISIBLE states.
                                         "modal" or "-", and name
   page_text.py --pid N --wait-active    waits until one of those windows
                                         has the keyboard (is active)
+  page_text.py --pid N --where NAME     waits until a link or control named
+                                        NAME shows, and prints its centre
+                                        relative to its window: "X Y"
 
 Exit status 0 with the lines on standard output; 1 with one line on
 standard error when the page or the text cannot be found in time.
@@ -108,8 +111,14 @@ def labelled_by_shown(accessible):
     return False
 
 
+def centre_of(accessible):
+    """The centre of |accessible| relative to its top-level window."""
+    box = Atspi.Component.get_extents(accessible, Atspi.CoordType.WINDOW)
+    return f"{box.x + box.width // 2} {box.y + box.height // 2}"
+
+
 def collect(accessible, out):
-    """Appends (kind, text, target) entries for the visible content under
+    """Appends (kind, text, target, accessible) entries for the visible content under
     |accessible|, in document order."""
     if not is_shown(accessible):
         return
@@ -122,20 +131,20 @@ def collect(accessible, out):
             name = " ".join(lines_of((text_of(accessible) or "").replace(EMBEDDED_OBJECT, " ")))
         if name:
             kind = "link" if role == R.LINK else "control"
-            out.append((kind, name, target_of(accessible) if kind == "link" else None))
+            out.append((kind, name, target_of(accessible) if kind == "link" else None, accessible))
         return
     kids = children(accessible)
     text = text_of(accessible) if role not in DOCUMENTS else None
     if text is None:
         if not kids and role in NAMED_TEXTS:
-            out.extend(("text", line, None) for line in lines_of(accessible.get_name() or ""))
+            out.extend(("text", line, None, accessible) for line in lines_of(accessible.get_name() or ""))
         for kid in kids:
             collect(kid, out)
     elif text.count(EMBEDDED_OBJECT) == len(kids):
         # The text holds one object replacement character where each child
         # sits: read the pieces between them and the children in turn.
         for i, piece in enumerate(text.split(EMBEDDED_OBJECT)):
-            out.extend(("text", line, None) for line in lines_of(piece))
+            out.extend(("text", line, None, accessible) for line in lines_of(piece))
             if i < len(kids):
                 collect(kids[i], out)
     else:
@@ -147,7 +156,7 @@ def collect(accessible, out):
             collect(kid, inner)
         read = {entry[1] for entry in inner}
         out.extend(inner)
-        out.extend(("text", line, None)
+        out.extend(("text", line, None, accessible)
                    for line in lines_of(text.replace(EMBEDDED_OBJECT, "\n")) if line not in read)
 
 
@@ -291,6 +300,8 @@ def main():
                         help="print the shown top-level windows at once, without waiting")
     parser.add_argument("--wait-active", action="store_true",
                         help="wait until a shown window of the launcher has the keyboard")
+    parser.add_argument("--where", metavar="NAME",
+                        help="print the centre of the link or control named NAME in its window")
     parser.add_argument("--timeout", type=float, default=20.0, metavar="S",
                         help="give up after S seconds (default 20)")
     args = parser.parse_args()
@@ -323,14 +334,20 @@ def main():
                     return 0
                 raise NotFound("no window of the launcher has the keyboard")
             entries = read_box(args.pid) if args.box else read_page(args.pid)
-            texts = [text for _, text, _ in entries]
-            if args.wait_for:
+            texts = [entry[1] for entry in entries]
+            if args.where is not None:
+                named = [entry[3] for entry in entries if entry[0] != "text" and entry[1] == args.where]
+                if named:
+                    print(centre_of(named[0]))
+                    return 0
+                problem = f"no link or control named '{args.where}'; the page shows: {' | '.join(texts)}"
+            elif args.wait_for:
                 missing = [text for text in args.wait_for if text not in texts]
                 if not missing:
                     break
                 problem = f"'{missing[0]}' did not appear; the page shows: {' | '.join(texts)}"
-            elif entries != previous:
-                previous, since = entries, time.monotonic()
+            elif [entry[:3] for entry in entries] != previous:
+                previous, since = [entry[:3] for entry in entries], time.monotonic()
                 problem = "the page kept changing"
             elif time.monotonic() - since >= SETTLE_SECONDS:
                 break
@@ -345,7 +362,7 @@ def main():
             return 1
         time.sleep(POLL_SECONDS)
 
-    for kind, text, target in entries:
+    for kind, text, target, _ in entries:
         if args.controls:
             if kind != "text":
                 print(text)

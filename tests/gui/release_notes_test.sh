@@ -25,7 +25,7 @@ start_parent "$plain" LANG=de_DE.UTF-8 "${with_viewer[@]}" && {
   else
     fail "the viewer did not start"
   fi
-  xdotool mousemove --window "$WINDOW" 200 145 click 1  # the first language
+  click_on English
   wait_parent
   [[ $STATUS == 0 ]] || fail "setup-parent: status $STATUS while the viewer lives"
   expect_output "ENU" "a choice while the viewer lives"

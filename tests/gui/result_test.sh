@@ -31,7 +31,7 @@ expect_lost "standard output open only for reading" "Bad file descriptor"
 
 # A pipe that does not wait, full, whose reader never reads: the launcher
 # waits a few seconds for it, then gives up.
-python3 - "$plain/setup-launcher" 2>"$WORK/stderr" </dev/null <<'PY' &
+python3 - "$plain/setup-launcher" 2>"$WORK/stderr" <<'PY' &
 import fcntl, os, sys
 r, w = os.pipe()
 fcntl.fcntl(w, fcntl.F_SETFL, fcntl.fcntl(w, fcntl.F_GETFL) | os.O_NONBLOCK)

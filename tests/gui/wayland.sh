@@ -40,7 +40,7 @@ INI
   # desktop's would: weston gives the keyboard to the windows inside only
   # while it has it.
   xdotool windowfocus --sync "$COMPOSITOR" 2>/dev/null || true
-  export GDK_BACKEND=wayland WAYLAND_DISPLAY=wayland-test
+  export GDK_BACKEND=wayland WAYLAND_DISPLAY=wayland-test WAYLAND_DEBUG=client
 }
 
 weston_ready() {
@@ -83,12 +83,39 @@ find_client_area() {
 CLIENT_WIDTH=474
 CLIENT_HEIGHT=418
 
-# click X Y: a click at X, Y of the launcher's client area. The pointer
-# comes from a pixel beside the spot, so the window has seen it enter and
-# move before the button goes down.
+# click X Y [BUTTON]: a click at X, Y of the launcher's client area, once
+# the window has seen the pointer there: weston hands a new window the
+# pointer only when it moves over it, and a press sent before the window has
+# seen it lands where the pointer was. The pointer comes from a pixel beside
+# the spot, so that it moves even when it was there already.
 click() {
+  local target
+  target=$(surface_point "$1" "$2") || { fail "no window geometry of the launcher's to click at $1,$2"; return 1; }
   xdotool mousemove --window "$COMPOSITOR" $((CLIENT_X + $1 - 1)) $((CLIENT_Y + $2)) \
-    mousemove --window "$COMPOSITOR" $((CLIENT_X + $1)) $((CLIENT_Y + $2)) click 1
+    mousemove --window "$COMPOSITOR" $((CLIENT_X + $1)) $((CLIENT_Y + $2))
+  wait_until 10 pointer_seen_at "$target" || fail "the window did not see the pointer at $1,$2"
+  xdotool click "${3:-1}"
+}
+
+# surface_point X Y: where X, Y of the client area lies on the launcher's
+# main surface, from the window geometry it last gave weston (its shadow's
+# margins, and the title bar above the client area): "X Y".
+surface_point() {
+  local left top height
+  read -r left top height < <(grep -oE "set_window_geometry\([0-9]+, [0-9]+, $CLIENT_WIDTH, [0-9]+\)" \
+    "$WORK/stderr" | tail -n1 | tr -c '0-9\n' ' ' | awk '{print $1, $2, $4}')
+  [[ -n "$height" ]] || return 1
+  echo "$((left + $1)) $((top + height - CLIENT_HEIGHT + $2))"
+}
+
+# pointer_seen_at "X Y": the last pointer event the launcher took put the
+# pointer at X, Y of a surface (the launcher runs with WAYLAND_DEBUG=client,
+# which writes each event it takes to standard error).
+pointer_seen_at() {
+  local seen
+  seen=$(grep -oE 'wl_pointer@[0-9]+\.(enter|motion)\(.*\)' "$WORK/stderr" | tail -n1 \
+    | sed -E 's/.*, (-?[0-9]+)\.[0-9]+, (-?[0-9]+)\.[0-9]+\)$/\1 \2/')
+  [[ "$seen" == "$1" ]]
 }
 
 caption() { shown_windows | awk -F '\t' 'NR == 1 {print $3}'; }
