@@ -10,8 +10,10 @@ set -uo pipefail
 : "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
 work=$(mktemp -d)
 disc=
+noexec=
 cleanup() {
   [[ -n $disc ]] && mountpoint -q "$disc" && umount "$disc"
+  [[ -n $noexec ]] && umount "$noexec"
   chmod -R u+w "$work" 2>/dev/null
   rm -rf "$work"
 }
@@ -58,16 +60,28 @@ cp -r "$disc_root" "$plain"
 chmod -R u+w,a-x "$plain"
 chmod a+x "$plain" "$plain"/*/
 
+# The disc mounted noexec, where it may be mounted so.
+noexec_row=
+if mkdir "$work/noexec" && mount -t tmpfs -o noexec,size=256m tmpfs "$work/noexec" 2>/dev/null; then
+  noexec=$work/noexec
+  cp -a "$disc_root/." "$noexec/"
+  noexec_row="a disc mounted noexec, through sh|noexec|--language=ENU --database=oracle|0|"
+else
+  echo "skip: no noexec mount here: the copy without execute bits stands for one"
+fi
+
 english="The setup for English (ENU) would run here"
 german="The setup for Deutsch (DEU) would run here"
 # Each row: how the entry point runs, its answers, the status and the line
 # its setup writes ("" when no setup runs).
 while IFS='|' read -r name how answers want_status want_out; do
+  [[ -n $name ]] || continue
   read -ra args <<<"$answers"
   case $how in
     disc) run=("$disc_root/setup") ;;
     sh) run=(sh "$disc_root/setup") ;;
     copy) run=(sh "$plain/setup") ;;
+    noexec) run=(sh "$noexec/setup") ;;
   esac
   status=0
   (cd "$work" && "${run[@]}" "${args[@]}") >"$work/out" 2>"$work/err" </dev/null || status=$?
@@ -83,6 +97,7 @@ through sh, German with Oracle|sh|--language=Deutsch --database=oracle|0|$german
 a copy without execute bits|copy|--language=2 --database=SQL|0|$german, for the database SQL (option -db=mssql).
 the setup's own status|disc|--language=POR --database=SQL|7|POR setup failed
 an answer naming no language|disc|--language=Klingon|82|
+${noexec_row:+$noexec_row$english, for the database Oracle (option -db=oracle).}
 a mistake on the command line|disc|--languages=ENU|2|
 ROWS
 grep -q "setup-parent: unknown option" "$work/err" || fail "the mistake is not named: $(cat "$work/err")"
