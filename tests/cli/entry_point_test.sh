@@ -82,6 +82,8 @@ while IFS='|' read -r name how answers want_status want_out; do
     sh) run=(sh "$disc_root/setup") ;;
     copy) run=(sh "$plain/setup") ;;
     noexec) run=(sh "$noexec/setup") ;;
+    # Another launcher runs: it holds the lock every launcher takes.
+    busy) run=(flock -o -x "$XDG_RUNTIME_DIR/PreventSecondInstance.lock" "$disc_root/setup") ;;
   esac
   status=0
   (cd "$work" && "${run[@]}" "${args[@]}") >"$work/out" 2>"$work/err" </dev/null || status=$?
@@ -97,6 +99,7 @@ through sh, German with Oracle|sh|--language=Deutsch --database=oracle|0|$german
 a copy without execute bits|copy|--language=2 --database=SQL|0|$german, for the database SQL (option -db=mssql).
 the setup's own status|disc|--language=POR --database=SQL|7|POR setup failed
 an answer naming no language|disc|--language=Klingon|82|
+another launcher running|busy|--language=ENU|81|
 ${noexec_row:+$noexec_row$english, for the database Oracle (option -db=oracle).}
 a mistake on the command line|disc|--languages=ENU|2|
 ROWS
