@@ -60,6 +60,12 @@ cp -r "$disc_root" "$plain"
 chmod -R u+w,a-x "$plain"
 chmod a+x "$plain" "$plain"/*/
 
+# A copy whose launcher was lost on its way (an empty file).
+broken=$work/broken-copy
+cp -r "$disc_root" "$broken"
+chmod -R u+w "$broken"
+: >"$broken/setup-launcher"
+
 # The disc mounted noexec, where it may be mounted so.
 noexec_row=
 if mkdir "$work/noexec" && mount -t tmpfs -o noexec,size=256m tmpfs "$work/noexec" 2>/dev/null; then
@@ -82,6 +88,7 @@ while IFS='|' read -r name how answers want_status want_out; do
     sh) run=(sh "$disc_root/setup") ;;
     copy) run=(sh "$plain/setup") ;;
     noexec) run=(sh "$noexec/setup") ;;
+    broken) run=("$broken/setup") ;;
     # Another launcher runs: it holds the lock every launcher takes.
     busy) run=(flock -o -x "$XDG_RUNTIME_DIR/PreventSecondInstance.lock" "$disc_root/setup") ;;
   esac
@@ -100,6 +107,7 @@ a copy without execute bits|copy|--language=2 --database=SQL|0|$german, for the 
 the setup's own status|disc|--language=POR --database=SQL|7|POR setup failed
 an answer naming no language|disc|--language=Klingon|82|
 another launcher running|busy|--language=ENU|81|
+a damaged launcher|broken|--language=ENU|83|
 ${noexec_row:+$noexec_row$english, for the database Oracle (option -db=oracle).}
 a mistake on the command line|disc|--languages=ENU|2|
 ROWS
