@@ -25,6 +25,8 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   # disc images of a medium (setup-medium image)
   xorriso
+  # the locales' sources, which the terminal tests build their locales from
+  locales
 )
 
 missing=()

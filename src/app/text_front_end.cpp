@@ -1,7 +1,11 @@
 // The dialog in words on a terminal: each page as a heading and numbered
-// or lettered choices, answered with a line. Plain lines only, written as
+// choices (those besides the languages and databases lettered too, in the
+// medium's own words), answered with a line. Plain lines only, written as
 // they come, so that a braille or speech console reads them in order.
 #include <fcntl.h>
+#include <glib.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -11,6 +15,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/dialog_in_words.h"
 #include "app/front_ends.h"
@@ -171,8 +176,92 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// The key column of a choice: "  1  ", "  q  ".
+// The key column of a choice: "  1  ", "  6 v  ".
 std::string KeyPrefix(std::string_view key) { return "  " + std::string(key) + "  "; }
+
+// `text` folded for a comparison without regard to case; as it is when it
+// is not UTF-8.
+std::string Folded(std::string_view text) {
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::string(text);
+  g_autofree gchar* folded = g_utf8_casefold(text.data(), static_cast<gssize>(text.size()));
+  return folded;
+}
+
+// The close question's yes and no as the user's locale has them (the C
+// library's words and patterns for LC_MESSAGES): shown in its words, taken
+// by its patterns, and "y" and "n" always. A locale the system lacks has
+// none: then "y" and "n" only.
+class YesNo {
+ public:
+  YesNo() : locale_(newlocale(LC_MESSAGES_MASK | LC_CTYPE_MASK, "", nullptr)) {}
+  ~YesNo() {
+    if (locale_ != nullptr) freelocale(locale_);
+  }
+  YesNo(const YesNo&) = delete;
+  YesNo& operator=(const YesNo&) = delete;
+
+  // "ja" and "nein"; "y" and "n" where the locale has no words.
+  std::string Yes() const { return Word(YESSTR, "y"); }
+  std::string No() const { return Word(NOSTR, "n"); }
+  // IDYES, IDNO, or 0 for an answer that is neither.
+  int Read(const std::string& answer) const {
+    if (answer == "y" || answer == "Y") return IDYES;
+    if (answer == "n" || answer == "N") return IDNO;
+    if (locale_ == nullptr || answer.empty()) return 0;
+    const locale_t previous = uselocale(locale_);
+    const int read = rpmatch(answer.c_str());
+    uselocale(previous);
+    return read == 1 ? IDYES : read == 0 ? IDNO : 0;
+  }
+
+ private:
+  std::string Word(nl_item item, const char* otherwise) const {
+    const char* word = locale_ != nullptr && BothNamed() ? nl_langinfo_l(item, locale_) : nullptr;
+    return word != nullptr && *word != '\0' ? word : otherwise;
+  }
+  // Both words, or neither: a locale that names one only shows "y/n".
+  bool BothNamed() const {
+    return *nl_langinfo_l(YESSTR, locale_) != '\0' && *nl_langinfo_l(NOSTR, locale_) != '\0';
+  }
+
+  locale_t locale_;
+};
+
+// A choice besides the page's numbered ones (the release notes, Back,
+// Exit): chosen by its number, which follows theirs, or by the first
+// letter of its own words where no other such choice starts with it.
+struct ActionKey {
+  const pages::PageItem* item;
+  std::string number;
+  std::string letter;  // folded; empty when it has none of its own
+};
+
+std::vector<ActionKey> ActionKeys(const PageInWords& page) {
+  using Kind = pages::PageItem::Kind;
+  std::size_t count = page.Of(page.page == pages::Page::kDatabase ? Kind::kDatabase : Kind::kLanguage).size();
+  std::vector<ActionKey> keys;
+  for (const pages::PageItem& item : page.items) {
+    if (item.kind != Kind::kReleaseNotes && item.kind != Kind::kBack && item.kind != Kind::kExit) continue;
+    ActionKey key{&item, std::to_string(++count), {}};
+    if (g_utf8_validate(item.text.data(), static_cast<gssize>(item.text.size()), nullptr)) {
+      for (const char* c = item.text.c_str(); *c != '\0'; c = g_utf8_next_char(c)) {
+        if (!g_unichar_isalpha(g_utf8_get_char(c))) continue;
+        key.letter = Folded(std::string_view(c, static_cast<std::size_t>(g_utf8_next_char(c) - c)));
+        break;
+      }
+    }
+    keys.push_back(std::move(key));
+  }
+  // Two such choices with the same first letter keep their numbers only.
+  std::vector<std::size_t> same(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    for (const ActionKey& other : keys) same[i] += other.letter == keys[i].letter;
+  }
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (same[i] > 1) keys[i].letter.clear();
+  }
+  return keys;
+}
 
 class TextFrontEnd {
  public:
@@ -220,7 +309,7 @@ class TextFrontEnd {
           run_.Close();
           break;
         case Terminal::Input::kLine:
-          if (!Answer(*page, Trimmed(line))) Show(*page, false);
+          if (!Answer(*page, Trimmed(line))) terminal_.Say(Takes(*page));
           break;
       }
     }
@@ -240,6 +329,14 @@ class TextFrontEnd {
     if (page.links_made_by_script) terminal_.Say(kLinksByScript);
     int language = 0;
     int database = 0;
+    const std::vector<ActionKey> actions = ActionKeys(page);
+    const auto action_prefix = [&actions](const pages::PageItem& item) {
+      for (const ActionKey& key : actions) {
+        if (key.item == &item)
+          return KeyPrefix(key.letter.empty() ? key.number : key.number + " " + key.letter);
+      }
+      return KeyPrefix("");
+    };
     for (const pages::PageItem& item : page.items) {
       switch (item.kind) {
         case Kind::kHeading:
@@ -259,14 +356,12 @@ class TextFrontEnd {
           terminal_.Say(item.text, KeyPrefix("[Enter]"));
           break;
         case Kind::kReleaseNotes:
-          terminal_.Say(item.text, KeyPrefix("r"));
+          terminal_.Say(item.text, action_prefix(item));
           notes_label_ = item.text;
           break;
         case Kind::kBack:
-          terminal_.Say(item.text, KeyPrefix("b"));
-          break;
         case Kind::kExit:
-          terminal_.Say(item.text, KeyPrefix("q"));
+          terminal_.Say(item.text, action_prefix(item));
           break;
       }
     }
@@ -275,18 +370,26 @@ class TextFrontEnd {
   // Acts on an answer; false when it is none of the page's.
   bool Answer(const PageInWords& page, const std::string& answer) {
     using Kind = pages::PageItem::Kind;
-    const auto is = [&answer](char key) { return answer.size() == 1 && (answer[0] | 0x20) == key; };
-    if (is('q')) {
-      run_.Exit();
-      return true;
-    }
     if (page.page == pages::Page::kDatabase && answer.empty()) return run_.ChooseDatabase("");
-    if (is('r') && page.First(Kind::kReleaseNotes) != nullptr) {
-      run_.OpenReleaseNotes();
+    const std::string folded = Folded(answer);
+    const std::vector<ActionKey> actions = ActionKeys(page);
+    bool q_taken = false;
+    for (const ActionKey& key : actions) {
+      q_taken = q_taken || key.letter == "q";
+      if (answer != key.number && (key.letter.empty() || folded != key.letter)) continue;
+      if (key.item->kind == Kind::kReleaseNotes) {
+        run_.OpenReleaseNotes();
+      } else if (key.item->kind == Kind::kBack) {
+        run_.GoBack();
+      } else {
+        run_.Exit();
+      }
       return true;
     }
-    if (is('b') && page.First(Kind::kBack) != nullptr) {
-      run_.GoBack();
+    // q leaves, as in most programs on a terminal, where no choice of the
+    // page takes it for its own.
+    if (folded == "q" && !q_taken) {
+      run_.Exit();
       return true;
     }
     if (answer.empty() || answer.size() > 3 || answer.find_first_not_of("0123456789") != std::string::npos) {
@@ -299,6 +402,22 @@ class TextFrontEnd {
     if (page.page == pages::Page::kDatabase) return run_.ChooseDatabase(choices[number - 1]->database);
     run_.ChooseLanguage(number - 1);
     return true;
+  }
+
+  // The answers a page takes, on one line: "[1-5, 6 v, 7 b]".
+  static std::string Takes(const PageInWords& page) {
+    using Kind = pages::PageItem::Kind;
+    const bool database = page.page == pages::Page::kDatabase;
+    const std::size_t count = page.Of(database ? Kind::kDatabase : Kind::kLanguage).size();
+    std::vector<std::string> takes;
+    if (count == 1) takes.emplace_back("1");
+    if (count > 1) takes.push_back("1-" + std::to_string(count));
+    if (database) takes.emplace_back("Enter");
+    for (const ActionKey& key : ActionKeys(page))
+      takes.push_back(key.letter.empty() ? key.number : key.number + " " + key.letter);
+    std::string line = "[";
+    for (const std::string& take : takes) line += (line.size() > 1 ? ", " : "") + take;
+    return line + "]";
   }
 
   int MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) {
@@ -317,10 +436,11 @@ class TextFrontEnd {
       if (input == Terminal::Input::kInterrupt) interrupted_ = true;
       return IDOK;
     }
-    terminal_.Ask(text, "[y/n]");
+    const std::string answers = "[" + yes_no_.Yes() + "/" + yes_no_.No() + "]";
+    terminal_.Ask(text, answers);
     while (true) {
       if (interrupted_) {
-        terminal_.Write("y\n");
+        terminal_.Write(yes_no_.Yes() + "\n");
         return IDYES;
       }
       switch (terminal_.ReadLine(line)) {
@@ -334,10 +454,8 @@ class TextFrontEnd {
         case Terminal::Input::kLine:
           break;
       }
-      const std::string answer = Trimmed(line);
-      if (answer == "y" || answer == "Y") return IDYES;
-      if (answer == "n" || answer == "N") return IDNO;
-      terminal_.Write("[y/n] ");
+      if (const int read = yes_no_.Read(Trimmed(line)); read != 0) return read;
+      terminal_.Write(answers + " ");
     }
   }
 
@@ -349,6 +467,7 @@ class TextFrontEnd {
   Terminal terminal_;
   TerminalSystem system_;
   DialogInWords run_;
+  const YesNo yes_no_;
   bool interrupted_ = false;  // Ctrl+C: the close question is answered Yes
   bool caption_shown_ = false;
   std::string notes_label_;
