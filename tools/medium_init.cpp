@@ -17,19 +17,13 @@
 #include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/text.h"
+#include "tools/init_texts.h"
 
 namespace fs = std::filesystem;
 
 namespace tools {
 
 namespace {
-
-// The name the product goes by until the author writes their own; on a
-// medium with a database choice its %s takes the database.
-constexpr char kProductName[] = "My Product";
-constexpr char kDatabaseProductName[] = "My Product (%s)";
-// The comment that marks English texts standing in for a language's own.
-constexpr char kTranslateMarker[] = "; TODO translate";
 
 // The parts of the kit init copies or reads, as built or as installed.
 struct Kit {
@@ -277,7 +271,7 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
                  const setupdata::IniFile& demo_inf, const std::vector<Language>& listed,
                  const std::vector<Language>& sections) {
   Writer writer(options.dir);
-  const std::string product = options.database ? kDatabaseProductName : kProductName;
+  const std::string product = options.database ? kInitDatabaseProductName : kInitProductName;
 
   // setup.inf
   std::string inf =
@@ -311,7 +305,7 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
   std::string res =
       "; Written by setup-medium init: one section of texts per language id.\n"
       "; Write your product's name for \"" +
-      std::string(kProductName) +
+      std::string(kInitProductName) +
       "\" in each section. A section or\n"
       "; an entry under \"" +
       kTranslateMarker +
@@ -345,7 +339,7 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
 
   // The setup folders, with a note each.
   for (const Language& language : listed) {
-    const std::string note = "Put the setup of " + std::string(kProductName) + " for " + language.name +
+    const std::string note = "Put the setup of " + std::string(kInitProductName) + " for " + language.name +
                              " in this folder.\nThe launcher hands its name, " + language.folder +
                              ", to the setup program that started it.\n";
     if (!writer.File(fs::path(language.folder) / "README.txt", note)) return false;
