@@ -130,7 +130,7 @@ broken markup medium >/dev/null; res markup 's/^EXIT=Exit$/EXIT=<b>Exit<\/b>/'
 expect markup 0 warning markup-in-text '\[1033\] EXIT: warning: holds HTML markup \("<b>"\): the page inserts it as markup'
 broken caption medium >/dev/null; res caption 's/^9011=%s Setup$/9011=Setup/'
 expect caption 1 error caption-without-product '\[1033\] 9011: error: no %s for the product name: the window title is empty'
-broken product-db medium-db >/dev/null; res product-db 's/^ProductName=Aurora Ledger 7 Server for %s$/ProductName=Aurora Ledger 7 Server/'
+broken product-db medium-db >/dev/null; res product-db 's/^ProductName=Aurora Ledger 7 Server %s$/ProductName=Aurora Ledger 7 Server/'
 expect product-db 0 warning product-without-database '\[1033\] ProductName: warning: no %s'
 broken utf16 medium >/dev/null; iconv -f UTF-8 -t UTF-16LE "$work/utf16/setupres.ini" >"$work/utf16.ini" && mv "$work/utf16.ini" "$work/utf16/setupres.ini"
 expect utf16 1 error utf16-without-bom '^setupres.ini: error: looks like UTF-16LE \(a zero byte after each ASCII character\) without a byte-order mark'
