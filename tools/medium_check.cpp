@@ -869,7 +869,8 @@ class Checker {
 
   // The launcher and its window beside the files, loaded by their exact
   // names. A medium still being written has neither yet; a launcher
-  // without its window shows its dialog on a terminal only.
+  // without its window shows its dialog on a terminal only. The programs
+  // started from the medium must be executable.
   void CheckLauncherFiles() {
     for (const char* name : {setupdata::kLauncherName, setupdata::kWindowModuleName}) {
       const std::string path = medium_.ModuleDir() + name;
@@ -901,6 +902,13 @@ class Checker {
             missing + ": the window cannot show, only the text front end runs");
       }
     }
+    // The entry point and the parent it runs, where the medium has them (a
+    // medium whose own setup program starts the launcher needs neither).
+    for (const char* name : {medium::kEntryPointName, medium::kParentName}) {
+      struct stat st {};
+      if (stat((medium_.ModuleDir() + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        CheckRunnable(name, st);
+    }
   }
 
   // A program that is started from the medium must be executable: a medium
@@ -916,8 +924,8 @@ class Checker {
                                       "), or its file system is mounted noexec";
     Add("not-executable", name, "", "", 0,
         why +
-            ": starting it fails with \"Permission denied\"; write the medium with Rock Ridge (mkisofs -R), "
-            "copy it keeping the modes (cp -p), or chmod +x it");
+            ": starting it fails with \"Permission denied\"; write the image with Rock Ridge (setup-medium "
+            "image does), copy the medium keeping the modes (cp -p), or chmod +x it");
   }
 
   // What a library holds, for an author looking for a page under another

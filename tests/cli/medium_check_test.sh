@@ -174,8 +174,10 @@ d=$(broken no-launcher medium); rm "$d/setup-launcher" "$d/setup-launcher-gtk.so
 expect no-launcher 0 warning launcher-missing '^setup-launcher: warning: missing'
 # Programs started from the medium without their execute permission (a
 # medium written without Rock Ridge): starting them fails.
-d=$(broken no-exec medium); chmod a-x "$d/setup-launcher"
-expect no-exec 1 error not-executable '^setup-launcher: error: no execute permission \(mode 0644\)'
+for program in setup-launcher setup setup-parent; do
+  d=$(broken "no-exec-$program" medium); chmod a-x "$d/$program"
+  expect "no-exec-$program" 1 error not-executable "^$program: error: no execute permission \\(mode 0644\\)"
+done
 d=$(broken dangling medium); rm "$d/setup-launcher-gtk.so"; ln -s ../nowhere/setup-launcher-gtk.so "$d/setup-launcher-gtk.so"
 expect dangling 1 error dangling-link '^setup-launcher-gtk.so: error: a symbolic link to "\.\./nowhere/setup-launcher-gtk.so", which does not exist'
 
