@@ -47,6 +47,7 @@ struct CheckOptions {
   std::string medium_dir;
   CheckFormat format = CheckFormat::kText;
   std::set<std::string> ignored;  // codes whose findings are left out
+  bool strict = false;            // warnings fail the check as errors do
 };
 
 CheckResult CheckMedium(const std::string& dir);
@@ -60,7 +61,8 @@ std::string FormatJson(const CheckResult& result);
 
 // Checks options.medium_dir, prints the findings not ignored to standard
 // output in the format asked for, and gives the exit status: 0 without
-// errors, 1 with errors, 2 when the medium cannot be read.
+// errors, 1 with errors (or, strict, with warnings), 2 when the medium
+// cannot be read.
 int RunCheck(const CheckOptions& options);
 
 }  // namespace tools

@@ -1,6 +1,7 @@
 // The findings as check prints them: a line each, or one JSON object.
 #include <glib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -121,7 +122,9 @@ int RunCheck(const CheckOptions& options) {
   const std::string out = options.format == CheckFormat::kJson ? FormatJson(result) : FormatText(result);
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) return 2;
   if (!result.readable) return 2;
-  return result.HasErrors() ? 1 : 0;
+  const bool warned = std::any_of(result.findings.begin(), result.findings.end(),
+                                  [](const Finding& f) { return f.severity == Severity::kWarning; });
+  return result.HasErrors() || (options.strict && warned) ? 1 : 0;
 }
 
 }  // namespace tools

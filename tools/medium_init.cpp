@@ -17,6 +17,7 @@
 #include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/text.h"
+#include "tools/init_texts.h"
 
 namespace fs = std::filesystem;
 
@@ -24,16 +25,9 @@ namespace tools {
 
 namespace {
 
-// The name the product goes by until the author writes their own; on a
-// medium with a database choice its %s takes the database.
-constexpr char kProductName[] = "My Product";
-constexpr char kDatabaseProductName[] = "My Product (%s)";
 using medium::kEntryPointName;
 using medium::kParentName;
 constexpr fs::perms kProgram = fs::perms(0755);
-
-// The comment that marks English texts standing in for a language's own.
-constexpr char kTranslateMarker[] = "; TODO translate";
 
 // The parts of the kit init copies or reads, as built or as installed.
 struct Kit {
@@ -295,7 +289,7 @@ std::string ShellWord(const std::string& text) {
 std::string PlaceholderSetup(const Language& language) {
   return "#!/bin/sh\n"
          "# Written by setup-medium init: the setup of " +
-         std::string(kProductName) + " for " + language.name +
+         std::string(kInitProductName) + " for " + language.name +
          ".\n"
          "# Replace this script with the setup, or have it start the setup. The\n"
          "# medium's entry point runs it in this folder once the user has chosen\n"
@@ -322,7 +316,7 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
                  const setupdata::IniFile& demo_inf, const std::vector<Language>& listed,
                  const std::vector<Language>& sections) {
   Writer writer(options.dir);
-  const std::string product = options.database ? kDatabaseProductName : kProductName;
+  const std::string product = options.database ? kInitDatabaseProductName : kInitProductName;
 
   // setup.inf
   std::string inf =
@@ -356,7 +350,7 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
   std::string res =
       "; Written by setup-medium init: one section of texts per language id.\n"
       "; Write your product's name for \"" +
-      std::string(kProductName) +
+      std::string(kInitProductName) +
       "\" in each section. A section or\n"
       "; an entry under \"" +
       kTranslateMarker +
@@ -390,7 +384,7 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
 
   // The setup folders, with a note and the placeholder setup each.
   for (const Language& language : listed) {
-    const std::string note = "Put the setup of " + std::string(kProductName) + " for " + language.name +
+    const std::string note = "Put the setup of " + std::string(kInitProductName) + " for " + language.name +
                              " in this folder.\nThe medium's entry point runs " + medium::kSetupProgramName +
                              " here when the user chooses " + language.name + ".\n";
     if (!writer.File(fs::path(language.folder) / "README.txt", note) ||

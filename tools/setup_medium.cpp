@@ -38,7 +38,7 @@ constexpr char kUsage[] =
     "usage: setup-medium get [--int] FILE SECTION KEY [DEFAULT]\n"
     "       setup-medium language MEDIUM_DIR\n"
     "       setup-medium lock MEDIUM_DIR\n"
-    "       setup-medium check [--format text|json] [--ignore CODE[,CODE]] MEDIUM_DIR\n"
+    "       setup-medium check [--format text|json] [--ignore CODE[,CODE]] [--strict] MEDIUM_DIR\n"
     "       setup-medium pack PAGES_DIR OUT\n"
     "       setup-medium pack --from-dll LIBRARY OUT\n"
     "       setup-medium unpack LIBRARY OUT_DIR\n"
@@ -56,7 +56,8 @@ constexpr char kUsage[] =
     "check     reports what the launcher will miss on MEDIUM_DIR, one finding a\n"
     "          line (FILE[:LINE]: [SECTION] KEY: error|warning|note: MESSAGE [CODE]);\n"
     "          --ignore leaves out findings by code; exit status 0 without errors,\n"
-    "          1 with errors, 2 when the medium cannot be read\n"
+    "          1 with errors (with --strict, with warnings too), 2 when the medium\n"
+    "          cannot be read\n"
     "pack      builds a page library OUT from the files under PAGES_DIR, named as\n"
     "          a *.gresource.xml there says, else by their path below the folder\n"
     "          (HTML_HOMEPAGE.html is HTML_HOMEPAGE); refused without HTML_HOMEPAGE;\n"
@@ -192,6 +193,7 @@ int Check(const app::CommandLine& line) {
       return Mistake("check", "--ignore: no finding has the code \"" + code + "\"");
     options.ignored.insert(code);
   }
+  options.strict = line.Has("--strict");
   options.medium_dir = line.operands[0];
   return tools::RunCheck(options);
 }
@@ -285,7 +287,7 @@ const std::vector<Command>& Commands() {
       {"get", "FILE SECTION KEY [DEFAULT]", 3, 4, {{"--int"}}, Get},
       {"language", "MEDIUM_DIR", 1, 1, {}, Language},
       {"lock", "MEDIUM_DIR", 1, 1, {}, Lock},
-      {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}, {"--ignore", true, true}}, Check},
+      {"check", "MEDIUM_DIR", 1, 1, {{"--format", true}, {"--ignore", true, true}, {"--strict"}}, Check},
       {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
       {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
       {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true, true}}, Init},

@@ -29,21 +29,24 @@ broken() {
 }
 # expect NAME STATUS SEVERITY CODE PATTERN: check exits with STATUS and
 # reports one finding of CODE, of SEVERITY, on a line matching PATTERN (on
-# a system of the locale $LOCALE, en_US.UTF-8 unless set). CODE "-" wants
-# no finding at all.
+# a system of the locale $LOCALE, en_US.UTF-8 unless set); with $COUNT,
+# exactly COUNT findings of CODE, each of them so. CODE "-" wants no
+# finding at all.
 expect() {
-  local dir=$work/$1 want_status=$2 severity=$3 code=$4 pattern=${5:-} out status lines
+  local dir=$work/$1 want_status=$2 severity=$3 code=$4 pattern=${5:-} out status all lines
   out=$(LC_ALL=${LOCALE:-en_US.UTF-8} "$tool" check "$dir")
   status=$?
   if [[ $code == - ]]; then
     [[ $status == "$want_status" && -z "$out" ]] && echo "ok: $1" || { fail "$1: status $status, wanted nothing; said:"; echo "$out"; }
     return
   fi
-  lines=$(grep -F "[$code]" <<<"$out" | grep -F ": $severity: " | grep -E "$pattern")
-  if [[ $status == "$want_status" && $(grep -c . <<<"$lines") == 1 ]]; then
+  all=$(grep -F "[$code]" <<<"$out")
+  lines=$(grep -F ": $severity: " <<<"$all" | grep -E "$pattern")
+  if [[ $status == "$want_status" && $(grep -c . <<<"$lines") == "${COUNT:-1}" &&
+    (-z ${COUNT:-} || $(grep -c . <<<"$all") == "$COUNT") ]]; then
     echo "ok: $1"
   else
-    fail "$1: status $status, wanted $want_status and one $severity [$code] /$pattern/; said:"; echo "$out"
+    fail "$1: status $status, wanted $want_status and ${COUNT:-one} $severity [$code] /$pattern/; said:"; echo "$out"
   fi
 }
 # library NAME MEDIUM SED_ON_HOME [SED_ON_DATABASE]: a medium whose page
@@ -77,8 +80,9 @@ for folder in .. ../JPN JPN/..; do
   broken "folder-outside-${folder//\//_}" medium >/dev/null; res "folder-outside-${folder//\//_}" "s/,JPN\$/,${folder//\//\\/}/"
   expect "folder-outside-${folder//\//_}" 1 error language-folder-outside "\\[1033\\] LANGUAGE4: error: the folder \"${folder//./\\.}\" leads out of the medium"
 done
+# The same entry written wrong in every section: told at each line.
 broken no-comma medium >/dev/null; res no-comma 's/^LANGUAGE1=Deutsch,DEU$/LANGUAGE1=Deutsch DEU/'
-expect no-comma 1 error language-entry-no-folder '^setupres.ini:21: \[1033\] LANGUAGE1: error: no comma'
+COUNT=5 expect no-comma 1 error language-entry-no-folder '^setupres.ini:(21|43|65|87|109): \[[0-9]+\] LANGUAGE1: error: no comma'
 broken more-entries medium >/dev/null; res more-entries 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=4/'
 expect more-entries 0 warning language-entry-unused '\[1033\] LANGUAGE4: warning: beyond LANGUAGENUMBER'
 broken fewer-entries medium >/dev/null; res fewer-entries 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=6/'
@@ -107,7 +111,8 @@ LOCALE=es_ES.UTF-8 expect spanish 0 note regional-section '^setupres.ini: \[1034
 broken cp1252 medium >/dev/null; res cp1252 's/^BACK=Zurück$/BACK=Zur\xfcck/'
 expect cp1252 0 warning not-utf8 '\[1031\] BACK: warning: not UTF-8 \(byte 3 of the value is 0xFC\): read as Windows-1252 \(codepage 1252\)'
 # German texts saved on a Russian Windows: read as Windows-1252, but they
-# look like Windows-1251 (the section's values taken together).
+# look like Windows-1251 (the section's values taken together); one
+# finding for the section, at its first such value.
 d=$(broken cp1251 medium)
 python3 - "$d/setupres.ini" <<'PY'
 import re, sys
@@ -123,15 +128,29 @@ for key, value in russian.items():
 raw = text[:section.start()].encode() + part.encode("cp1251", errors="replace") + text[section.end():].encode()
 open(path, "wb").write(raw)
 PY
-expect cp1251 0 warning not-utf8 '\[1031\] 9081: warning: not UTF-8 \(byte 0 .*read as Windows-1252 \(codepage 1252\); it looks like Windows-1251'
+COUNT=1 expect cp1251 0 warning not-utf8 '^setupres.ini:28: \[1031\] 9011: warning: not UTF-8 \(byte 3 of the value is 0x96\), nor are 3 more values of this section \(9085, 9081, SELECTLANG\): read as Windows-1252 \(codepage 1252\); they look like Windows-1251'
 broken comma medium >/dev/null; res comma 's/^EXIT=Beenden$/EXIT=Beenden, sofort/'
 expect comma 1 error comma-cut '\[1031\] EXIT: error: holds a comma: the page shows only "Beenden"'
 broken markup medium >/dev/null; res markup 's/^EXIT=Exit$/EXIT=<b>Exit<\/b>/'
 expect markup 0 warning markup-in-text '\[1033\] EXIT: warning: holds HTML markup \("<b>"\): the page inserts it as markup'
 broken caption medium >/dev/null; res caption 's/^9011=%s Setup$/9011=Setup/'
 expect caption 1 error caption-without-product '\[1033\] 9011: error: no %s for the product name: the window title is empty'
-broken product-db medium-db >/dev/null; res product-db 's/^ProductName=Aurora Ledger 7 Server for %s$/ProductName=Aurora Ledger 7 Server/'
+broken product-db medium-db >/dev/null; res product-db 's/^ProductName=Aurora Ledger 7 Server %s$/ProductName=Aurora Ledger 7 Server/'
 expect product-db 0 warning product-without-database '\[1033\] ProductName: warning: no %s'
+# The window title is cut at the product name's %s: a title that ends on
+# a bracket, a dash or a word leading on is warned of, with the title the
+# language gets and a name that reads well (NAME|TITLE|BETTER|ITS TITLE).
+n=0
+while IFS='|' read -r name title better better_title; do
+  n=$((n + 1))
+  broken "cut-$n" medium-db >/dev/null; res "cut-$n" "0,/^ProductName=.*/s//ProductName=$name/"
+  COUNT=1 expect "cut-$n" 0 warning cut-title "^setupres.ini:19: \[1033\] ProductName: warning: the product name.s %s cuts the window title there, and it reads \"$title\": write the %s last, right after the name.s own words$better"
+done <<'ROWS'
+Borealis Studio 5 (%s)|Borealis Studio 5 \(| \("Borealis Studio 5 %s" gives "Borealis Studio 5 "\)
+Aurora Ledger 7 Server for %s|Aurora Ledger 7 Server for | \("Aurora Ledger 7 Server %s" gives "Aurora Ledger 7 Server "\)
+Aurora – %s edition|Aurora – | \("Aurora %s" gives "Aurora "\)
+%s Server||
+ROWS
 broken utf16 medium >/dev/null; iconv -f UTF-8 -t UTF-16LE "$work/utf16/setupres.ini" >"$work/utf16.ini" && mv "$work/utf16.ini" "$work/utf16/setupres.ini"
 expect utf16 1 error utf16-without-bom '^setupres.ini: error: looks like UTF-16LE \(a zero byte after each ASCII character\) without a byte-order mark'
 
@@ -142,6 +161,9 @@ mv "$d/1033/readme.html" "$d/1033/ReadMe.HTML"
 expect case 0 warning name-case '\[1033\] LANGUAGE0: warning: folder "ENU" is "enu" on the medium: found by its case-folded name'
 expect case 0 warning language-folder-missing '\[1033\] LANGUAGE2: warning: the folder "ESN" is missing; "Esn" and "esn" differ from it only in case: none is used'
 expect case 0 warning name-case '^1033/readme.html: warning: "1033/readme.html" is "1033/ReadMe.HTML" on the medium'
+d=$(broken case-files medium); mv "$d/setup.inf" "$d/Setup.Inf"; mv "$d/setupres.ini" "$d/SETUPRES.INI"
+mv "$d/SetupHmRes.dll" "$d/setuphmres.dll"
+COUNT=3 expect case-files 0 warning name-case '^(setup\.inf|setupres\.ini|SetupHmRes\.dll): warning: "(setup\.inf|setupres\.ini|SetupHmRes\.dll)" is "(Setup\.Inf|SETUPRES\.INI|setuphmres\.dll)" on the medium'
 
 # The launcher's files: missing, no files, or links to nothing.
 d=$(broken no-window medium); rm "$d/setup-launcher-gtk.so"
@@ -150,6 +172,12 @@ d=$(broken fifo-window medium); rm "$d/setup-launcher-gtk.so"; mkfifo "$d/setup-
 expect fifo-window 1 error window-module-missing '^setup-launcher-gtk.so: error: a FIFO, not a file: the window cannot show'
 d=$(broken no-launcher medium); rm "$d/setup-launcher" "$d/setup-launcher-gtk.so" "$d/SetupHmRes.dll"
 expect no-launcher 0 warning launcher-missing '^setup-launcher: warning: missing'
+# Programs started from the medium without their execute permission (a
+# medium written without Rock Ridge): starting them fails.
+for program in setup-launcher setup setup-parent; do
+  d=$(broken "no-exec-$program" medium); chmod a-x "$d/$program"
+  expect "no-exec-$program" 1 error not-executable "^$program: error: no execute permission \\(mode 0644\\)"
+done
 d=$(broken dangling medium); rm "$d/setup-launcher-gtk.so"; ln -s ../nowhere/setup-launcher-gtk.so "$d/setup-launcher-gtk.so"
 expect dangling 1 error dangling-link '^setup-launcher-gtk.so: error: a symbolic link to "\.\./nowhere/setup-launcher-gtk.so", which does not exist'
 
@@ -158,6 +186,10 @@ library lib-placeholder medium-db 's/IDSELECTLANG/IDSELECTLNAG/'
 expect lib-placeholder 0 warning unknown-placeholder '^SetupHmRes.dll:[0-9]+: \[HTML_HOMEPAGE\] IDSELECTLNAG: warning: not a placeholder the launcher knows'
 library lib-slot0 medium-db 's/>IDLANGUAGE0</></'
 expect lib-slot0 1 error first-language-slot-missing 'HTML_HOMEPAGE\] IDLANGUAGE0: error: language slot missing'
+# With three installable languages, the third slot missing hides one; a
+# fourth says nothing.
+library lib-slots medium 's/>IDLANGUAGE[23]</></'; rm -r "$work/lib-slots/FRA" "$work/lib-slots/JPN"
+COUNT=1 expect lib-slots 1 error language-slot-missing 'HTML_HOMEPAGE\] IDLANGUAGE2: error: language slot missing: the medium has 3 installable languages'
 # A page that names its languages itself has no slots to miss.
 library lib-named medium-db 's/>IDLANGUAGE\([0-9]\)</>Language \1</'
 expect lib-named 0 - -
@@ -169,8 +201,11 @@ library lib-quoted-marker medium-db 's/data-visibility="id=AAAAA" href/id="AAAAA
 expect lib-quoted-marker 0 warning quoted-visibility-marker 'HTML_HOMEPAGE\] id="AAAAA": warning: the launcher replaces the whole attribute'
 library lib-database medium-db '' 's/IDSELECTORACLE/IDSELECT_ORACLE/g'
 expect lib-database 1 error database-marker-missing 'HTML_SAP\] IDSELECTORACLE: error: database marker missing'
-library lib-res medium-db 's|res://SetupHmRes.dll/HTML_SAP|res://SetupHmRes.dll/HTML_SAP2|'
-expect lib-res 1 error res-reference-missing '^SetupHmRes.dll:[0-9]+: \[HTML_HOMEPAGE\] res://SetupHmRes.dll/HTML_SAP2: error: the library has no resource "HTML_SAP2"'
+# What a page refers to that the library lacks, each place it stands: res:
+# addresses, and relative ones of images, style sheets, scripts and url(),
+# but not other schemes or fragments.
+library lib-res medium-db '0,/<head>/s||<head><link rel="stylesheet" href="look.css"><script src="app.js"></script><style>body { background: url("back.png") }</style>|; s|</body>|<img src="logo.pgn"><a href="https://example.com/x.png">x</a><img src="data:image/gif;base64,R0lGOD"><a href="mailto:a@example.com">m</a><a href="#top">t</a>\n<img src="logo.pgn"></body>|; s|res://SetupHmRes.dll/HTML_SAP|res://SetupHmRes.dll/HTML_SAP2|'
+COUNT=6 expect lib-res 1 error res-reference-missing '^SetupHmRes.dll:[0-9]+: \[HTML_HOMEPAGE\] (look.css|app.js|back.png|logo.pgn|res://SetupHmRes.dll/HTML_SAP2): error: the library has no resource "(look.css|app.js|back.png|logo.pgn|HTML_SAP2)"'
 d=$(broken lib-missing medium); rm "$d/SetupHmRes.dll"
 expect lib-missing 1 error library-missing '^SetupHmRes.dll: error: missing'
 # The database page, and the home page's way back to it, matter only on a
@@ -183,6 +218,16 @@ for medium in medium medium-db; do
 done
 expect lib-page-medium 0 - -
 expect lib-page-medium-db 1 error page-missing 'SetupHmRes.dll: \[HTML_SAP\]: error: the database page is missing \(the library holds GIF/GIF_NOSELECTED, GIF/GIF_SELECTED, HTML_HOMEPAGE\)'
+
+# What init leaves to the author: the product's name, and texts under the
+# marker (Italian has no demo texts), each where it stands. --strict fails
+# on warnings and passes a medium without.
+"$tool" init "$work/init" --languages 1033,1040 >/dev/null
+COUNT=2 expect init 0 warning product-not-named '\[(1033|1040)\] ProductName: warning: the product is still called "My Product"'
+COUNT=3 expect init 0 warning untranslated-text '\[1040\]: warning: the section.s texts|\[(1033|1040)\] LANGUAGE1: warning: the language.s name'
+"$tool" check --strict "$work/init" >/dev/null; warned=$?
+"$tool" check --strict "$BUILD_DIR/media/medium-db" >/dev/null; clean=$?
+[[ $warned == 1 && $clean == 0 ]] && echo "ok: --strict" || fail "--strict: status $warned with warnings, $clean without"
 
 # JSON for tools: valid whatever bytes the medium holds, each finding with
 # its fields; --ignore drops findings by code; a mistaken code or format is

@@ -54,7 +54,7 @@ start_launcher "$db" LANG=de_DE.UTF-8 && {
   press Tab Tab Return  # the Oracle option
   press Tab Return      # Weiter
   expect_page "home page after the database page, German" \
-    "Aurora Ledger 7 Server für Oracle" "Wählen Sie die Sprache der Installation" \
+    "Aurora Ledger 7 Server Oracle" "Wählen Sie die Sprache der Installation" \
     English Deutsch Español Français 日本語 Versionshinweise Zurück Beenden
   press Tab Tab Return  # Deutsch
   wait_parent
