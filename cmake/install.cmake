@@ -39,6 +39,7 @@ set(SETUP_LAUNCHER_LIBDIR ${CMAKE_INSTALL_LIBDIR}/setup-launcher)
 install(TARGETS setup-parent setup-medium RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS setup-launcher RUNTIME DESTINATION ${SETUP_LAUNCHER_LIBDIR})
 install(TARGETS setup-launcher-gtk LIBRARY DESTINATION ${SETUP_LAUNCHER_LIBDIR})
+install(PROGRAMS ${SETUP_LAUNCHER_ENTRY_POINT} DESTINATION ${SETUP_LAUNCHER_LIBDIR})
 
 # The demo runner finds the data from its own place, so that it works under
 # any prefix (the package's /usr as well as /usr/local).
@@ -52,14 +53,17 @@ install(FILES ${SETUP_LAUNCHER_PAGE_LIBRARY} DESTINATION ${SETUP_LAUNCHER_DATADI
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/pages/ DESTINATION ${SETUP_LAUNCHER_DATADIR}/pages)
 
 # The demo media keep the executable bit of their placeholder setup.sh.
-# Each is whole, with real copies of the launcher, its window and the page
-# library: a copy of the folder runs wherever it is put.
+# Each is whole, with real copies of the launcher, its window, the page
+# library and the entry point with its parent: a copy of the folder runs
+# wherever it is put.
 foreach(MEDIUM medium medium-db)
   set(MEDIUM_DIR ${SETUP_LAUNCHER_DATADIR}/demo/${MEDIUM})
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/demo/${MEDIUM}/ DESTINATION ${MEDIUM_DIR}
     USE_SOURCE_PERMISSIONS)
   install(TARGETS setup-launcher RUNTIME DESTINATION ${MEDIUM_DIR})
   install(TARGETS setup-launcher-gtk LIBRARY DESTINATION ${MEDIUM_DIR})
+  install(TARGETS setup-parent RUNTIME DESTINATION ${MEDIUM_DIR})
+  install(PROGRAMS ${SETUP_LAUNCHER_ENTRY_POINT} DESTINATION ${MEDIUM_DIR})
   install(FILES ${SETUP_LAUNCHER_PAGE_LIBRARY} DESTINATION ${MEDIUM_DIR})
 endforeach()
 
@@ -123,11 +127,12 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 # the pages need fonts; the CJK fonts show the demo's Japanese;
 # `setup-medium pack` runs glib-compile-resources, from a development
 # package (libglib2.0-dev-bin on Debian 12) that only pack needs, and says
-# so when it is missing; `setup-medium preview` without a display starts
+# so when it is missing; `setup-medium image` runs xorriso, and says so
+# when it is missing; `setup-medium preview` without a display starts
 # Xvfb.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, libglib2.0-dev-bin")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, libglib2.0-dev-bin, xorriso")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
 # The package has no maintainer scripts. CPack gives a package that holds
 # a shared object in lib/ or in a folder of it a postinst and a postrm that

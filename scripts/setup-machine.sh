@@ -23,6 +23,8 @@ packages=(
   dpkg-dev man-db
   # page libraries as Windows tools build them, for the tests (windres, ld)
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  # disc images of a medium (setup-medium image)
+  xorriso
 )
 
 missing=()

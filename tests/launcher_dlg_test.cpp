@@ -517,6 +517,50 @@ TEST_F(StartedDialogTest, InDatabaseModeTheResultCarriesTheChoice) {
   EXPECT_THAT(system_.results, ElementsAre("ENUO-db=oracle"));
 }
 
+// What the launcher hands over reads back as the choice it stands for, on
+// the medium that made it: the folder as the medium spells it, and the
+// database whose letter and option end it. A folder that itself ends like a
+// database's tail is read as the folder the medium has.
+TEST(HandoverTest, AChoiceReadsBackFromWhatIsHandedOver) {
+  struct Row {
+    const char* sap;  // the [SAP] section, empty for none
+    std::vector<const char*> folders;
+    const char* folder;
+    const char* database;
+    const char* want;  // the folder read back, or "-" for none
+  };
+  const Row rows[] = {
+      {"SQL=-db=mssql\nOracle=-db=oracle\n", {"ENU"}, "ENU", "Oracle", "ENU"},
+      {"SQL=-db=mssql\nOracle=-db=oracle\n", {"enu"}, "ENU", "SQL", "enu"},
+      {"SQL=-a\nOracle=-b\n", {"ENU", "ENUS-a"}, "ENUS-a", "SQL", "ENUS-a"},
+      {"SQL=-a\nOracle=-b\n", {"ENU", "ENUS-a"}, "ENU", "SQL", "ENU"},
+      {"", {"DEU"}, "DEU", "", "DEU"},
+      {"", {"DEU"}, "XYZ", "", "-"},
+      {"", {"DEU"}, "", "", "-"},
+  };
+  for (const Row& row : rows) {
+    TempMedium disc;
+    disc.Write("setup.inf", std::string("[Setup]\nProductName=%ProductName%\n") +
+                                (*row.sap != 0 ? std::string("[SAP]\n") + row.sap : ""));
+    disc.Write("setupres.ini", "[1033]\n32001=English\nProductName=Ledger\n");
+    for (const char* folder : row.folders) disc.MakeDir(folder);
+    setupdata::LanguageTable table;
+    const medium::Medium medium = medium::Medium::InDirectory(disc.dir(), "1033", table);
+    const std::string given = medium::Handover(row.folder, row.database,
+                                               *row.database != 0 ? medium.DatabaseOption(row.database) : "");
+    const std::optional<medium::Choice> read = medium.ReadHandover(given);
+    SCOPED_TRACE(given);
+    if (std::string(row.want) == "-") {
+      EXPECT_FALSE(read);
+      continue;
+    }
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->folder, row.want);
+    EXPECT_EQ(read->database, row.database);
+    EXPECT_EQ(read->option, *row.database != 0 ? medium.DatabaseOption(row.database) : "");
+  }
+}
+
 TEST_F(StartedDialogTest, TheDatabaseIsReadOnlyWhenMovingOnToTheHomePage) {
   Start(kDatabaseInf, kMediumTexts);
   browser_.body = "IDSELECTSQL GIF/GIF_NOSELECTED IDSELECTORACLE GIF/GIF_SELECTED";

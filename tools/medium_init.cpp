@@ -28,12 +28,18 @@ namespace {
 // medium with a database choice its %s takes the database.
 constexpr char kProductName[] = "My Product";
 constexpr char kDatabaseProductName[] = "My Product (%s)";
+using medium::kEntryPointName;
+using medium::kParentName;
+constexpr fs::perms kProgram = fs::perms(0755);
+
 // The comment that marks English texts standing in for a language's own.
 constexpr char kTranslateMarker[] = "; TODO translate";
 
 // The parts of the kit init copies or reads, as built or as installed.
 struct Kit {
-  fs::path launcher_dir;    // setup-launcher and its window module
+  fs::path launcher_dir;    // setup-launcher, its window module and the entry point
+  fs::path parent;          // setup-parent, which the entry point runs
+  fs::path entry_point;     // the medium's entry point
   fs::path page_library;    // the sample page library
   fs::path demo_texts;      // setupres.ini of the demo medium
   fs::path demo_setup_inf;  // setup.inf of the demo medium with a database choice
@@ -97,12 +103,16 @@ std::optional<Kit> FindKit() {
         looked);
     return std::nullopt;
   }
+  kit.parent = bin / kParentName;
   struct Part {
     fs::path* to;
     const char* what;
     fs::path built, installed;
   };
   const Part parts[] = {
+      {&kit.parent, "the reference parent", kit.parent, kit.parent},
+      {&kit.entry_point, "the entry point", kit.launcher_dir / kEntryPointName,
+       kit.launcher_dir / kEntryPointName},
       {&kit.page_library, "the sample page library", bin / "../pages" / pages::kPageLibraryName,
        data / pages::kPageLibraryName},
       {&kit.demo_texts, "the demo medium's texts", bin / "../media/medium" / setupdata::kSetupResName,
@@ -273,6 +283,41 @@ std::string ReleaseNotesPage(const std::string& product, const Language& languag
   return page;
 }
 
+// `text` as one word of sh, quoted.
+std::string ShellWord(const std::string& text) {
+  std::string word = "'";
+  for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+// The program a language's folder holds until the author puts the setup
+// there: it says what it was given.
+std::string PlaceholderSetup(const Language& language) {
+  return "#!/bin/sh\n"
+         "# Written by setup-medium init: the setup of " +
+         std::string(kProductName) + " for " + language.name +
+         ".\n"
+         "# Replace this script with the setup, or have it start the setup. The\n"
+         "# medium's entry point runs it in this folder once the user has chosen\n"
+         "# this language: SETUP_MEDIUM is the medium's folder, SETUP_FOLDER this\n"
+         "# folder's name, and on a medium with a database choice SETUP_DATABASE\n"
+         "# (SQL or Oracle) and SETUP_DATABASE_OPTION are the database chosen and\n"
+         "# its option. Its exit status is the entry point's.\n"
+         "printf 'The setup for %s (%s) would run here' " +
+         ShellWord(language.name) +
+         " \"$SETUP_FOLDER\"\n"
+         "if [ -n \"${SETUP_DATABASE:-}\" ]; then\n"
+         "  printf ', for the database %s (option %s)' \"$SETUP_DATABASE\" \"$SETUP_DATABASE_OPTION\"\n"
+         "fi\n"
+         "printf '.\\n'\n";
+}
+
+// The entry point and the parent it runs, at the medium's root.
+bool PutEntryPoint(Writer& writer, const Kit& kit) {
+  return writer.Copy(kit.entry_point, kEntryPointName, kProgram) &&
+         writer.Copy(kit.parent, kParentName, kProgram);
+}
+
 bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::IniFile& demo,
                  const setupdata::IniFile& demo_inf, const std::vector<Language>& listed,
                  const std::vector<Language>& sections) {
@@ -343,12 +388,15 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
   }
   if (!writer.File(setupdata::kSetupResName, res)) return false;
 
-  // The setup folders, with a note each.
+  // The setup folders, with a note and the placeholder setup each.
   for (const Language& language : listed) {
     const std::string note = "Put the setup of " + std::string(kProductName) + " for " + language.name +
-                             " in this folder.\nThe launcher hands its name, " + language.folder +
-                             ", to the setup program that started it.\n";
-    if (!writer.File(fs::path(language.folder) / "README.txt", note)) return false;
+                             " in this folder.\nThe medium's entry point runs " + medium::kSetupProgramName +
+                             " here when the user chooses " + language.name + ".\n";
+    if (!writer.File(fs::path(language.folder) / "README.txt", note) ||
+        !writer.File(fs::path(language.folder) / medium::kSetupProgramName, PlaceholderSetup(language),
+                     kProgram))
+      return false;
   }
 
   // Release notes per language section, per database on a medium with a
@@ -370,9 +418,10 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
     }
   }
 
-  // The page library, the launcher and its window, as real files.
-  constexpr fs::perms kProgram = fs::perms(0755);
-  return writer.Copy(kit.page_library, pages::kPageLibraryName, fs::perms(0644)) &&
+  // The page library, the launcher and its window, as real files, and the
+  // entry point.
+  return PutEntryPoint(writer, kit) &&
+         writer.Copy(kit.page_library, pages::kPageLibraryName, fs::perms(0644)) &&
          writer.Copy(kit.launcher_dir / setupdata::kLauncherName, setupdata::kLauncherName, kProgram) &&
          writer.Copy(kit.launcher_dir / setupdata::kWindowModuleName, setupdata::kWindowModuleName, kProgram);
 }
@@ -461,6 +510,20 @@ int RunInit(const InitOptions& options) {
   if (english)
     std::printf("setup-medium: English texts to translate are marked \"%s\" in setupres.ini\n",
                 kTranslateMarker);
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int RunEntryPoint(const std::string& dir) {
+  if (const std::string why = setupdata::WhyNoMedium(dir); !why.empty()) {
+    Say(why);
+    return 1;
+  }
+  const std::optional<Kit> kit = FindKit();
+  if (!kit) return 1;
+  Writer writer(dir);
+  if (!PutEntryPoint(writer, *kit)) return 1;
+  std::printf("setup-medium: wrote the entry point %s/%s and the parent it runs\n", dir.c_str(),
+              kEntryPointName);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -20,6 +20,7 @@
 
 #include "app/command_line.h"
 #include "app/named_lock.h"
+#include "medium_image.h"
 #include "medium_init.h"
 #include "page_pack.h"
 #include "pages/page_library.h"
@@ -43,6 +44,8 @@ constexpr char kUsage[] =
     "       setup-medium unpack LIBRARY OUT_DIR\n"
     "       setup-medium preview MEDIUM_DIR [--language ID] [--database] --out DIR\n"
     "       setup-medium init DIR [--database] [--languages ID[,ID...]]\n"
+    "       setup-medium entry-point MEDIUM_DIR\n"
+    "       setup-medium image MEDIUM_DIR OUT.iso\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
@@ -75,6 +78,12 @@ constexpr char kUsage[] =
     "init      writes a minimal working medium into DIR (new or empty): both setup\n"
     "          files, the sample pages, a folder per language (default 1033),\n"
     "          release notes, the launcher; --database adds the database choice\n"
+    "entry-point  puts the entry point (setup) and the parent it runs at the\n"
+    "          root of MEDIUM_DIR: a user runs MEDIUM/setup (or sh MEDIUM/setup),\n"
+    "          which shows the launcher and runs setup.sh in the chosen\n"
+    "          language's folder (init writes both)\n"
+    "image     writes an ISO 9660 image of MEDIUM_DIR (Rock Ridge, Joliet) to\n"
+    "          OUT.iso through xorriso, to burn or to mount\n"
     "lock      prints the path of the lock file a parent holds for the launcher of\n"
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
@@ -263,6 +272,10 @@ int Init(const app::CommandLine& line) {
   return tools::RunInit(options);
 }
 
+int EntryPoint(const app::CommandLine& line) { return tools::RunEntryPoint(line.operands[0]); }
+
+int Image(const app::CommandLine& line) { return tools::RunImage(line.operands[0], line.operands[1]); }
+
 // A command: its operands, as the mistake line names them, and options.
 struct Command {
   std::string_view name;
@@ -282,6 +295,8 @@ const std::vector<Command>& Commands() {
       {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
       {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
       {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true, true}}, Init},
+      {"entry-point", "MEDIUM_DIR", 1, 1, {}, EntryPoint},
+      {"image", "MEDIUM_DIR OUT.iso", 2, 2, {}, Image},
       {"preview",
        "MEDIUM_DIR --out DIR",
        1,

@@ -139,9 +139,7 @@ void CLauncherDlg::OnCancel() {
 
 void CLauncherDlg::OnOK() {
   if (!m_bLaunchReady) return;
-  std::string result = m_strSetupDir;
-  if (m_bSapMode) result += m_strDatabase.substr(0, 1) + m_strSapOption;
-  WriteResult(result);
+  WriteResult(medium::Handover(m_strSetupDir, m_bSapMode ? m_strDatabase : "", m_strSapOption));
   m_bEnded = true;
   m_window.EndDialog(IDOK);
 }

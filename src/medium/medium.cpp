@@ -79,6 +79,32 @@ std::string Medium::DatabaseOption(std::string_view database) const {
                                   files_.lang_id);
 }
 
+std::string Handover(std::string_view folder, std::string_view database, std::string_view option) {
+  std::string result(folder);
+  if (!database.empty()) (result += database.front()) += option;
+  return result;
+}
+
+std::optional<Choice> Medium::ReadHandover(std::string_view result) const {
+  // A folder may end in what looks like a database's letter and option:
+  // the reading that names a folder of the medium wins, the database's
+  // first.
+  if (HasDatabaseChoice()) {
+    for (const char* database : kDatabases) {
+      const std::string option = DatabaseOption(database);
+      const std::string tail = Handover("", database, option);
+      if (result.size() <= tail.size() || !result.ends_with(tail)) continue;
+      const std::optional<std::string> folder =
+          SetupSubdirOnMedium(std::string(result.substr(0, result.size() - tail.size())));
+      if (folder) return Choice{*folder, database, option};
+    }
+  }
+  if (result.empty()) return std::nullopt;
+  const std::optional<std::string> folder = SetupSubdirOnMedium(std::string(result));
+  if (!folder) return std::nullopt;
+  return Choice{*folder, "", ""};
+}
+
 std::string Medium::ReleaseNotesName() const {
   std::string name = files_.GetSetupValue(setupdata::kReleaseNotesKey);
   if (setupdata::EqualsNoCase(name, setupdata::kNullText)) name = kDefaultReleaseNotes;

@@ -42,6 +42,26 @@ inline constexpr char kDefaultReleaseNotes[] = "readme.html";
 // release notes.
 inline constexpr const char* kDatabases[] = {pages::kSqlDatabase, pages::kOracleDatabase};
 
+// The medium's entry point at its root, which a user runs from the disc,
+// and the reference parent beside it that it runs.
+inline constexpr char kEntryPointName[] = "setup";
+inline constexpr char kParentName[] = "setup-parent";
+// The program in a language's setup folder that the entry point runs once
+// the user has chosen that language.
+inline constexpr char kSetupProgramName[] = "setup.sh";
+
+// What the launcher hands over for a choice: the language's setup folder,
+// and on a medium with a database choice the database's first letter and
+// its option, joined without separators.
+std::string Handover(std::string_view folder, std::string_view database, std::string_view option);
+
+// A handed-over choice read back.
+struct Choice {
+  std::string folder;    // as the medium spells it
+  std::string database;  // "SQL" or "Oracle"; empty without a database choice
+  std::string option;    // the database's option from setup.inf
+};
+
 // Where the release notes of one language are looked for, in this order.
 struct ReleaseNotesPlaces {
   std::string own;       // in the folder of the language's own id
@@ -91,6 +111,10 @@ class Medium final : public pages::PageLookups {
   // The option handed over with `database` ("SQL" or "Oracle"): its value
   // in [SAP] of setup.inf, empty when absent.
   std::string DatabaseOption(std::string_view database) const;
+  // The choice a handed-over `result` stands for: a setup folder of the
+  // medium, with the database whose letter and option end it on a medium
+  // with a database choice. None when it names no folder of the medium.
+  std::optional<Choice> ReadHandover(std::string_view result) const;
 
   // The file name of the release notes: [Setup] ReleaseNotes, "NULL"
   // standing for readme.html; empty when none is named (the link then
