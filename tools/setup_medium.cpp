@@ -20,6 +20,7 @@
 
 #include "app/command_line.h"
 #include "app/named_lock.h"
+#include "medium_add_language.h"
 #include "medium_image.h"
 #include "medium_init.h"
 #include "page_pack.h"
@@ -44,6 +45,7 @@ constexpr char kUsage[] =
     "       setup-medium unpack LIBRARY OUT_DIR\n"
     "       setup-medium preview MEDIUM_DIR [--language ID] [--database] --out DIR\n"
     "       setup-medium init DIR [--database] [--languages ID[,ID...]]\n"
+    "       setup-medium add-language DIR ID\n"
     "       setup-medium entry-point MEDIUM_DIR\n"
     "       setup-medium image MEDIUM_DIR OUT.iso\n"
     "\n"
@@ -78,6 +80,9 @@ constexpr char kUsage[] =
     "init      writes a minimal working medium into DIR (new or empty): both setup\n"
     "          files, the sample pages, a folder per language (default 1033),\n"
     "          release notes, the launcher; --database adds the database choice\n"
+    "add-language  adds the language ID (a number) to the medium in DIR as init\n"
+    "          writes one: its entry in every section's list, LANGUAGENUMBER, its\n"
+    "          section and its folder; setupres.ini keeps all else as it is\n"
     "entry-point  puts the entry point (setup) and the parent it runs at the\n"
     "          root of MEDIUM_DIR: a user runs MEDIUM/setup (or sh MEDIUM/setup),\n"
     "          which shows the launcher and runs setup.sh in the chosen\n"
@@ -272,6 +277,14 @@ int Init(const app::CommandLine& line) {
   return tools::RunInit(options);
 }
 
+int AddLanguage(const app::CommandLine& line) {
+  const std::optional<std::uint16_t> id = setupdata::SectionLangId(line.operands[1]);
+  if (!id)
+    return Mistake("add-language",
+                   "not a language id: \"" + line.operands[1] + "\" (a decimal id such as 1040)");
+  return tools::RunAddLanguage({line.operands[0], *id});
+}
+
 int EntryPoint(const app::CommandLine& line) { return tools::RunEntryPoint(line.operands[0]); }
 
 int Image(const app::CommandLine& line) { return tools::RunImage(line.operands[0], line.operands[1]); }
@@ -295,6 +308,7 @@ const std::vector<Command>& Commands() {
       {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
       {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
       {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true, true}}, Init},
+      {"add-language", "DIR ID", 2, 2, {}, AddLanguage},
       {"entry-point", "MEDIUM_DIR", 1, 1, {}, EntryPoint},
       {"image", "MEDIUM_DIR OUT.iso", 2, 2, {}, Image},
       {"preview",
