@@ -100,6 +100,8 @@ no LANGUAGENUMBER yet|--languages 1033|/^LANGUAGENUMBER=/d|1031|--language=DEU|D
 CASES
 sed -n '/^\[1040\]/,/^\[/p' "$work/add-1040/setupres.ini" | grep -q '^; TODO translate' || fail "no translation marker in the added [1040]"
 [[ $("$tool" get "$work/add-1040/setupres.ini" 1031 LANGUAGE2) == "Italian (Italy),ITA" ]] || fail "the added entry in [1031]"
+# The entry point runs the added folder's placeholder setup.
+[[ $("$work/add-1040/setup" --language=ITA </dev/null 2>&1) == *"(ITA) would run here"* ]] || fail "the added ITA/setup.sh"
 
 # add-language refuses, in one line with status 1, changing nothing: a
 # folder that is no medium, an unknown id, an id with a section, a folder
