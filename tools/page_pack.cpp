@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -314,11 +315,18 @@ bool ReadResourceList(const std::string& root, const std::string& real_root, con
   return true;
 }
 
-// Why a resource is left out: its name has a "..", "." or empty part, or
-// it is a DLL's resource that no address reaches for another reason (a "/"
-// in the name of a page, another of the same address).
+// Why pack --from-dll leaves a resource out whose name has a "..", "." or
+// empty part.
 constexpr char kLeavesRoot[] = "its name leaves the library's root";
-constexpr char kUnreachable[] = "no res: address reaches it";
+
+// Why a resource a DLL leaves unlisted is left out when its name is a path
+// below a folder: a part too long for a file name, or no address reaches
+// it (a "/" in the name of a page, another resource of the same address).
+std::string WhyUnlisted(const std::vector<std::string>& parts) {
+  for (const std::string& part : parts)
+    if (part.size() > NAME_MAX) return "its name is longer than a file name";
+  return "no res: address reaches it";
+}
 
 }  // namespace
 
@@ -413,8 +421,10 @@ bool PackFromLibrary(const std::string& library, const std::string& out, std::st
     }
   }
   if (left_out != nullptr) {
-    for (const std::string& name : source->Unlisted())
-      left_out->push_back({name, FileParts(name) ? kUnreachable : kLeavesRoot});
+    for (const std::string& name : source->Unlisted()) {
+      const auto parts = FileParts(name);
+      left_out->push_back({name, parts ? WhyUnlisted(*parts) : kLeavesRoot});
+    }
   }
   if (names.empty()) {
     if (error != nullptr) *error = "no resources in " + library;
@@ -552,7 +562,8 @@ void UnpackPageLibrary(const pages::PageLibrary& library, const std::string& out
     left_out->push_back({name, error});
   }
   for (const std::string& name : library.Unlisted()) {
-    left_out->push_back({name, FileParts(name) ? kUnreachable : "it names no file below " + out_dir});
+    const auto parts = FileParts(name);
+    left_out->push_back({name, parts ? WhyUnlisted(*parts) : "it names no file below " + out_dir});
   }
 }
 
