@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "medium/medium.h"
+#include "medium_init_parts.h"
 #include "pages/page_contract.h"
 #include "setupdata/icu_runtime.h"
 #include "setupdata/ini_file.h"
@@ -22,35 +23,20 @@
 namespace fs = std::filesystem;
 
 namespace tools {
-
+namespace init {
 namespace {
 
 using medium::kEntryPointName;
 using medium::kParentName;
 constexpr fs::perms kProgram = fs::perms(0755);
 
-// The parts of the kit init copies or reads, as built or as installed.
-struct Kit {
-  fs::path launcher_dir;    // setup-launcher, its window module and the entry point
-  fs::path parent;          // setup-parent, which the entry point runs
-  fs::path entry_point;     // the medium's entry point
-  fs::path page_library;    // the sample page library
-  fs::path demo_texts;      // setupres.ini of the demo medium
-  fs::path demo_setup_inf;  // setup.inf of the demo medium with a database choice
-};
-
-// A language as init writes it.
-struct Language {
-  std::uint16_t id = 0;
-  std::string section;     // its decimal id
-  std::string name;        // the display text of its entry and its marker 32001
-  std::string folder;      // its setup folder
-  bool own_words = false;  // the demo medium has its texts
-};
+}  // namespace
 
 void Say(const std::string& line) {
   std::fprintf(stderr, "setup-medium: %s\n", setupdata::PrintableText(line).c_str());
 }
+
+namespace {
 
 bool IsFile(const fs::path& path) {
   std::error_code ec;
@@ -66,6 +52,8 @@ std::optional<fs::path> FirstFile(std::initializer_list<fs::path> candidates, st
   }
   return std::nullopt;
 }
+
+}  // namespace
 
 // The kit beside setup-medium in a build tree (bin/, with pages/ and
 // media/ beside it), else where the package installs it relative to the
@@ -127,6 +115,8 @@ std::optional<Kit> FindKit() {
   return kit;
 }
 
+namespace {
+
 // The setup folder of a language id, named as Windows media name theirs
 // ("ITA"): the language's three-letter code, with the country's added for
 // a language of another country than its first ("ITA-CH"); and its name in
@@ -163,9 +153,8 @@ std::optional<std::pair<std::string, std::string>> IcuLanguage(std::uint16_t id)
   return std::make_pair(folder, display);
 }
 
-// A language of the list as init writes it: in the demo's words and with
-// the demo's folder where the demo medium has its section, else under the
-// name ICU gives it in English, in a folder named after its language.
+}  // namespace
+
 std::optional<Language> DescribeLanguage(std::uint16_t id, const setupdata::IniFile& demo) {
   // A section is read for a system language, which always has its
   // sub-language: a bare primary language (99) names none.
@@ -196,8 +185,6 @@ std::optional<Language> DescribeLanguage(std::uint16_t id, const setupdata::IniF
   return language;
 }
 
-// A value as the reader gives it back: quoted when blanks around it would
-// otherwise be lost, or quotes around it taken off.
 std::string IniValue(const std::string& value) {
   const bool blank_edge = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
                                              value.back() == ' ' || value.back() == '\t');
@@ -205,6 +192,8 @@ std::string IniValue(const std::string& value) {
       value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
   return blank_edge || quoted_edge ? "\"" + value + "\"" : value;
 }
+
+namespace {
 
 // The keys of a language section, in the order the file shows them.
 std::vector<std::string> SectionTextKeys() {
@@ -222,50 +211,16 @@ std::vector<std::string> SectionTextKeys() {
   return keys;
 }
 
-class Writer {
- public:
-  explicit Writer(fs::path root) : root_(std::move(root)) {}
+bool Fail(const fs::path& path, const std::string& why) {
+  Say("cannot write " + path.string() + ": " + why);
+  return false;
+}
 
-  bool File(const fs::path& name, const std::string& text, fs::perms mode = fs::perms(0644)) {
-    const fs::path path = root_ / name;
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    if (ec) return Fail(path.parent_path(), ec.message());
-    g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
-    g_autoptr(GError) error = nullptr;
-    if (!g_file_replace_contents(file, text.data(), text.size(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr,
-                                 nullptr, &error)) {
-      return Fail(path, error->message);
-    }
-    return Permit(path, mode);
-  }
-
-  // A real copy of `from` (a link is followed), never a link.
-  bool Copy(const fs::path& from, const fs::path& name, fs::perms mode) {
-    const fs::path path = root_ / name;
-    g_autoptr(GFile) source = g_file_new_for_path(from.c_str());
-    g_autoptr(GFile) target = g_file_new_for_path(path.c_str());
-    g_autoptr(GError) error = nullptr;
-    // GIO keeps the system's reason when a write fails (the standard
-    // library's copy says "Input/output error" for a full disk).
-    if (!g_file_copy(source, target, G_FILE_COPY_OVERWRITE, nullptr, nullptr, nullptr, &error)) {
-      return Fail(path, error->message);
-    }
-    return Permit(path, mode);
-  }
-
- private:
-  static bool Permit(const fs::path& path, fs::perms mode) {
-    std::error_code ec;
-    fs::permissions(path, mode, ec);
-    return ec ? Fail(path, ec.message()) : true;
-  }
-  static bool Fail(const fs::path& path, const std::string& why) {
-    Say("cannot write " + path.string() + ": " + why);
-    return false;
-  }
-  fs::path root_;
-};
+bool Permit(const fs::path& path, fs::perms mode) {
+  std::error_code ec;
+  fs::permissions(path, mode, ec);
+  return ec ? Fail(path, ec.message()) : true;
+}
 
 std::string ReleaseNotesPage(const std::string& product, const Language& language, const std::string& title) {
   std::string page = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>" + product + " – " +
@@ -311,6 +266,71 @@ bool PutEntryPoint(Writer& writer, const Kit& kit) {
   return writer.Copy(kit.entry_point, kEntryPointName, kProgram) &&
          writer.Copy(kit.parent, kParentName, kProgram);
 }
+
+}  // namespace
+
+bool Writer::File(const fs::path& name, const std::string& text, fs::perms mode) {
+  const fs::path path = root_ / name;
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  if (ec) return Fail(path.parent_path(), ec.message());
+  g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
+  g_autoptr(GError) error = nullptr;
+  if (!g_file_replace_contents(file, text.data(), text.size(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr,
+                               nullptr, &error)) {
+    return Fail(path, error->message);
+  }
+  return Permit(path, mode);
+}
+
+bool Writer::Copy(const fs::path& from, const fs::path& name, fs::perms mode) {
+  const fs::path path = root_ / name;
+  g_autoptr(GFile) source = g_file_new_for_path(from.c_str());
+  g_autoptr(GFile) target = g_file_new_for_path(path.c_str());
+  g_autoptr(GError) error = nullptr;
+  // GIO keeps the system's reason when a write fails (the standard
+  // library's copy says "Input/output error" for a full disk).
+  if (!g_file_copy(source, target, G_FILE_COPY_OVERWRITE, nullptr, nullptr, nullptr, &error)) {
+    return Fail(path, error->message);
+  }
+  return Permit(path, mode);
+}
+
+std::string EntryLines(std::uint32_t n, const Language& language) {
+  std::string lines;
+  if (!language.own_words) lines += std::string(kTranslateMarker) + ": the name of the language\n";
+  return lines + setupdata::LanguageKey(n) + "=" + language.name + "," + language.folder + "\n";
+}
+
+std::optional<std::string> SectionText(const Language& section, const setupdata::IniFile& demo,
+                                       const std::string& product_key, const std::string& product,
+                                       const std::string& entries) {
+  std::string text = "[" + section.section + "]\n";
+  if (!section.own_words) text += std::string(kTranslateMarker) + ": these texts are English\n";
+  const std::string& from = section.own_words ? section.section : std::string(setupdata::kFallbackLangId);
+  text += std::to_string(setupdata::kLanguagePresentKey) + "=" + IniValue(section.name) + "\n";
+  for (const std::string& key : SectionTextKeys()) {
+    const std::string* value = demo.Find(from, key);
+    if (value == nullptr) {
+      Say("the demo medium's texts have no [" + from + "] " + key);
+      return std::nullopt;
+    }
+    text += key + "=" + IniValue(*value) + "\n";
+  }
+  if (!product_key.empty()) text += product_key + "=" + product + "\n";
+  return text + entries;
+}
+
+bool WriteLanguageFolder(Writer& writer, const Language& language) {
+  const std::string note = "Put the setup of " + std::string(kInitProductName) + " for " + language.name +
+                           " in this folder.\nThe medium's entry point runs " + medium::kSetupProgramName +
+                           " here when the user chooses " + language.name + ".\n";
+  return writer.File(fs::path(language.folder) / "README.txt", note) &&
+         writer.File(fs::path(language.folder) / medium::kSetupProgramName, PlaceholderSetup(language),
+                     kProgram);
+}
+
+namespace {
 
 bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::IniFile& demo,
                  const setupdata::IniFile& demo_inf, const std::vector<Language>& listed,
@@ -359,39 +379,20 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
       "; never show.\n";
   res += std::string("[") + setupdata::kLanguageSection + "]\n" + setupdata::kLanguageNumberKey + "=" +
          std::to_string(listed.size()) + "\n";
-  const std::vector<std::string> keys = SectionTextKeys();
+  std::string entries;
+  for (std::size_t n = 0; n < listed.size(); ++n)
+    entries += EntryLines(static_cast<std::uint32_t>(n), listed[n]);
   for (const Language& section : sections) {
-    res += "\n[" + section.section + "]\n";
-    if (!section.own_words) res += std::string(kTranslateMarker) + ": these texts are English\n";
-    const std::string& from = section.own_words ? section.section : std::string(setupdata::kFallbackLangId);
-    res += std::to_string(setupdata::kLanguagePresentKey) + "=" + IniValue(section.name) + "\n";
-    for (const std::string& key : keys) {
-      const std::string* value = demo.Find(from, key);
-      if (value == nullptr) {
-        Say("the demo medium's texts have no [" + from + "] " + key);
-        return false;
-      }
-      res += key + "=" + IniValue(*value) + "\n";
-    }
-    res += std::string(setupdata::kProductNameKey) + "=" + product + "\n";
-    for (std::size_t n = 0; n < listed.size(); ++n) {
-      if (!listed[n].own_words) res += std::string(kTranslateMarker) + ": the name of the language\n";
-      res += setupdata::LanguageKey(static_cast<std::uint32_t>(n)) + "=" + listed[n].name + "," +
-             listed[n].folder + "\n";
-    }
+    const std::optional<std::string> text =
+        SectionText(section, demo, setupdata::kProductNameKey, product, entries);
+    if (!text) return false;
+    res += "\n" + *text;
   }
   if (!writer.File(setupdata::kSetupResName, res)) return false;
 
   // The setup folders, with a note and the placeholder setup each.
-  for (const Language& language : listed) {
-    const std::string note = "Put the setup of " + std::string(kInitProductName) + " for " + language.name +
-                             " in this folder.\nThe medium's entry point runs " + medium::kSetupProgramName +
-                             " here when the user chooses " + language.name + ".\n";
-    if (!writer.File(fs::path(language.folder) / "README.txt", note) ||
-        !writer.File(fs::path(language.folder) / medium::kSetupProgramName, PlaceholderSetup(language),
-                     kProgram))
-      return false;
-  }
+  for (const Language& language : listed)
+    if (!WriteLanguageFolder(writer, language)) return false;
 
   // Release notes per language section, per database on a medium with a
   // database choice.
@@ -421,6 +422,17 @@ bool WriteMedium(const InitOptions& options, const Kit& kit, const setupdata::In
 }
 
 }  // namespace
+}  // namespace init
+
+using init::DescribeLanguage;
+using init::FindKit;
+using init::Kit;
+using init::Language;
+using init::PutEntryPoint;
+using init::Say;
+using init::WriteMedium;
+using init::Writer;
+using medium::kEntryPointName;
 
 int RunInit(const InitOptions& options) {
   const fs::path dir(options.dir);

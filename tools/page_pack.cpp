@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -314,21 +315,53 @@ bool ReadResourceList(const std::string& root, const std::string& real_root, con
   return true;
 }
 
-// The resource name of a file found below the folder: its path there, but
-// for the pages the launcher asks for by name: "HTML_HOMEPAGE.html" is
-// HTML_HOMEPAGE. Every other file keeps its name, so that a page's link to
+// Why pack --from-dll leaves a resource out whose name has a "..", "." or
+// empty part.
+constexpr char kLeavesRoot[] = "its name leaves the library's root";
+
+// Why a resource a DLL leaves unlisted is left out when its name is a path
+// below a folder: a part too long for a file name, or no address reaches
+// it (a "/" in the name of a page, another resource of the same address).
+std::string WhyUnlisted(const std::vector<std::string>& parts) {
+  for (const std::string& part : parts)
+    if (part.size() > NAME_MAX) return "its name is longer than a file name";
+  return "no res: address reaches it";
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> FileParts(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) return std::nullopt;
+  std::vector<std::string> parts;
+  for (std::string_view rest = name;;) {
+    const std::string_view part = rest.substr(0, rest.find('/'));
+    if (part.empty() || part == "." || part == "..") return std::nullopt;
+    parts.emplace_back(part);
+    if (part.size() == rest.size()) return parts;
+    rest.remove_prefix(part.size() + 1);
+  }
+}
+
+// The pages the launcher asks for by name carry ".html" as files, and only
+// they: every other file keeps its name, so that a page's link to
 // "info.html" finds it.
-std::string NameOfFile(const std::string& path) {
-  constexpr std::string_view kPage = ".html";
-  if (!path.ends_with(kPage)) return path;
-  const std::string_view stem = std::string_view(path).substr(0, path.size() - kPage.size());
+constexpr std::string_view kPageFileEnd = ".html";
+
+std::string FileOfResource(const std::string& name) {
+  for (const std::string_view page : {pages::kHomePageName, pages::kDatabasePageName}) {
+    if (setupdata::EqualsNoCase(name, page)) return name + std::string(kPageFileEnd);
+  }
+  return name;
+}
+
+std::string ResourceOfFile(const std::string& path) {
+  if (!path.ends_with(kPageFileEnd)) return path;
+  const std::string_view stem = std::string_view(path).substr(0, path.size() - kPageFileEnd.size());
   for (const std::string_view page : {pages::kHomePageName, pages::kDatabasePageName}) {
     if (setupdata::EqualsNoCase(stem, page)) return std::string(stem);
   }
   return path;
 }
-
-}  // namespace
 
 bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::string* error,
                      std::vector<std::string>* warnings) {
@@ -358,7 +391,7 @@ bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::
   } else {
     for (const std::string& path : found) {
       if (!InsideFolder(root, real_root, path, pages_dir, error)) return false;
-      files.push_back({NameOfFile(path), path, "", ""});
+      files.push_back({ResourceOfFile(path), path, "", ""});
     }
   }
   if (files.empty()) {
@@ -369,14 +402,30 @@ bool PackPageLibrary(const std::string& pages_dir, const std::string& out, std::
 }
 
 bool PackFromLibrary(const std::string& library, const std::string& out, std::string* error,
-                     std::vector<std::string>* warnings) {
+                     std::vector<std::string>* warnings, std::vector<LeftOut>* left_out) {
   std::string problem;
   const std::unique_ptr<pages::PageLibrary> source = pages::PageLibrary::Open(library, &problem);
   if (!source) {
     if (error != nullptr) *error = "cannot open " + library + ": " + problem;
     return false;
   }
-  const std::vector<std::string> names = source->Names();
+  // A name that leaves the library's root is left out as unpack leaves it
+  // out, whichever form the library has, and so is a DLL's resource that
+  // no address reaches.
+  std::vector<std::string> names;
+  for (const std::string& name : source->Names()) {
+    if (FileParts(name)) {
+      names.push_back(name);
+    } else if (left_out != nullptr) {
+      left_out->push_back({name, kLeavesRoot});
+    }
+  }
+  if (left_out != nullptr) {
+    for (const std::string& name : source->Unlisted()) {
+      const auto parts = FileParts(name);
+      left_out->push_back({name, parts ? WhyUnlisted(*parts) : kLeavesRoot});
+    }
+  }
   if (names.empty()) {
     if (error != nullptr) *error = "no resources in " + library;
     return false;
@@ -442,16 +491,9 @@ bool Refuse(std::string* error, const std::string& text) {
 bool WriteBelow(const std::string& out_dir, const std::string& name, const std::string& bytes,
                 std::string* error) {
   // The parts of the name, each a plain file or folder name.
-  std::vector<std::string> parts;
-  if (name.find('\0') != std::string::npos) return Refuse(error, "the name holds a NUL");
-  for (std::string_view rest = name;;) {
-    const std::string_view part = rest.substr(0, rest.find('/'));
-    if (part.empty() || part == "." || part == "..")
-      return Refuse(error, "it names no file below " + out_dir);
-    parts.emplace_back(part);
-    if (part.size() == rest.size()) break;
-    rest.remove_prefix(part.size() + 1);
-  }
+  const std::optional<std::vector<std::string>> named = FileParts(name);
+  if (!named) return Refuse(error, "it names no file below " + out_dir);
+  const std::vector<std::string>& parts = *named;
   // OUT_DIR itself is the author's to choose; below it, every folder is
   // entered without following a link, and the file is written beside its
   // name and then renamed over it, so that neither a link nor a hard link
@@ -500,6 +542,29 @@ bool WriteBelow(const std::string& out_dir, const std::string& name, const std::
     return Refuse(error, "cannot write " + path + ": " + std::strerror(failure));
   }
   return true;
+}
+
+void UnpackPageLibrary(const pages::PageLibrary& library, const std::string& out_dir,
+                       std::vector<std::string>* written, std::vector<LeftOut>* left_out) {
+  std::string error;
+  for (const std::string& name : library.Names()) {
+    const std::string file = FileOfResource(name);
+    const auto resource = library.Lookup(name);
+    if (ResourceOfFile(file) != name) {
+      // "HTML_SAP.html" would come back as the page HTML_SAP.
+      error = "pack would take its file " + file + " back as " + ResourceOfFile(file);
+    } else if (!resource) {
+      error = "it cannot be read";
+    } else if (WriteBelow(out_dir, file, resource->bytes, &error)) {
+      written->push_back(file);
+      continue;
+    }
+    left_out->push_back({name, error});
+  }
+  for (const std::string& name : library.Unlisted()) {
+    const auto parts = FileParts(name);
+    left_out->push_back({name, parts ? WhyUnlisted(*parts) : "it names no file below " + out_dir});
+  }
 }
 
 }  // namespace tools

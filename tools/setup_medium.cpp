@@ -20,6 +20,7 @@
 
 #include "app/command_line.h"
 #include "app/named_lock.h"
+#include "medium_add_language.h"
 #include "medium_image.h"
 #include "medium_init.h"
 #include "page_pack.h"
@@ -44,6 +45,7 @@ constexpr char kUsage[] =
     "       setup-medium unpack LIBRARY OUT_DIR\n"
     "       setup-medium preview MEDIUM_DIR [--language ID] [--database] --out DIR\n"
     "       setup-medium init DIR [--database] [--languages ID[,ID...]]\n"
+    "       setup-medium add-language DIR ID\n"
     "       setup-medium entry-point MEDIUM_DIR\n"
     "       setup-medium image MEDIUM_DIR OUT.iso\n"
     "\n"
@@ -62,9 +64,13 @@ constexpr char kUsage[] =
     "          a *.gresource.xml there says, else by their path below the folder\n"
     "          (HTML_HOMEPAGE.html is HTML_HOMEPAGE); refused without HTML_HOMEPAGE;\n"
     "          with --from-dll, from the resources of the library LIBRARY (a DLL\n"
-    "          from Windows), under the names its res: addresses use\n"
+    "          from Windows), under the names its res: addresses use; a resource\n"
+    "          no address reaches is left out with a line (exit status 1)\n"
     "unpack    writes every resource of the page library LIBRARY (a bundle or a\n"
-    "          DLL) under OUT_DIR, a file per name (HTML_SAP, GIF/GIF_SELECTED, #123)\n"
+    "          DLL) under OUT_DIR, a file per name (GIF/GIF_SELECTED, #123), the\n"
+    "          pages as HTML_HOMEPAGE.html and HTML_SAP.html, and prints each file;\n"
+    "          a resource it cannot write below OUT_DIR (a name such as ../x) is\n"
+    "          left out with a line (exit status 1)\n"
     "preview   renders both pages of MEDIUM_DIR, filled as the launcher fills them,\n"
     "          to DIR/<language>-home.png (and -database.png with a database\n"
     "          choice or --database), the caption (-caption.png), the close\n"
@@ -75,6 +81,9 @@ constexpr char kUsage[] =
     "init      writes a minimal working medium into DIR (new or empty): both setup\n"
     "          files, the sample pages, a folder per language (default 1033),\n"
     "          release notes, the launcher; --database adds the database choice\n"
+    "add-language  adds the language ID (a number) to the medium in DIR as init\n"
+    "          writes one: its entry in every section's list, LANGUAGENUMBER, its\n"
+    "          section and its folder; setupres.ini keeps all else as it is\n"
     "entry-point  puts the entry point (setup) and the parent it runs at the\n"
     "          root of MEDIUM_DIR: a user runs MEDIUM/setup (or sh MEDIUM/setup),\n"
     "          which shows the launcher and runs setup.sh in the chosen\n"
@@ -198,19 +207,28 @@ int Check(const app::CommandLine& line) {
   return tools::RunCheck(options);
 }
 
+// One line for each resource left out; status 1 when there is one.
+int SayLeftOut(const std::vector<tools::LeftOut>& left_out) {
+  for (const tools::LeftOut& resource : left_out)
+    Say("the resource \"" + resource.name + "\" is left out: " + resource.why);
+  return left_out.empty() ? 0 : 1;
+}
+
 int Pack(const app::CommandLine& line) {
   const bool from_dll = line.Has("--from-dll");
   const std::vector<std::string>& args = line.operands;
   std::string error;
   std::vector<std::string> warnings;
-  const bool packed = from_dll ? tools::PackFromLibrary(args[0], args[1], &error, &warnings)
+  std::vector<tools::LeftOut> left_out;
+  const bool packed = from_dll ? tools::PackFromLibrary(args[0], args[1], &error, &warnings, &left_out)
                                : tools::PackPageLibrary(args[0], args[1], &error, &warnings);
   for (const std::string& warning : warnings) Say("warning: " + warning);
+  const int status = SayLeftOut(left_out);
   if (!packed) {
     Say(error);
     return 1;
   }
-  return 0;
+  return status;
 }
 
 int Unpack(const app::CommandLine& line) {
@@ -221,20 +239,13 @@ int Unpack(const app::CommandLine& line) {
     Say("cannot open " + args[0] + ": " + error);
     return 2;
   }
-  const std::string out(args[1]);
-  int status = 0;
-  for (const std::string& name : library->Names()) {
-    const auto resource = library->Lookup(name);
-    if (!resource) {
-      error = "it cannot be read";
-    } else if (tools::WriteBelow(out, name, resource->bytes, &error)) {
-      WriteAll(setupdata::PrintableText(name) + "\n");
-      continue;
-    }
-    Say("the resource \"" + name + "\" is left out: " + error);
-    status = 1;
-  }
-  return status;
+  std::vector<std::string> written;
+  std::vector<tools::LeftOut> left_out;
+  tools::UnpackPageLibrary(*library, args[1], &written, &left_out);
+  std::string files;
+  for (const std::string& file : written) files += setupdata::PrintableText(file) + "\n";
+  const bool printed = WriteAll(files);
+  return SayLeftOut(left_out) == 0 && printed ? 0 : 1;
 }
 
 int Preview(const app::CommandLine& line) {
@@ -268,6 +279,14 @@ int Init(const app::CommandLine& line) {
   return tools::RunInit(options);
 }
 
+int AddLanguage(const app::CommandLine& line) {
+  const std::optional<std::uint16_t> id = setupdata::SectionLangId(line.operands[1]);
+  if (!id)
+    return Mistake("add-language",
+                   "not a language id: \"" + line.operands[1] + "\" (a decimal id such as 1040)");
+  return tools::RunAddLanguage({line.operands[0], *id});
+}
+
 int EntryPoint(const app::CommandLine& line) { return tools::RunEntryPoint(line.operands[0]); }
 
 int Image(const app::CommandLine& line) { return tools::RunImage(line.operands[0], line.operands[1]); }
@@ -291,6 +310,7 @@ const std::vector<Command>& Commands() {
       {"pack", "PAGES_DIR OUT (or --from-dll LIBRARY OUT)", 2, 2, {{"--from-dll"}}, Pack},
       {"unpack", "LIBRARY OUT_DIR", 2, 2, {}, Unpack},
       {"init", "DIR", 1, 1, {{"--database"}, {"--languages", true, true}}, Init},
+      {"add-language", "DIR ID", 2, 2, {}, AddLanguage},
       {"entry-point", "MEDIUM_DIR", 1, 1, {}, EntryPoint},
       {"image", "MEDIUM_DIR OUT.iso", 2, 2, {}, Image},
       {"preview",

@@ -289,6 +289,11 @@ std::vector<std::string> PageLibrary::Names() const {
   return names;
 }
 
+std::vector<std::string> PageLibrary::Unlisted() const {
+  if (dll_) return dll_->Unlisted();
+  return {};
+}
+
 std::string FindFileNoCase(const std::string& dir, const std::string& name) {
   const setupdata::FoundPath found = setupdata::FindOnMedium(dir, name);
   struct stat st {};

@@ -54,6 +54,10 @@ class PageLibrary {
   // The names of every resource, as addresses name them ("HTML_SAP",
   // "GIF/GIF_SELECTED", "#123"), sorted.
   std::vector<std::string> Names() const;
+  // The resources Names leaves out, as their addresses would read: a DLL's
+  // that no address reaches ("../x", a name with a "/"), sorted. A bundle
+  // lists every resource by its path, so it has none.
+  std::vector<std::string> Unlisted() const;
 
  private:
   explicit PageLibrary(GResource* resource);

@@ -329,23 +329,35 @@ const PeResources::Entry* PeResources::Find(std::string_view address) const {
   return nullptr;
 }
 
-std::vector<std::string> PeResources::Names() const {
+void PeResources::List(std::vector<std::string>* reached, std::vector<std::string>* unreached) const {
   auto listable = [this](Id id) {
     if ((id & kStringBit) == 0) return true;
     const std::string& text = strings_[id & ~kStringBit];
     return !text.empty() && text != "." && text != ".." && text.size() <= kMaxListedBytes &&
            text.find('\0') == std::string::npos;
   };
-  std::vector<std::string> names;
   for (const std::uint64_t key : pair_order_) {
     const Id type = static_cast<Id>(key >> 32);
     const Id name = static_cast<Id>(key);
-    if (!listable(type) || !listable(name)) continue;
     std::string address = type == kHtmlResourceType ? IdText(name) : IdText(type) + "/" + IdText(name);
-    const Entry* found = Find(address);
-    if (found != nullptr && found->type == type && found->name == name) names.push_back(std::move(address));
+    const Entry* found = listable(type) && listable(name) ? Find(address) : nullptr;
+    const bool reaches = found != nullptr && found->type == type && found->name == name;
+    std::vector<std::string>* list = reaches ? reached : unreached;
+    if (list != nullptr) list->push_back(std::move(address));
   }
-  std::sort(names.begin(), names.end());
+  for (std::vector<std::string>* list : {reached, unreached})
+    if (list != nullptr) std::sort(list->begin(), list->end());
+}
+
+std::vector<std::string> PeResources::Names() const {
+  std::vector<std::string> names;
+  List(&names, nullptr);
+  return names;
+}
+
+std::vector<std::string> PeResources::Unlisted() const {
+  std::vector<std::string> names;
+  List(nullptr, &names);
   return names;
 }
 

@@ -67,6 +67,10 @@ class PeResources {
   // longer than a file name, or hidden by another of the same address) are
   // left out.
   std::vector<std::string> Names() const;
+  // The resources Names leaves out, each as its address would read
+  // ("../x", "HTML/A/B"), sorted: a tool that takes the library apart names
+  // them rather than losing them silently.
+  std::vector<std::string> Unlisted() const;
 
   // Every leaf of the tree, in the file's order.
   const std::vector<Entry>& entries() const { return entries_; }
@@ -76,6 +80,8 @@ class PeResources {
   // The candidates for one part of an address: a number, or the strings
   // equal to it (exact first, then equal without regard to case).
   std::vector<Id> Candidates(std::string_view part) const;
+  // The addresses of the resources an address reaches, and of the others.
+  void List(std::vector<std::string>* reached, std::vector<std::string>* unreached) const;
 
   std::string file_;
   std::vector<Entry> entries_;

@@ -57,8 +57,8 @@ library() {
   pages="$work/$1-pages"
   rm -rf "$pages"
   "$tool" unpack "$BUILD_DIR/pages/SetupHmRes.dll" "$pages" >/dev/null
-  [[ -n "$3" ]] && sed -i "$3" "$pages/HTML_HOMEPAGE"
-  [[ -n "${4:-}" ]] && sed -i "$4" "$pages/HTML_SAP"
+  [[ -n "$3" ]] && sed -i "$3" "$pages/HTML_HOMEPAGE.html"
+  [[ -n "${4:-}" ]] && sed -i "$4" "$pages/HTML_SAP.html"
   "$tool" pack "$pages" "$d/SetupHmRes.dll" 2>/dev/null || fail "pack $1"
 }
 res() { sed -i "$2" "$work/$1/setupres.ini"; }
@@ -213,7 +213,7 @@ expect lib-missing 1 error library-missing '^SetupHmRes.dll: error: missing'
 for medium in medium medium-db; do
   d=$(broken "lib-page-$medium" "$medium"); pages="$work/lib-page-$medium-pages"
   "$tool" unpack "$d/SetupHmRes.dll" "$pages" >/dev/null
-  rm "$pages/HTML_SAP"; sed -i 's/ data-visibility="id=AAAAA"//; s/IDBACK//' "$pages/HTML_HOMEPAGE"
+  rm "$pages/HTML_SAP.html"; sed -i 's/ data-visibility="id=AAAAA"//; s/IDBACK//' "$pages/HTML_HOMEPAGE.html"
   "$tool" pack "$pages" "$d/SetupHmRes.dll" 2>/dev/null
 done
 expect lib-page-medium 0 - -
@@ -257,7 +257,7 @@ done
 
 # pack and unpack round-trip, names with their folders.
 "$tool" unpack "$BUILD_DIR/pages/SetupHmRes.dll" "$work/a" >"$work/names"
-[[ "$(cat "$work/names")" == $'GIF/GIF_NOSELECTED\nGIF/GIF_SELECTED\nHTML_HOMEPAGE\nHTML_SAP' ]] || fail "unpack names: $(cat "$work/names")"
+[[ "$(cat "$work/names")" == $'GIF/GIF_NOSELECTED\nGIF/GIF_SELECTED\nHTML_HOMEPAGE.html\nHTML_SAP.html' ]] || fail "unpack names: $(cat "$work/names")"
 "$tool" pack "$work/a" "$work/re.dll" && "$tool" unpack "$work/re.dll" "$work/b" >/dev/null && diff -r "$work/a" "$work/b" \
   && echo "ok: pack and unpack round-trip" || fail "round trip"
 "$tool" pack "$work/empty-folder" "$work/x.dll" 2>/dev/null && fail "pack of nothing succeeded"
@@ -266,14 +266,14 @@ done
 # it as the launcher does, unpack writes its resources under the names the
 # addresses use, and pack --from-dll turns it into a bundle that serves the
 # same.
-dll_names=$'#10/#7\n#123\nCSS/LOOK\nGIF/GIF_NOSELECTED\nGIF/GIF_SELECTED\nHTML_GREETING\nHTML_HOMEPAGE\nHTML_LOCAL\nHTML_SAP'
+dll_names=$'#10/#7\n#123\nCSS/LOOK\nGIF/GIF_NOSELECTED\nGIF/GIF_SELECTED\nHTML_GREETING\nHTML_HOMEPAGE.html\nHTML_LOCAL\nHTML_SAP.html'
 for bits in 32 64; do
   d=$(broken "dll-$bits" medium-db)
   cp "$BUILD_DIR/test-dlls/pages-$bits.dll" "$d/SetupHmRes.dll"
   out=$("$tool" check "$d")
   [[ $? == 0 && -z "$out" ]] && echo "ok: check reads a $bits-bit DLL" || fail "check of a $bits-bit DLL: $out"
   [[ "$("$tool" unpack "$d/SetupHmRes.dll" "$work/dll-$bits-pages")" == "$dll_names" ]] || fail "unpack of a $bits-bit DLL"
-  cmp -s "$work/dll-$bits-pages/HTML_HOMEPAGE" "$SOURCE_DIR/res/pages/home.html" || fail "the $bits-bit DLL's home page"
+  cmp -s "$work/dll-$bits-pages/HTML_HOMEPAGE.html" "$SOURCE_DIR/res/pages/home.html" || fail "the $bits-bit DLL's home page"
   "$tool" pack --from-dll "$d/SetupHmRes.dll" "$d/packed.dll" && mv "$d/packed.dll" "$d/SetupHmRes.dll" \
     && [[ -z "$("$tool" check "$d")" ]] && "$tool" unpack "$d/SetupHmRes.dll" "$work/dll-$bits-packed" >/dev/null \
     && diff -r "$work/dll-$bits-pages" "$work/dll-$bits-packed" \
@@ -281,17 +281,40 @@ for bits in 32 64; do
 done
 "$tool" pack --from-dll "$work/missing.dll" "$work/x.dll" 2>/dev/null && fail "pack --from-dll of nothing succeeded"
 
-# A library whose names leave the folder: unpack writes the others, leaves
-# those out and says so.
-mkdir -p "$work/escape/pages" "$work/escape/out/deep"
-echo page >"$work/escape/pages/page"
-printf '<gresources><gresource prefix="/"><file alias="../../outside">page</file><file>page</file></gresource></gresources>' \
+# A library whose names would leave the folder, a bundle or a DLL (built
+# from tests/dlls/leaving.rc): unpack and pack --from-dll leave those out
+# with a line each naming them, status 1, and write the rest. Each case:
+# the library, the command, the names left out.
+mkdir -p "$work/escape/pages"
+echo home >"$work/escape/pages/page"
+printf '<gresources><gresource prefix="/"><file alias="../../OUTSIDE">page</file><file alias="HTML_HOMEPAGE">page</file></gresource></gresources>' \
   >"$work/escape/pages.xml"
-glib-compile-resources --sourcedir="$work/escape/pages" --target="$work/escape/lib.dll" "$work/escape/pages.xml"
-"$tool" unpack "$work/escape/lib.dll" "$work/escape/out/deep" >/dev/null 2>&1
-status=$?
-[[ $status == 1 && -f "$work/escape/out/deep/page" && ! -e "$work/escape/outside" && ! -e "$work/escape/out/outside" ]] \
-  && echo "ok: unpack keeps to its folder" || fail "unpack of names that leave the folder: status $status"
+glib-compile-resources --sourcedir="$work/escape/pages" --target="$work/escape/bundle.dll" "$work/escape/pages.xml"
+cp "$BUILD_DIR/test-dlls/leaving-64.dll" "$work/escape/dll.dll"
+while read -r form command left_out; do
+  out=$work/escape/out-$form-$command/deep
+  rm -rf "$work/escape/out-$form-$command" && mkdir -p "$out"
+  if [[ $command == unpack ]]; then
+    "$tool" unpack "$work/escape/$form.dll" "$out" >/dev/null 2>"$work/escape/said"
+    status=$?
+  else
+    "$tool" pack --from-dll "$work/escape/$form.dll" "$work/escape/packed.dll" 2>"$work/escape/said"
+    status=$?
+    "$tool" unpack "$work/escape/packed.dll" "$out" >/dev/null || fail "unpack of the packed $form"
+  fi
+  ok=$([[ $(ls "$out") == HTML_HOMEPAGE.html && -z $(find "$work/escape" -iname outside) ]] && echo yes)
+  for name in $left_out; do
+    grep -qF "the resource \"$name\" is left out" "$work/escape/said" || ok=
+  done
+  [[ $status == 1 && $ok == yes && $(grep -c 'is left out' "$work/escape/said") == $(wc -w <<<"$left_out") ]] \
+    && echo "ok: $command of a $form with names that leave the folder" \
+    || fail "$command of a $form: status $status, wrote [$(ls "$out")], said [$(cat "$work/escape/said")]"
+done <<'CASES'
+bundle  unpack  ../../OUTSIDE
+dll     unpack  ../../OUTSIDE /ABS
+bundle  pack    ../../OUTSIDE
+dll     pack    ../../OUTSIDE /ABS
+CASES
 
 echo "$fails failed"
 exit $((fails > 0))

@@ -68,6 +68,67 @@ refuse "a folder that is not empty" 1 "is not empty" "$work/one"
 refuse "an unknown language id" 1 "unknown language id 99$" "$work/new" --languages 1033,99
 refuse "a language id that is no number" 2 "not a language id" "$work/new" --languages 1033,de
 [[ -e $work/new ]] && fail "a refused init left $work/new"
+# add-language: a language added to a medium reads as one init wrote:
+# check passes, the parent hands over its folder, and setupres.ini loses no
+# line (comments, order and Windows line ends stay; only LANGUAGENUMBER
+# changes). Each case: init's arguments, a change made to setupres.ini
+# first (sed), the id, the answer, what the parent hands over.
+while IFS='|' read -r name init_args change id answer want; do
+  dir=$work/add-$id
+  read -ra words <<<"$init_args"
+  "$tool" init "$dir" "${words[@]}" >/dev/null || { fail "add-language $name: init"; continue; }
+  res=$dir/setupres.ini
+  [[ -n $change ]] && sed -i "$change" "$res"
+  cp "$res" "$work/before.ini"
+  lines=$(wc -l <"$res")
+  if ! "$tool" add-language "$dir" "$id" >"$work/out" 2>"$work/err"; then
+    fail "add-language $name: $(cat "$work/err")"; continue
+  fi
+  "$tool" check "$dir" >"$work/check" 2>&1 || fail "add-language $name: check: $(cat "$work/check")"
+  got=$("$BUILD_DIR/bin/setup-parent" $answer "$dir" </dev/null 2>"$work/err")
+  [[ $got == "$want" ]] || fail "add-language $name: the launcher handed over \"$got\", not \"$want\": $(cat "$work/err")"
+  lost=$(diff "$work/before.ini" "$res" | grep '^<' | grep -v "^< LANGUAGENUMBER=")
+  [[ -z $lost ]] || fail "add-language $name: lines lost: $lost"
+  [[ $change != *'\r'* || $(grep -c $'\r$' "$res") == $(wc -l <"$res") ]] || fail "add-language $name: line ends mixed"
+  [[ $("$tool" get "$res" LANGUAGE LANGUAGENUMBER) == $(($("$tool" get --int "$work/before.ini" LANGUAGE LANGUAGENUMBER 1) + 1)) ]] ||
+    fail "add-language $name: LANGUAGENUMBER is $("$tool" get "$res" LANGUAGE LANGUAGENUMBER)"
+  echo "ok: add-language $name"
+done <<'CASES'
+a language without demo texts|--languages 1033,1031|s/^; Written by.*/&\n; the author's own comment/|1040|--language=ITA|ITA
+Windows line ends, a database choice|--database --languages 1033|s/$/\r/|1036|--language=FRA --database=oracle|FRAO-db=oracle
+no LANGUAGENUMBER yet|--languages 1033|/^LANGUAGENUMBER=/d|1031|--language=DEU|DEU
+CASES
+sed -n '/^\[1040\]/,/^\[/p' "$work/add-1040/setupres.ini" | grep -q '^; TODO translate' || fail "no translation marker in the added [1040]"
+[[ $("$tool" get "$work/add-1040/setupres.ini" 1031 LANGUAGE2) == "Italian (Italy),ITA" ]] || fail "the added entry in [1031]"
+# The entry point runs the added folder's placeholder setup.
+[[ $("$work/add-1040/setup" --language=ITA </dev/null 2>&1) == *"(ITA) would run here"* ]] || fail "the added ITA/setup.sh"
+
+# add-language refuses, in one line with status 1, changing nothing: a
+# folder that is no medium, an unknown id, an id with a section, a folder
+# that is there (in another case), a list that has the next entry already.
+"$tool" init "$work/taken" --languages 1033,1031 >/dev/null
+mkdir "$work/taken/ita" "$work/no-medium"
+sed -i '/^\[1031\]/,/^LANGUAGE1=/{/^LANGUAGE1=/a LANGUAGE2=Extra,EXTRA
+}' "$work/taken/setupres.ini"
+tree() { (cd "$1" && find . -printf '%p %s %T@\n' | sort); }
+tree "$work/taken" >"$work/taken.tree"
+while IFS='|' read -r dir id pattern; do
+  "$tool" add-language "$work/$dir" "$id" >"$work/out" 2>"$work/err"
+  status=$?
+  if [[ $status == 1 && ! -s "$work/out" && $(wc -l <"$work/err") == 1 ]] && grep -q "$pattern" "$work/err" &&
+    [[ $(tree "$work/taken") == "$(cat "$work/taken.tree")" ]]; then
+    echo "ok: add-language refuses $dir $id"
+  else
+    fail "add-language $dir $id: status $status, output \"$(cat "$work/out")\", error: $(cat "$work/err")"
+  fi
+done <<'CASES'
+no-medium|1040|no-medium/setup.inf is missing
+taken|99|unknown language id 99$
+taken|1031|language id 1031 is on the medium already
+taken|1040|the folder .*/taken/ita exists already
+taken|1036|\[1031\] has LANGUAGE2 already
+CASES
+
 # A full filesystem (a small one of its own): the system's reason in one
 # line, whether the texts or the launcher's copy do not fit, and nothing
 # left behind.

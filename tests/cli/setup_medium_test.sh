@@ -136,12 +136,12 @@ pack_case() {  # NAME STATUS STDERR_PATTERN NAMES FILE=CONTENT...
 xml() { printf '<?xml version="1.0"?><gresources>%s</gresources>' "$1"; }
 echo outside >"$dir/outside.html"
 cp -r "$SOURCE_DIR/res/pages" "$dir/pack-sample"
-pack_case sample 0 '^$' 'GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP '
-pack_case by-file 0 '^setup-medium: warning: no HTML_SAP' 'GIF/GIF_SELECTED HTML_HOMEPAGE logo.png ' \
+pack_case sample 0 '^$' 'GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE.html HTML_SAP.html '
+pack_case by-file 0 '^setup-medium: warning: no HTML_SAP' 'GIF/GIF_SELECTED HTML_HOMEPAGE.html logo.png ' \
   HTML_HOMEPAGE.html=home GIF/GIF_SELECTED=gif logo.png=png
-pack_case linked-pages 0 '^$' 'HTML_SAP html_homepage info.html more/HTML_SAP.html ' \
+pack_case linked-pages 0 '^$' 'HTML_SAP.html html_homepage.html info.html more/HTML_SAP.html ' \
   html_homepage.html=home HTML_SAP.html=db info.html=info more/HTML_SAP.html=x
-pack_case prefixes 0 '^$' 'GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP logo.png ' pages.gresource.xml="$(xml \
+pack_case prefixes 0 '^$' 'GIF/GIF_SELECTED HTML_HOMEPAGE.html HTML_SAP.html logo.png ' pages.gresource.xml="$(xml \
   '<gresource prefix="/"><file alias="HTML_HOMEPAGE">home.html</file><file alias="HTML_SAP">db.html</file>
    <file>logo.png</file></gresource><gresource prefix="/GIF/"><file alias="GIF_SELECTED">s.gif</file></gresource>')" \
   home.html=home db.html=db logo.png=png s.gif=gif unlisted.html=x
@@ -160,20 +160,23 @@ pack_path=$dir/no-compiler pack_case no-compiler 1 \
   '^setup-medium: glib-compile-resources is missing: install libglib2.0-dev-bin ' '' \
   HTML_HOMEPAGE.html=h HTML_SAP.html=d
 
-# unpack writes below OUT_DIR only: a name that leaves it, or a symbolic
-# link placed there beforehand (a folder on the way, or the file itself), is
-# left out with a line each; the rest is written.
-mkdir -p "$dir/unpack/out" "$dir/unpack/elsewhere" && echo page >"$dir/unpack/page"
+# unpack writes below OUT_DIR only: a symbolic link placed there beforehand
+# (a folder on the way, or the file itself) is left out with a line each (a
+# name that leaves it: medium_check_test.sh); so is a name whose file pack
+# would take back as a page ("HTML_SAP.html" beside the page HTML_SAP,
+# whose file it is); the rest is written.
+mkdir -p "$dir/unpack/out" "$dir/unpack/elsewhere" && echo page >"$dir/unpack/page" && echo other >"$dir/unpack/other"
 ln -s ../elsewhere "$dir/unpack/out/GIF" && ln -s ../elsewhere/file "$dir/unpack/out/link"
-xml '<gresource prefix="/"><file alias="../x">page</file><file alias="/abs">page</file>
-  <file alias="GIF/g">page</file><file alias="link">page</file></gresource>' >"$dir/unpack/l.xml"
+xml '<gresource prefix="/"><file alias="/abs">page</file>
+  <file alias="GIF/g">page</file><file alias="link">page</file>
+  <file alias="HTML_SAP">page</file><file alias="HTML_SAP.html">other</file></gresource>' >"$dir/unpack/l.xml"
 glib-compile-resources --sourcedir="$dir/unpack" --target="$dir/unpack/lib" "$dir/unpack/l.xml"
 "$tool" unpack "$dir/unpack/lib" "$dir/unpack/out" >"$dir/unpack/names" 2>"$dir/said"
 got=$?
 said=$(cat "$dir/said")
-if [[ $got == 1 && "$(cat "$dir/unpack/names")" == abs && -z "$(ls -A "$dir/unpack/elsewhere")" && ! -e "$dir/unpack/x" &&
-      "$said" == *'"../x" is left out: it names no file below'* && "$said" == *'out/GIF is a symbolic link'* &&
-      "$said" == *'out/link is a symbolic link'* ]]; then
+if [[ $got == 1 && "$(cat "$dir/unpack/names")" == $'HTML_SAP.html\nabs' && -z "$(ls -A "$dir/unpack/elsewhere")" &&
+      "$(cat "$dir/unpack/out/HTML_SAP.html")" == page && $(wc -l <"$dir/said") == 3 && "$said" == *'out/GIF is a symbolic link'* &&
+      "$said" == *'out/link is a symbolic link'* && "$said" == *'"HTML_SAP.html" is left out: pack would take'* ]]; then
   echo "ok: unpack writes below its folder only"
 else
   echo "FAIL: unpack through links: status $got, wrote [$(cat "$dir/unpack/names")], said [$said]"; fails=$((fails + 1))

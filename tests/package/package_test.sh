@@ -262,7 +262,7 @@ check_files() {
   local names unpacked="$work/unpacked$$" status=0
   rm -rf "$unpacked"
   names=$("$bin/setup-medium" unpack "$share/SetupHmRes.dll" "$unpacked" 2>&1 | sort | tr '\n' ' ') || status=$?
-  if [[ $status == 0 && "$names" == "GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE HTML_SAP " &&
+  if [[ $status == 0 && "$names" == "GIF/GIF_NOSELECTED GIF/GIF_SELECTED HTML_HOMEPAGE.html HTML_SAP.html " &&
         -f "$share/pages/home.html" && -f "$share/pages/database.html" ]] &&
      "$bin/setup-medium" pack "$unpacked" "$work/repacked.dll" >"$work/pack.log" 2>&1; then
     pass "the page library of $share, its sources, and setup-medium pack"
