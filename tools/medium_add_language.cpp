@@ -17,12 +17,12 @@
 
 #include "medium/medium.h"
 #include "medium_init_parts.h"
-#include "tools/init_texts.h"
 #include "setupdata/ini_file.h"
 #include "setupdata/language_table.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/text.h"
+#include "tools/init_texts.h"
 
 namespace fs = std::filesystem;
 
