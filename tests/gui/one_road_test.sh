@@ -248,7 +248,7 @@ terminal_road() {
     "$status" "$WORK/stdout" "$WORK/stderr"
   same_offer terminal "$(awk '
     /^ *\*? *[0-9]+  / { sub(/^ *\*? *[0-9]+ +/, ""); block = block $0 "\n"; next }
-    /^ +r  / && block != "" { printf "%s", block; exit }
+    /^ +[0-9]+ r  / && block != "" { printf "%s", block; exit }
     { block = "" }' "$WORK/screen")"
   if [[ $status != 0 && $status != 1 ]]; then
     echo "--- the terminal showed:" >&2
