@@ -121,6 +121,14 @@ std::vector<Offered> OfferedLanguages(const DialogInWords& run) {
   return offered;
 }
 
+// "DEU (Deutsch)"; a link without a folder by its label alone.
+std::string Described(const Offered& language) {
+  if (!language.folder) return "\"" + language.label + "\"";
+  return *language.folder + " (" + language.label + ")";
+}
+
+}  // namespace
+
 // Text compared without regard to case, in any script.
 std::string Folded(std::string_view text) {
   // An answer from the command line need not be UTF-8: such a text is
@@ -135,14 +143,6 @@ std::string Folded(std::string_view text) {
   g_free(folded);
   return result;
 }
-
-// "DEU (Deutsch)"; a link without a folder by its label alone.
-std::string Described(const Offered& language) {
-  if (!language.folder) return "\"" + language.label + "\"";
-  return *language.folder + " (" + language.label + ")";
-}
-
-}  // namespace
 
 AnswerMatch MatchLanguageAnswer(const std::string& answer, const std::vector<std::string>& labels,
                                 const std::vector<std::optional<std::string>>& folders) {

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/system.h"
@@ -42,6 +43,11 @@ struct LaunchOptions {
 // SETUP_LAUNCHER_LANGUAGE and SETUP_LAUNCHER_DATABASE; each option wins
 // over its own variable, and an option said twice is a mistake.
 LaunchOptions ParseLaunchOptions(int argc, const char* const* argv);
+// `text` for a comparison without regard to case, in any script; a text
+// that is not UTF-8 (an answer from the command line need not be) in its
+// ASCII letters alone.
+std::string Folded(std::string_view text);
+
 // The language links an unattended answer names, in the one order kept:
 // the exact folder (as it will be handed over), then the exact label, then
 // either without regard to case, then a position from 1 (digits only). The

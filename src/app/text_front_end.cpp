@@ -179,14 +179,6 @@ std::string Trimmed(const std::string& text) {
 // The key column of a choice: "  1  ", "  6 v  ".
 std::string KeyPrefix(std::string_view key) { return "  " + std::string(key) + "  "; }
 
-// `text` folded for a comparison without regard to case; as it is when it
-// is not UTF-8.
-std::string Folded(std::string_view text) {
-  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::string(text);
-  g_autofree gchar* folded = g_utf8_casefold(text.data(), static_cast<gssize>(text.size()));
-  return folded;
-}
-
 // The close question's yes and no as the user's locale has them (the C
 // library's words and patterns for LC_MESSAGES): shown in its words, taken
 // by its patterns, and "y" and "n" always. A locale the system lacks has
