@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "medium/checksums.h"
 #include "medium/medium.h"
 #include "pages/link_commands.h"
 #include "pages/page_library.h"
@@ -26,6 +27,7 @@
 #include "setupdata/system_language.h"
 #include "setupdata/text.h"
 #include "tools/init_texts.h"
+#include "tools/medium_seal.h"
 
 namespace tools {
 
@@ -339,6 +341,7 @@ class Checker {
     CheckLauncherFiles();
     CheckLibrary();
     if (res_) CheckSetupRes();
+    CheckSeal();
     std::stable_sort(result_.findings.begin(), result_.findings.end(),
                      [](const Finding& a, const Finding& b) {
                        return std::tie(a.file, a.section, a.key) < std::tie(b.file, b.section, b.key);
@@ -546,6 +549,49 @@ class Checker {
   std::string ReadInstead(const std::string& section) const {
     const std::optional<std::uint16_t> id = setupdata::SectionLangId(section);
     return id ? setupdata::ResolveLanguage(*id, medium_.files().res_ini_path) : setupdata::kFallbackLangId;
+  }
+
+  // A sealed medium: every listed file as it was sealed, every file
+  // listed, every line of the list one sha256sum reads. A medium without
+  // SHA256SUMS is not sealed, and nothing is said.
+  void CheckSeal() {
+    const std::string& root = medium_.files().module_dir;
+    const std::string name = medium::kChecksumsName;
+    // The list is one line a file: a medium of a million files fits.
+    setupdata::BoundedFile file(root + name, std::size_t{256} << 20);
+    if (file.missing()) return;
+    std::optional<std::string> text = file.ok() ? file.ReadAll() : std::nullopt;
+    if (!text) {
+      Add("checksums-unreadable", name, "", "", 0,
+          "cannot be read (" + file.problem() + "): the launcher takes the medium for damaged");
+      return;
+    }
+    const medium::ChecksumList list = medium::ParseChecksums(*text);
+    for (const medium::MalformedLine& line : list.malformed)
+      Add("checksum-line-malformed", name, "", "", line.line,
+          line.why + ": the launcher takes the medium for damaged");
+    std::vector<medium::FileToCheck> files;
+    std::set<std::string> listed;
+    for (const medium::ChecksumEntry& entry : list.entries) {
+      files.push_back({entry.path, entry.digest});
+      listed.insert(entry.path);
+    }
+    static const std::map<medium::FileFault, const char*> kCodes{
+        {medium::FileFault::kMismatch, "checksum-mismatch"},
+        {medium::FileFault::kMissing, "checksum-file-missing"},
+        {medium::FileFault::kUnreadable, "checksum-file-unreadable"}};
+    for (const medium::Fault& fault : CheckFiles(root, std::move(files)).faults)
+      Add(kCodes.at(fault.kind), fault.path, "", "", 0,
+          medium::FaultInWords(fault) + " (" + name + "): the medium is damaged");
+    const medium::MediumFiles found = medium::FilesToSeal(root);
+    for (const std::string& path : found.files) {
+      if (listed.count(path) == 0)
+        Add("checksum-file-unlisted", path, "", "", 0, "not in " + name + ": never checked");
+    }
+    for (const medium::MediumFiles::Refused& refused : found.refused) {
+      if (listed.count(refused.path) == 0)
+        Add("checksum-file-unlisted", refused.path, "", "", 0, refused.why + ": never checked");
+    }
   }
 
   void CheckSetupInf() {

@@ -80,6 +80,17 @@ const std::vector<FindingKind>& FindingKinds() {
       {"no-home-link", Severity::kError, "the database page has no link to the home page"},
       {"image-missing", Severity::kError, "an image of the database choice is missing"},
       {"unknown-placeholder", Severity::kWarning, "a word that looks like a placeholder but is none"},
+      {"checksums-unreadable", Severity::kError,
+       "SHA256SUMS cannot be read: the launcher takes the medium for damaged"},
+      {"checksum-line-malformed", Severity::kError,
+       "a line of SHA256SUMS that is not sha256sum's (bad hex, an absolute path, \"..\", a path listed "
+       "before): the launcher takes the medium for damaged"},
+      {"checksum-mismatch", Severity::kError,
+       "a sealed file does not match its checksum: the medium is damaged"},
+      {"checksum-file-missing", Severity::kError, "a sealed file is missing: the medium is damaged"},
+      {"checksum-file-unreadable", Severity::kError, "a sealed file cannot be read: the medium is damaged"},
+      {"checksum-file-unlisted", Severity::kWarning,
+       "a file of a sealed medium that SHA256SUMS does not list: added after the seal, never checked"},
   };
   return kinds;
 }

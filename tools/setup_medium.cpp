@@ -32,6 +32,7 @@
 #include "setupdata/system_language.h"
 #include "setupdata/text.h"
 #include "tools/medium_check.h"
+#include "tools/medium_seal.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ constexpr char kUsage[] =
     "       setup-medium add-language DIR ID\n"
     "       setup-medium entry-point MEDIUM_DIR\n"
     "       setup-medium image MEDIUM_DIR OUT.iso\n"
+    "       setup-medium seal MEDIUM_DIR\n"
     "\n"
     "get       prints a value of FILE as the launcher reads it, without a line end;\n"
     "          with --int, the number the launcher's integer reader gives\n"
@@ -90,6 +92,11 @@ constexpr char kUsage[] =
     "          language's folder (init writes both)\n"
     "image     writes an ISO 9660 image of MEDIUM_DIR (Rock Ridge, Joliet) to\n"
     "          OUT.iso through xorriso, to burn or to mount\n"
+    "seal      writes SHA256SUMS at the root of MEDIUM_DIR: the checksum of every\n"
+    "          file, as sha256sum writes them (cd MEDIUM_DIR && sha256sum -c\n"
+    "          SHA256SUMS checks it); the launcher then checks the chosen setup\n"
+    "          folder before it hands it over. The last step of making a medium;\n"
+    "          refuses symbolic links that leave the medium\n"
     "lock      prints the path of the lock file a parent holds for the launcher of\n"
     "          MEDIUM_DIR, with a line end:\n"
     "            flock --shared \"$(setup-medium lock DIR)\" DIR/setup-launcher\n";
@@ -291,6 +298,8 @@ int EntryPoint(const app::CommandLine& line) { return tools::RunEntryPoint(line.
 
 int Image(const app::CommandLine& line) { return tools::RunImage(line.operands[0], line.operands[1]); }
 
+int Seal(const app::CommandLine& line) { return tools::RunSeal(line.operands[0]); }
+
 // A command: its operands, as the mistake line names them, and options.
 struct Command {
   std::string_view name;
@@ -313,6 +322,7 @@ const std::vector<Command>& Commands() {
       {"add-language", "DIR ID", 2, 2, {}, AddLanguage},
       {"entry-point", "MEDIUM_DIR", 1, 1, {}, EntryPoint},
       {"image", "MEDIUM_DIR OUT.iso", 2, 2, {}, Image},
+      {"seal", "MEDIUM_DIR", 1, 1, {}, Seal},
       {"preview",
        "MEDIUM_DIR --out DIR",
        1,

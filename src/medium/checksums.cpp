@@ -1,6 +1,13 @@
 #include "medium/checksums.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 
 namespace medium {
@@ -194,5 +201,95 @@ std::vector<ChecksumEntry> EntriesUnder(const ChecksumList& list, std::string_vi
   }
   return under;
 }
+
+namespace {
+
+// The real path of `path`; empty when it leads to nothing.
+std::string RealPath(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return {};
+  std::string out = real;
+  std::free(real);
+  return out;
+}
+
+bool Below(const std::string& path, const std::string& root) {
+  return path == root || (path.starts_with(root) && path[root.size()] == '/');
+}
+
+class SealWalk {
+ public:
+  explicit SealWalk(const std::string& root) : root_(RealPath(root)) {}
+
+  MediumFiles Run() {
+    if (root_.empty() || !Walk(root_, "")) files_.readable = false;
+    std::sort(files_.files.begin(), files_.files.end());
+    return std::move(files_);
+  }
+
+ private:
+  // The folder `real` (a real path) shown as `relative`; false when it
+  // cannot be read.
+  bool Walk(const std::string& real, const std::string& relative) {
+    DIR* dir = opendir(real.c_str());
+    if (dir == nullptr) return false;
+    open_.push_back(real);
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      const std::string shown = relative.empty() ? name : relative + "/" + name;
+      if (relative.empty() && name == kChecksumsName) continue;
+      Entry(real + "/" + name, shown);
+    }
+    open_.pop_back();
+    return true;
+  }
+
+  void Entry(const std::string& path, const std::string& shown) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) {
+      Refuse(shown, std::strerror(errno));
+      return;
+    }
+    std::string real = path;
+    if (S_ISLNK(st.st_mode)) {
+      real = RealPath(path);
+      if (real.empty() || stat(real.c_str(), &st) != 0) {
+        Refuse(shown, "a symbolic link to nothing");
+        return;
+      }
+      if (!Below(real, root_)) {
+        Refuse(shown, "a symbolic link that leaves the medium (to " + real + ")");
+        return;
+      }
+    }
+    if (S_ISREG(st.st_mode)) {
+      files_.files.push_back(shown);
+    } else if (S_ISDIR(st.st_mode)) {
+      if (std::find(open_.begin(), open_.end(), real) != open_.end()) {
+        Refuse(shown, "a symbolic link to a folder it lies in");
+      } else if (!Walk(real, shown)) {
+        Refuse(shown, "the folder cannot be read: " + std::string(std::strerror(errno)));
+      }
+    } else {
+      Refuse(shown, "neither a file nor a folder");
+    }
+  }
+
+  void Refuse(const std::string& shown, const std::string& why) { files_.refused.push_back({shown, why}); }
+
+  std::string root_;
+  std::vector<std::string> open_;  // the real paths of the folders being walked
+  MediumFiles files_;
+};
+
+}  // namespace
+
+MediumFiles FilesToSeal(const std::string& root) { return SealWalk(root).Run(); }
 
 }  // namespace medium

@@ -53,4 +53,20 @@ std::string FormatChecksums(std::vector<ChecksumEntry> entries);
 // folder found in another case is still read and found wanting).
 std::vector<ChecksumEntry> EntriesUnder(const ChecksumList& list, std::string_view folder);
 
+// The files a seal covers below `root`: every regular file but the list
+// itself, also where a symbolic link that stays on the medium leads to it
+// or to its folder. A link that leaves the medium or leads to nothing, a
+// link that leads back to a folder it lies in, a FIFO, a socket or a
+// device is refused.
+struct MediumFiles {
+  bool readable = true;            // false: the root cannot be read
+  std::vector<std::string> files;  // relative to the root, sorted
+  struct Refused {
+    std::string path;  // relative to the root
+    std::string why;
+  };
+  std::vector<Refused> refused;
+};
+MediumFiles FilesToSeal(const std::string& root);
+
 }  // namespace medium

@@ -29,6 +29,7 @@ constexpr int kPollMilliseconds = 50;
 struct FileOutcome {
   bool faulty = false;
   Fault fault;
+  Digest digest{};
 };
 
 }  // namespace
@@ -144,8 +145,8 @@ struct Verification::State {
       return fail(FileFault::kUnreadable, std::strerror(error));
     }
     close(fd);
-    const Digest digest = hash.Finish();
-    if (!cancel && digest != files[file].expected) return fail(FileFault::kMismatch);
+    outcome.digest = hash.Finish();
+    if (!cancel && outcome.digest != files[file].expected) return fail(FileFault::kMismatch);
     return outcome;
   }
 
@@ -207,6 +208,7 @@ VerifyResult Verification::Result() const {
   if (result.cancelled) return result;
   for (const FileOutcome& outcome : state_->outcomes) {
     if (outcome.faulty) result.faults.push_back(outcome.fault);
+    result.digests.push_back(outcome.digest);
   }
   return result;
 }

@@ -54,6 +54,9 @@ struct VerifyResult {
   bool cancelled = false;
   std::vector<Fault> faults;  // in the order the files were given
   std::uint64_t bytes = 0;    // bytes read
+  // The digest of each file read whole, in the order given (of the others
+  // left as it was).
+  std::vector<Digest> digests;
   bool ok() const { return !cancelled && faults.empty(); }
 };
 

@@ -216,7 +216,7 @@ EOF2
 a=$("$tool" check "$medium" --format json)
 b=$("$tool" check --format=json "$medium")
 [[ "$a" == "$b" && "$a" == "{"* ]] || { echo "FAIL: --format json after the operand: $a"; fails=$((fails + 1)); }
-"$tool" --help | grep -q "usage: setup-medium" || { echo "FAIL: --help"; fails=$((fails + 1)); }
+grep -q "usage: setup-medium" <<<"$("$tool" --help)" || { echo "FAIL: --help"; fails=$((fails + 1)); }
 
 # Names and texts from outside with a line end and a terminal's title
 # escape in them (a medium's folder, a module's build id, a product name, a

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# A sealed medium: sha256sum -c agrees with setup-medium seal, and each kind
+# of damage is found by check (and, from the chosen setup folder, by the
+# launcher) and named.
+set -uo pipefail
+: "${BUILD_DIR:?}" "${SOURCE_DIR:?}"
+tool="$BUILD_DIR/bin/setup-medium"
+work=$(mktemp -d)
+trap 'chmod -R u+rwX "$work"; rm -rf "$work"' EXIT
+fails=0
+fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
+
+sealed="$work/sealed"
+cp -r "$BUILD_DIR/media/medium" "$sealed"
+rm -f "$sealed/SHA256SUMS"
+said=$("$tool" seal "$sealed")
+files=$(find "$sealed" -type f ! -name SHA256SUMS | wc -l)
+bytes=$(find "$sealed" -type f ! -name SHA256SUMS -printf '%s\n' | paste -sd+ | bc)
+[[ $said == "sealed $files files, $bytes bytes: $sealed/SHA256SUMS" ]] && echo "ok: seal says what it sealed" \
+  || fail "seal said: $said (files $files, bytes $bytes)"
+(cd "$sealed" && sha256sum --strict -c --quiet SHA256SUMS) && echo "ok: sha256sum -c verifies the seal" \
+  || fail "sha256sum -c"
+cut -c67- "$sealed/SHA256SUMS" | LC_ALL=C sort -c &&
+  [[ $(grep -c '^[0-9a-f]\{64\}  [^/]' "$sealed/SHA256SUMS") == "$files" ]] \
+  && echo "ok: sorted lines, lowercase hex, relative paths" || fail "the list's form: $(head -3 "$sealed/SHA256SUMS")"
+out=$("$tool" check "$sealed") && [[ -z $out ]] && echo "ok: check of the sealed medium" || fail "check: $out"
+
+# A link that leaves the medium is refused, and nothing is written.
+cp -r "$sealed" "$work/leaving" && ln -s /etc/hostname "$work/leaving/DEU/outside"
+cp "$work/leaving/SHA256SUMS" "$work/before"
+"$tool" seal "$work/leaving" >"$work/out" 2>"$work/err"
+status=$?
+[[ $status == 1 && ! -s "$work/out" ]] && grep -q "DEU/outside: a symbolic link that leaves the medium" "$work/err" &&
+  cmp -s "$work/before" "$work/leaving/SHA256SUMS" && echo "ok: seal refuses a link that leaves the medium" \
+  || fail "seal of a leaving link: status $status: $(cat "$work/out" "$work/err")"
+
+# Each damage: what is done to a sealed copy, then check's status and its
+# finding's code, file and line (a line the list no longer names a file
+# on also leaves that file unlisted).
+while IFS='#' read -r name damage status code where; do
+  [[ $name == "an unreadable file" && $(id -u) == 0 ]] && continue  # root reads it all the same
+  dir="$work/$name"
+  rm -rf "$dir" && cp -r "$sealed" "$dir"
+  (cd "$dir" && eval "$damage")
+  out=$("$tool" check "$dir")
+  got=$?
+  json=$("$tool" check --format json "$dir")
+  if [[ $got == "$status" && $(grep -c "\[checksum" <<<"$out") == $(grep -c . <<<"$out") &&
+    $(grep -cF "[$code]" <<<"$out") == 1 && $(grep -F "[$code]" <<<"$out") == "$where: "* &&
+    $json == *"\"code\":\"$code\""* ]]; then
+    echo "ok: check: $name"
+  else
+    fail "check: $name: status $got: $out"
+  fi
+done <<'CASES'
+one damaged byte#printf 'X' | dd of=DEU/setup.sh bs=1 seek=3 conv=notrunc status=none#1#checksum-mismatch#DEU/setup.sh
+a missing file#rm DEU/README.txt#1#checksum-file-missing#DEU/README.txt
+an unreadable file#chmod 000 DEU/README.txt#1#checksum-file-unreadable#DEU/README.txt
+an unlisted file#echo new >DEU/extra.cab#0#checksum-file-unlisted#DEU/extra.cab
+a malformed line#sed -i '2s/^./Z/' SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:2
+a path that leaves the medium#echo "$(sha256sum <setup.inf | cut -c1-64)  ../setup.inf" >>SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:23
+CASES
+
+echo "$fails failed"
+exit $((fails > 0))
