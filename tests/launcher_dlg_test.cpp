@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "medium/checksums.h"
+#include "medium/sha256.h"
 #include "support/fakes.h"
 #include "support/temp_medium.h"
 #include "tools/medium_check.h"
@@ -787,6 +789,134 @@ TEST(ReleaseNotesPlaces, CheckReportsThemAsTheLinkFindsThem) {
     }
     EXPECT_EQ(reported, c.reported) << c.link;
   }
+}
+
+}  // namespace
+}  // namespace app
+
+namespace app {
+namespace {
+
+// A sealed medium: the chosen folder's listed files are checked before the
+// choice is handed over, and only they; damage, a malformed list and
+// Cancel hand nothing over and leave the page to the user.
+TEST_F(StartedDialogTest, ASealedMediumHandsOverOnlyOnceTheChosenFolderMatches) {
+  const std::string good = medium::DigestHex(medium::Sha256Of("setup"));
+  const std::string list =
+      good + "  DEU/setup.sh\n" + good + "  DEU/data/a.cab\n" + good + "  ENU/setup.sh\n";
+  enum class End { kMatch, kDamaged, kCancel, kNone };
+  struct Case {
+    const char* what;
+    const char* checksums;  // nullptr: not sealed
+    End end;
+    std::vector<std::string> calls;  // of the window
+    std::vector<std::string> results;
+  } cases[] = {
+      {"not sealed", nullptr, End::kNone, {"end 1"}, {"DEU"}},
+      {"matches", "", End::kMatch, {"progress Checking", "progress closed", "end 1"}, {"DEU"}},
+      {"damaged",
+       "",
+       End::kDamaged,
+       {"progress Checking", "progress closed", "error Damaged: DEU/data/a.cab."},
+       {}},
+      {"cancelled", "", End::kCancel, {"progress Checking", "progress closed"}, {}},
+      {"a malformed line", "zz  DEU/x\n", End::kNone, {"error Damaged: SHA256SUMS."}, {}},
+      {"nothing listed in the folder", "x", End::kNone, {"end 1"}, {"DEU"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempMedium medium;
+    medium.Write("setup.inf", kPlainInf);
+    std::string texts = kMediumTexts;
+    texts.insert(texts.find("[1031]"), "9090=Checking\n9092=Damaged: %s.\n");
+    medium.Write("setupres.ini", texts);
+    medium.MakeDir("DEU");
+    medium.MakeDir("ENU");
+    if (c.checksums != nullptr) {
+      const std::string text = std::string(c.checksums);
+      medium.Write("SHA256SUMS", text == "" ? list : text == "x" ? good + "  ENU/setup.sh\n" : text);
+    }
+    FakeWindow window;
+    FakeBrowser browser;
+    FakeSystem system;
+    system.module_file = medium.dir() + "setup-launcher";
+    setupdata::LanguageTable languages;
+    CLauncherDlg dialog(window, browser, system, languages);
+    dialog.OnInitDialog();
+    window.calls.clear();
+    browser.body = kSlots;
+    dialog.OnDocumentComplete(kHome);
+    bool cancel = false;
+    dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE1", cancel);
+    FakeSystem::Check* check = system.checking;
+    EXPECT_EQ(check != nullptr, c.end != End::kNone);
+    if (check != nullptr) {
+      EXPECT_THAT(system.check_roots, ElementsAre(medium.dir()));
+      ASSERT_EQ(check->files.size(), 2u);  // the other languages' files are not read
+      EXPECT_EQ(check->files[0].path, "DEU/setup.sh");
+      EXPECT_EQ(check->files[1].path, "DEU/data/a.cab");
+      // While it runs, the page asks for nothing.
+      bool cancelled = false;
+      dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE0", cancelled);
+      EXPECT_TRUE(cancelled);
+      check->on_progress({5, 10, "DEU/data/a.cab"});
+      ASSERT_TRUE(window.progress);
+      EXPECT_EQ(window.progress->fraction, 0.5);
+      EXPECT_EQ(window.progress->file, "DEU/data/a.cab");
+      const medium::VerificationOnLoop::OnDone done = check->on_done;
+      medium::VerifyResult result;
+      if (c.end == End::kDamaged)
+        result.faults.push_back({"DEU/data/a.cab", medium::FileFault::kMismatch, ""});
+      if (c.end == End::kCancel) {
+        window.on_cancel();
+        EXPECT_EQ(system.checking, nullptr);
+        done(result);  // an end that was on its way changes nothing
+      } else {
+        check->on_done(result);
+      }
+    }
+    EXPECT_EQ(window.calls, c.calls);
+    EXPECT_EQ(system.results, c.results);
+    EXPECT_EQ(window.ended.has_value(), !c.results.empty());
+    EXPECT_EQ(dialog.IsChecking(), false);
+    if (c.results.empty()) {
+      // The page is the user's again: another choice is checked afresh.
+      dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE1", cancel);
+      EXPECT_EQ(system.checking != nullptr, c.end != End::kNone);
+    }
+  }
+}
+
+TEST(CheckTextTest, TheLanguageSectionElse1033ElseTheLaunchersOwnWords) {
+  TempMedium disc;
+  disc.Write("setup.inf", "[Setup]\nProductName=%P%\n");
+  disc.Write("setupres.ini",
+             "[1033]\n32001=English\n9092=Damaged: %s\n[1031]\n32001=Deutsch\n9092=Beschädigt: %s\n"
+             "[1036]\n32001=Français\n9091=Reste %s\n");
+  setupdata::LanguageTable languages;
+  const struct {
+    const char* section;
+    int id;
+    const char* text;
+  } cases[] = {
+      {"1031", medium::kMediumDamagedId, "Beschädigt: DEU/x"},
+      {"1036", medium::kMediumDamagedId, "Damaged: DEU/x"},
+      {"1036", medium::kTimeLeftId, "Reste 1:05:00"},
+      {"1031", medium::kTimeLeftId, "About 1:05:00 left"},
+  };
+  for (const auto& c : cases) {
+    const medium::Medium medium = medium::Medium::InDirectory(disc.dir(), c.section, languages);
+    EXPECT_EQ(c.id == medium::kMediumDamagedId ? medium.DamagedMessage("DEU/x")
+                                               : medium.TimeLeft(std::chrono::minutes(65)),
+              c.text)
+        << c.section;
+  }
+  // The time left shows once a second has passed and something was read.
+  const medium::Medium medium = medium::Medium::InDirectory(disc.dir(), "1033", languages);
+  EXPECT_EQ(CLauncherDlg::ProgressOf(medium, {0, 100, "a"}, std::chrono::seconds(5)).time_left, "");
+  EXPECT_EQ(CLauncherDlg::ProgressOf(medium, {25, 100, "a"}, std::chrono::milliseconds(900)).time_left, "");
+  EXPECT_EQ(CLauncherDlg::ProgressOf(medium, {25, 100, "a"}, std::chrono::seconds(2)).time_left,
+            "About 0:06 left");
 }
 
 }  // namespace

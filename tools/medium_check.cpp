@@ -557,8 +557,7 @@ class Checker {
   void CheckSeal() {
     const std::string& root = medium_.files().module_dir;
     const std::string name = medium::kChecksumsName;
-    // The list is one line a file: a medium of a million files fits.
-    setupdata::BoundedFile file(root + name, std::size_t{256} << 20);
+    setupdata::BoundedFile file(root + name, medium::kMaxChecksumsBytes);
     if (file.missing()) return;
     std::optional<std::string> text = file.ok() ? file.ReadAll() : std::nullopt;
     if (!text) {

@@ -199,6 +199,7 @@ namespace {
 std::vector<std::string> SectionTextKeys() {
   std::vector<std::string> keys;
   for (int id : medium::kDialogTextIds) keys.push_back(std::to_string(id));
+  for (int id : medium::kCheckTextIds) keys.push_back(std::to_string(id));
   const auto add_placeholder = [&keys](std::string_view placeholder) {
     std::string key(placeholder.substr(std::string_view(pages::kPlaceholderPrefix).size()));
     for (const std::string& have : keys)

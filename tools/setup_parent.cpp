@@ -15,7 +15,8 @@
 // one against a second launcher ended it); 2 when the launcher failed (a
 // signal, another non-zero exit status) or could not be started; 3 when a
 // result was lost on its way, the launcher's or this program's own write
-// failed; 4 when another launcher was running, so this one ended at once.
+// failed; 4 when another launcher was running, so this one ended at once;
+// 5 when the answers chose a folder of a sealed medium that is damaged.
 //
 // With --run, as the medium's entry point runs it, the result is not
 // written: the chosen language's setup program (setup.sh in its folder)
@@ -177,6 +178,11 @@ int Launch(const std::string& medium, std::vector<std::string> answers, bool ans
   if (WEXITSTATUS(status) == app::kAnotherLauncherStatus) {
     std::fputs("setup-parent: another launcher is running\n", stderr);
     return kAnotherLauncher;
+  }
+  if (WEXITSTATUS(status) == app::kMediumDamagedStatus) {
+    // The launcher has named the damaged file.
+    std::fputs("setup-parent: the medium is damaged\n", stderr);
+    return app::kMediumDamagedStatus;
   }
   if (WEXITSTATUS(status) != 0) {
     return Fail("the launcher failed with exit status " + std::to_string(WEXITSTATUS(status)));

@@ -1,5 +1,7 @@
 #include "app/dialog_in_words.h"
 
+#include <glib.h>
+
 #include "pages/link_commands.h"
 #include "pages/page_contract.h"
 
@@ -91,9 +93,28 @@ PageInWords DialogInWords::View::Read() const {
   return page;
 }
 
+void DialogInWords::Window::ShowProgress(const ProgressBoxText& text, std::function<void()> on_cancel) {
+  on_cancel_ = std::move(on_cancel);
+  if (show_check_) show_check_(&text, nullptr);
+}
+
+void DialogInWords::Window::UpdateProgress(const ProgressState& state) {
+  if (!on_cancel_ || !show_check_ || !show_check_(nullptr, &state)) return;
+  // Cancelled: the dialog takes the box down.
+  const std::function<void()> cancel = on_cancel_;
+  cancel();
+}
+
+void DialogInWords::Window::CloseProgress() {
+  if (!on_cancel_) return;
+  on_cancel_ = nullptr;
+  if (show_check_) show_check_(nullptr, nullptr);
+}
+
 DialogInWords::DialogInWords(const std::string& module_dir, ISystem& system,
-                             setupdata::LanguageTable& languages, Ask ask, ShowFile show_file)
-    : window_(events_, std::move(ask)),
+                             setupdata::LanguageTable& languages, Ask ask, ShowFile show_file,
+                             ShowCheck show_check)
+    : window_(events_, std::move(ask), std::move(show_check)),
       view_(module_dir, events_, std::move(show_file)),
       dialog_(window_, view_, system, languages) {}
 
@@ -103,7 +124,14 @@ void DialogInWords::Start() {
 }
 
 void DialogInWords::Run() {
-  while (!events_.empty() && !window_.ended) {
+  while (!window_.ended) {
+    if (events_.empty()) {
+      // The check of the medium reports on the main loop, at least every
+      // tenth of a second while it runs.
+      if (!window_.Checking()) break;
+      g_main_context_iteration(nullptr, TRUE);
+      continue;
+    }
     const Event event = std::move(events_.front());
     events_.pop_front();
     switch (event.kind) {

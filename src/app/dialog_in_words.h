@@ -51,10 +51,14 @@ class DialogInWords {
   // Shows a file the dialog opens in a view of its own (the release notes
   // when the desktop has no program for them).
   using ShowFile = std::function<void(const std::string& path)>;
+  // Shows the check of a sealed medium: its text when it starts (`text`
+  // set), its progress (`state` set), and its end (neither). True asks to
+  // cancel it.
+  using ShowCheck = std::function<bool(const ProgressBoxText* text, const ProgressState* state)>;
 
   // `module_dir`: the medium, whose page library the view loads.
   DialogInWords(const std::string& module_dir, ISystem& system, setupdata::LanguageTable& languages, Ask ask,
-                ShowFile show_file = {});
+                ShowFile show_file = {}, ShowCheck show_check = {});
   DialogInWords(const DialogInWords&) = delete;
   DialogInWords& operator=(const DialogInWords&) = delete;
 
@@ -85,6 +89,11 @@ class DialogInWords {
   // A close request, as from the window's title bar.
   void Close();
 
+  // The file the last check of the medium found damaged, and what is
+  // wrong with it; empty when none was.
+  const std::string& DamagedFile() const { return dialog_.DamagedFile(); }
+  const std::string& Damage() const { return dialog_.Damage(); }
+
   // What the language link `index` of the home page hands over, resolved
   // as the dialog resolves it.
   CLauncherDlg::LanguageLink LanguageLinkOf(std::size_t index) const;
@@ -101,7 +110,8 @@ class DialogInWords {
 
   class Window : public IDialogWindow {
    public:
-    Window(std::deque<Event>& events, Ask ask) : events_(events), ask_(std::move(ask)) {}
+    Window(std::deque<Event>& events, Ask ask, ShowCheck show_check)
+        : events_(events), ask_(std::move(ask)), show_check_(std::move(show_check)) {}
     void SetIcon(const std::string&, bool) override {}
     void SetWindowText(const std::string& text) override { caption = text; }
     ClientSize GetClientRect() const override { return kDialogClientSize; }
@@ -111,6 +121,11 @@ class DialogInWords {
     }
     void PostClose() override { events_.push_back({Event::Kind::kClose, {}}); }
     void Lower() override {}
+    void ShowProgress(const ProgressBoxText& text, std::function<void()> on_cancel) override;
+    void UpdateProgress(const ProgressState& state) override;
+    void CloseProgress() override;
+    // The check shows: the main loop runs until it ends.
+    bool Checking() const { return static_cast<bool>(on_cancel_); }
 
     std::string caption;
     bool ended = false;
@@ -118,6 +133,8 @@ class DialogInWords {
    private:
     std::deque<Event>& events_;
     Ask ask_;
+    ShowCheck show_check_;
+    std::function<void()> on_cancel_;
   };
 
   class View : public browser::IWebBrowser {

@@ -2,6 +2,7 @@
 // it; tests use a fake that records what was asked.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace app {
@@ -27,6 +28,17 @@ struct ClientSize {
 // 6 by 13 base units.
 inline constexpr ClientSize kDialogClientSize{474, 418};
 
+// What the progress box of the medium's check shows.
+struct ProgressBoxText {
+  std::string caption;  // its title; empty: the window's own
+  std::string text;     // what is being done
+};
+struct ProgressState {
+  double fraction = 0;    // of the bytes to read, 0 to 1
+  std::string file;       // the file being read, relative to the medium
+  std::string time_left;  // empty until it can be estimated
+};
+
 class IDialogWindow {
  public:
   virtual ~IDialogWindow() = default;
@@ -44,6 +56,13 @@ class IDialogWindow {
   virtual void PostClose() = 0;
   // Puts the window beneath the other windows, without moving or sizing it.
   virtual void Lower() = 0;
+  // Shows the progress box modal to the window, and returns at once: the
+  // window keeps running its loop. Its Cancel calls `on_cancel` (after the
+  // handler running then has returned); the box stays until CloseProgress.
+  virtual void ShowProgress(const ProgressBoxText& text, std::function<void()> on_cancel) = 0;
+  virtual void UpdateProgress(const ProgressState& state) = 0;
+  // Takes the progress box down, if it shows.
+  virtual void CloseProgress() = 0;
 };
 
 // Input the window passes to the dialog before the page sees it.

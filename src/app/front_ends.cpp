@@ -273,6 +273,10 @@ int RunUnattended(const FrontEndContext& context, const LaunchOptions& options) 
   }
   const std::size_t chosen = match.indices.front();
   run.ChooseLanguage(chosen);
+  if (!run.DamagedFile().empty()) {
+    context.system.SayError("the medium is damaged: " + run.DamagedFile() + " " + run.Damage());
+    return kMediumDamagedStatus;
+  }
   if (!run.Ended()) {
     // The dialog refused the link, with its message (no setup folder) or
     // without a word (a number beyond the entries), and waits for another

@@ -82,8 +82,9 @@ struct FrontEndContext {
 int RunTextFrontEnd(const FrontEndContext& context, int tty_fd);
 
 // Answers the dialog's questions with `options` (language, database),
-// showing nothing, on the medium's own pages. Returns the exit status: 3
-// when the answer names no language link or one without its setup, 2 when
+// showing nothing, on the medium's own pages. Returns the exit status: 5
+// when the chosen folder of a sealed medium is damaged (kMediumDamagedStatus),
+// 3 when the answer names no language link or one without its setup, 2 when
 // it names several or the database is neither, 1 when the pages cannot be
 // read (each with one line on standard error), else the dialog's
 // (CLauncherDlg::ExitStatus).

@@ -1,5 +1,6 @@
 #include "app/gtk_dialog_window.h"
 
+#include <algorithm>
 #include <string>
 
 #ifdef GDK_WINDOWING_X11
@@ -96,6 +97,7 @@ void GtkDialogWindow::FilterInputOf(GtkWidget* view) {
 }
 
 GtkDialogWindow::~GtkDialogWindow() {
+  CloseProgress();
   handlers_.Forget(this);
   g_signal_handlers_disconnect_by_data(window_, this);
   gtk_widget_destroy(window_);
@@ -188,6 +190,76 @@ int GtkDialogWindow::MessageBox(const std::string& text, const std::string& capt
   gtk_widget_destroy(box);
   if (question) return response == GTK_RESPONSE_YES ? IDYES : IDNO;
   return IDOK;
+}
+
+void GtkDialogWindow::ShowProgress(const ProgressBoxText& text, std::function<void()> on_cancel) {
+  CloseProgress();
+  on_progress_cancel_ = std::move(on_cancel);
+  progress_ = gtk_dialog_new();
+  g_object_ref_sink(progress_);
+  GtkWindow* box = GTK_WINDOW(progress_);
+  const char* title = gtk_window_get_title(GTK_WINDOW(window_));
+  gtk_window_set_title(
+      box, text.caption.empty() ? (title != nullptr ? title : "") : ValidUtf8(text.caption).c_str());
+  gtk_window_set_resizable(box, FALSE);
+  // Cancel is GTK's own, in the desktop's language, as the message boxes'
+  // buttons are.
+  gtk_dialog_add_button(GTK_DIALOG(progress_), g_dgettext("gtk30", "_Cancel"), GTK_RESPONSE_CANCEL);
+  GtkBox* content = GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(progress_)));
+  gtk_box_set_spacing(content, 8);
+  gtk_container_set_border_width(GTK_CONTAINER(content), 12);
+  GtkWidget* what = gtk_label_new(ValidUtf8(text.text).c_str());
+  gtk_label_set_xalign(GTK_LABEL(what), 0);
+  progress_bar_ = GTK_PROGRESS_BAR(gtk_progress_bar_new());
+  gtk_widget_set_size_request(GTK_WIDGET(progress_bar_), 360, -1);
+  progress_file_ = GTK_LABEL(gtk_label_new(""));
+  gtk_label_set_xalign(progress_file_, 0);
+  gtk_label_set_ellipsize(progress_file_, PANGO_ELLIPSIZE_START);
+  gtk_label_set_width_chars(progress_file_, 40);
+  progress_time_ = GTK_LABEL(gtk_label_new(""));
+  gtk_label_set_xalign(progress_time_, 0);
+  for (GtkWidget* part :
+       {what, GTK_WIDGET(progress_bar_), GTK_WIDGET(progress_file_), GTK_WIDGET(progress_time_)})
+    gtk_box_pack_start(content, part, FALSE, FALSE, 0);
+  g_signal_connect(progress_, "response", G_CALLBACK(OnProgressResponse), this);
+  // Its close button answers as Cancel does, and the box stays until the
+  // dialog takes it down.
+  g_signal_connect(progress_, "delete-event", G_CALLBACK(gtk_true), nullptr);
+  CentreOn(box, window_);
+  ++modal_boxes_;
+  gtk_widget_show_all(progress_);
+}
+
+void GtkDialogWindow::UpdateProgress(const ProgressState& state) {
+  if (progress_ == nullptr) return;
+  gtk_progress_bar_set_fraction(progress_bar_, std::clamp(state.fraction, 0.0, 1.0));
+  gtk_label_set_text(progress_file_, ValidUtf8(state.file).c_str());
+  gtk_label_set_text(progress_time_, ValidUtf8(state.time_left).c_str());
+}
+
+void GtkDialogWindow::CloseProgress() {
+  if (progress_ == nullptr) return;
+  g_signal_handlers_disconnect_by_data(progress_, this);
+  --modal_boxes_;
+  gtk_widget_destroy(progress_);
+  g_object_unref(progress_);
+  progress_ = nullptr;
+  progress_bar_ = nullptr;
+  progress_file_ = nullptr;
+  progress_time_ = nullptr;
+}
+
+void GtkDialogWindow::OnProgressResponse(GtkDialog*, gint, gpointer self) {
+  auto* window = static_cast<GtkDialogWindow*>(self);
+  // The dialog hears of it as of a close request: once no handler runs,
+  // before what the page has asked for meanwhile.
+  window->handlers_.Post(
+      window,
+      [window] {
+        const std::function<void()> cancel = window->on_progress_cancel_;
+        if (cancel && window->progress_ != nullptr) cancel();
+      },
+      true);
 }
 
 void GtkDialogWindow::PostClose() { QueueClose(); }

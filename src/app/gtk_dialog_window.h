@@ -46,6 +46,9 @@ class GtkDialogWindow final : public IDialogWindow {
   int MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) override;
   void PostClose() override;
   void Lower() override;
+  void ShowProgress(const ProgressBoxText& text, std::function<void()> on_cancel) override;
+  void UpdateProgress(const ProgressState& state) override;
+  void CloseProgress() override;
 
   // Shows the window and runs the main loop until the dialog ends; returns
   // at once when it was ended during start-up.
@@ -58,6 +61,8 @@ class GtkDialogWindow final : public IDialogWindow {
   // Queues one close request for the dialog; a second one while the first
   // waits adds nothing.
   void QueueClose();
+  // Any answer of the progress box (Cancel, Escape, its close button).
+  static void OnProgressResponse(GtkDialog* box, gint response, gpointer self);
 
   GtkWidget* window_;
   GtkFixed* client_;
@@ -69,6 +74,12 @@ class GtkDialogWindow final : public IDialogWindow {
   GMainLoop* loop_;
   bool close_queued_ = false;
   int modal_boxes_ = 0;  // message boxes showing; the window is disabled meanwhile
+  // The progress box, while it shows, and what it shows.
+  GtkWidget* progress_ = nullptr;
+  GtkProgressBar* progress_bar_ = nullptr;
+  GtkLabel* progress_file_ = nullptr;
+  GtkLabel* progress_time_ = nullptr;
+  std::function<void()> on_progress_cancel_;
   bool ended_ = false;
   int result_ = 0;
 };

@@ -3,11 +3,13 @@
 #include <utility>
 
 #include "app/result_channel.h"
+#include "medium/checksums.h"
 #include "pages/link_commands.h"
+#include "setupdata/bounded_file.h"
+#include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
 namespace app {
-
 CLauncherDlg::CLauncherDlg(IDialogWindow& window, browser::IWebBrowser& browser, ISystem& system,
                            setupdata::LanguageTable& languages)
     : m_window(window), m_system(system), m_languages(languages), m_browser(browser) {}
@@ -138,10 +140,95 @@ void CLauncherDlg::OnCancel() {
 }
 
 void CLauncherDlg::OnOK() {
-  if (!m_bLaunchReady) return;
+  if (!m_bLaunchReady || m_pMediumCheck) return;
+  if (!StartCheck()) HandOver();
+}
+
+void CLauncherDlg::HandOver() {
   WriteResult(medium::Handover(m_strSetupDir, m_bSapMode ? m_strDatabase : "", m_strSapOption));
   m_bEnded = true;
   m_window.EndDialog(IDOK);
+}
+
+bool CLauncherDlg::StartCheck() {
+  // The list is found as every name of the medium is; without it the
+  // medium is not sealed and nothing is checked.
+  const setupdata::FoundPath list = setupdata::FindOnMedium(m_strModuleDir, medium::kChecksumsName);
+  if (!list.found()) return false;
+  m_strDamagedFile.clear();
+  m_strDamage.clear();
+  // The author meant the medium to be checked: a list that cannot be read,
+  // or has a line that is not sha256sum's, fails closed.
+  setupdata::BoundedFile file(m_strModuleDir + list.path, medium::kMaxChecksumsBytes);
+  const std::optional<std::string> text = file.ok() ? file.ReadAll() : std::nullopt;
+  if (!text) {
+    ShowDamaged(list.path, "cannot be read: " + file.problem());
+    return true;
+  }
+  const medium::ChecksumList checksums = medium::ParseChecksums(*text);
+  if (!checksums.malformed.empty()) {
+    const medium::MalformedLine& line = checksums.malformed.front();
+    ShowDamaged(list.path,
+                "has a line that is no checksum (line " + std::to_string(line.line) + ": " + line.why + ")");
+    return true;
+  }
+  // The chosen folder's files only: the other languages' are not read.
+  std::vector<medium::FileToCheck> files;
+  for (const medium::ChecksumEntry& entry : medium::EntriesUnder(checksums, m_strSetupDir))
+    files.push_back({entry.path, entry.digest});
+  if (files.empty()) return false;
+  const medium::Medium medium = Medium();
+  m_window.ShowProgress({"", medium.CheckText(medium::kCheckingMediumId)}, [this] { OnCheckCancel(); });
+  m_checkStarted = std::chrono::steady_clock::now();
+  m_pMediumCheck = m_system.StartCheck(
+      m_strModuleDir, std::move(files), [this](const medium::VerifyProgress& p) { OnCheckProgress(p); },
+      [this](const medium::VerifyResult& r) { OnCheckDone(r); });
+  return true;
+}
+
+ProgressState CLauncherDlg::ProgressOf(const medium::Medium& medium, const medium::VerifyProgress& progress,
+                                       std::chrono::steady_clock::duration elapsed) {
+  ProgressState state;
+  state.file = progress.current;
+  if (progress.total > 0) state.fraction = static_cast<double>(progress.done) / progress.total;
+  if (elapsed >= std::chrono::seconds(1) && progress.done > 0 && progress.total > progress.done) {
+    const double left = std::chrono::duration<double>(elapsed).count() *
+                        static_cast<double>(progress.total - progress.done) / progress.done;
+    state.time_left = medium.TimeLeft(std::chrono::seconds(static_cast<long long>(left + 0.5)));
+  }
+  return state;
+}
+
+void CLauncherDlg::OnCheckProgress(const medium::VerifyProgress& progress) {
+  if (!m_pMediumCheck) return;
+  m_window.UpdateProgress(ProgressOf(Medium(), progress, std::chrono::steady_clock::now() - m_checkStarted));
+}
+
+void CLauncherDlg::OnCheckCancel() {
+  if (!m_pMediumCheck) return;
+  m_pMediumCheck.reset();
+  m_window.CloseProgress();
+  m_bLaunchReady = false;
+}
+
+void CLauncherDlg::OnCheckDone(const medium::VerifyResult& result) {
+  if (!m_pMediumCheck) return;
+  m_pMediumCheck.reset();
+  m_window.CloseProgress();
+  if (result.ok()) {
+    HandOver();
+  } else if (!result.faults.empty()) {
+    ShowDamaged(result.faults.front().path, medium::FaultInWords(result.faults.front()));
+  } else {
+    m_bLaunchReady = false;
+  }
+}
+
+void CLauncherDlg::ShowDamaged(const std::string& file, const std::string& damage) {
+  m_bLaunchReady = false;
+  m_strDamagedFile = file;
+  m_strDamage = damage;
+  m_window.MessageBox(Medium().DamagedMessage(file), "", MessageBoxType::kOkError);
 }
 
 int CLauncherDlg::ExitStatus() const {
@@ -158,6 +245,7 @@ bool CLauncherDlg::WriteResult(const std::string& text) {
 
 void CLauncherDlg::OnClose() {
   if (m_bClosing || m_bEnded) return;  // the question shows already, or the dialog has ended
+  OnCheckCancel();                     // leaving hands nothing over
   m_bClosing = true;
   const MessageBoxText question = CloseQuestion(Medium());
   const int answer = m_window.MessageBox(question.text, question.caption, question.type);
@@ -180,7 +268,7 @@ bool CLauncherDlg::PreTranslateMessage(const InputMessage& message) {
 void CLauncherDlg::OnBeforeNavigate2(const std::string& url, bool& cancel) {
   // Once the dialog has ended nothing a page asks for is done: a command
   // that waited behind the close question is dropped after its Yes.
-  if (m_bEnded) {
+  if (m_bEnded || m_pMediumCheck) {
     cancel = true;
     return;
   }

@@ -4,6 +4,7 @@
 // the window, view and system interfaces, so it runs without a display.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -58,8 +59,21 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   static constexpr ViewRect BrowserRect(ClientSize client) { return {0, 0, client.width, client.height - 2}; }
   void OnCancel();
   // Hands the chosen setup directory to the parent and ends the dialog,
-  // once a language has been chosen; does nothing before.
+  // once a language has been chosen; does nothing before. On a sealed
+  // medium the chosen folder's files are checked first (off the main
+  // loop, with the progress box), and the choice is handed over only when
+  // every one matches.
   void OnOK();
+  // The progress box's Cancel: the check stops, nothing is handed over,
+  // and the page is the user's again.
+  void OnCheckCancel();
+  // Events of the check.
+  void OnCheckProgress(const medium::VerifyProgress& progress);
+  void OnCheckDone(const medium::VerifyResult& result);
+  // What the progress box shows for `progress` after `elapsed` of reading:
+  // the time left once a second has passed and something has been read.
+  static ProgressState ProgressOf(const medium::Medium& medium, const medium::VerifyProgress& progress,
+                                  std::chrono::steady_clock::duration elapsed);
   // Writes `text` to standard output for the parent; false when standard
   // input or output is missing, or the write failed. A result that was
   // lost is remembered.
@@ -128,6 +142,12 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool ViewFailed() const { return m_bViewFailed; }
   // A result was written but did not reach the parent whole.
   bool ResultLost() const { return m_bResultLost; }
+  // The chosen folder's files are being checked.
+  bool IsChecking() const { return m_pMediumCheck != nullptr; }
+  // The file the last check found damaged (relative to the medium), and
+  // what is wrong with it; empty when none was.
+  const std::string& DamagedFile() const { return m_strDamagedFile; }
+  const std::string& Damage() const { return m_strDamage; }
   // The process's exit status once the dialog has ended: 4 when another
   // launcher runs (whatever else kept it from running), 1 when the view
   // could not show the pages, 3 when the result did not reach the parent,
@@ -148,6 +168,13 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   // reason is said.
   void SayWhyEnded(const std::string& line);
   void ChooseLanguage(const std::string& url);
+  // Writes the result and ends the dialog.
+  void HandOver();
+  // Starts the check of the chosen folder on a sealed medium; false when
+  // the medium is not sealed (nothing to check).
+  bool StartCheck();
+  // The medium is damaged at `file`: the message, and the choice undone.
+  void ShowDamaged(const std::string& file, const std::string& damage);
   void OpenReleaseNotes();
   // The medium as the dialog reads it: its paths, language section and
   // count of entries, and the process's language table.
@@ -183,8 +210,12 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool m_bEnded = false;    // the dialog has ended: pages ask for nothing more
   bool m_bViewFailed = false;
   bool m_bResultLost = false;
-  bool m_bSaidWhy = false;          // a reason for ending at start has been said
-  bool m_bAnotherLauncher = false;  // another launcher holds the guard
+  bool m_bSaidWhy = false;                       // a reason for ending at start has been said
+  bool m_bAnotherLauncher = false;               // another launcher holds the guard
+  std::unique_ptr<IMediumCheck> m_pMediumCheck;  // the chosen folder's check, while it runs
+  std::chrono::steady_clock::time_point m_checkStarted;
+  std::string m_strDamagedFile;
+  std::string m_strDamage;
 };
 
 }  // namespace app

@@ -34,7 +34,24 @@ void DetachChild(gpointer) {
   signal(SIGPIPE, SIG_DFL);
 }
 
+class PosixMediumCheck final : public IMediumCheck {
+ public:
+  template <typename... Args>
+  explicit PosixMediumCheck(Args&&... args) : check_(std::forward<Args>(args)...) {}
+
+ private:
+  medium::VerificationOnLoop check_;
+};
+
 }  // namespace
+
+std::unique_ptr<IMediumCheck> PosixSystem::StartCheck(const std::string& root,
+                                                      std::vector<medium::FileToCheck> files,
+                                                      medium::VerificationOnLoop::OnProgress on_progress,
+                                                      medium::VerificationOnLoop::OnDone on_done) {
+  return std::make_unique<PosixMediumCheck>(root, std::move(files), std::move(on_progress),
+                                            std::move(on_done));
+}
 
 std::string PosixSystem::ModuleFileName() {
   g_autofree gchar* path = g_file_read_link("/proc/self/exe", nullptr);

@@ -37,6 +37,10 @@ inline constexpr int kResultLostStatus = 3;
 // The launcher's exit status when it ended at start because another
 // launcher runs: the parent may try again once that one has ended.
 inline constexpr int kAnotherLauncherStatus = 4;
+// The launcher's exit status when an unattended choice lies on a damaged
+// medium: a file of the chosen folder that the medium's SHA256SUMS lists
+// does not match, is missing or cannot be read, or the list is malformed.
+inline constexpr int kMediumDamagedStatus = 5;
 
 // How long a result waits for a parent's pipe that is full and does not
 // wait itself (non-blocking) to take it.

@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/result_channel.h"
+#include "medium/verifier.h"
 
 namespace app {
 
@@ -18,6 +20,13 @@ class ILockHandle {
   virtual ~ILockHandle() = default;
   // The lock's file, for messages; empty when it has none.
   virtual std::string Path() const { return {}; }
+};
+
+// A check of files of the medium, running off the dialog's thread; the
+// check stops when this goes, and reports nothing more.
+class IMediumCheck {
+ public:
+  virtual ~IMediumCheck() = default;
 };
 
 class ISystem {
@@ -38,6 +47,13 @@ class ISystem {
   virtual bool OpenWithDefaultHtmlProgram(const std::string& path) = 0;
   // Writes one line on standard error: why the launcher ends as it does.
   virtual void SayError(const std::string& line) = 0;
+  // Starts reading `files` below `root` and comparing them with their
+  // checksums, off the caller's thread; the progress and the end reach
+  // the main loop of the caller's thread (medium::VerificationOnLoop).
+  virtual std::unique_ptr<IMediumCheck> StartCheck(const std::string& root,
+                                                   std::vector<medium::FileToCheck> files,
+                                                   medium::VerificationOnLoop::OnProgress on_progress,
+                                                   medium::VerificationOnLoop::OnDone on_done) = 0;
 };
 
 // A system that passes every request on to another; a front end that
@@ -55,6 +71,11 @@ class ForwardingSystem : public ISystem {
     return system_.OpenWithDefaultHtmlProgram(path);
   }
   void SayError(const std::string& line) override { system_.SayError(line); }
+  std::unique_ptr<IMediumCheck> StartCheck(const std::string& root, std::vector<medium::FileToCheck> files,
+                                           medium::VerificationOnLoop::OnProgress on_progress,
+                                           medium::VerificationOnLoop::OnDone on_done) override {
+    return system_.StartCheck(root, std::move(files), std::move(on_progress), std::move(on_done));
+  }
 
  protected:
   ISystem& system_;
@@ -68,6 +89,9 @@ class PosixSystem final : public ISystem {
   ResultWrite WriteResult(std::string_view bytes) override;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override;
   void SayError(const std::string& line) override;
+  std::unique_ptr<IMediumCheck> StartCheck(const std::string& root, std::vector<medium::FileToCheck> files,
+                                           medium::VerificationOnLoop::OnProgress on_progress,
+                                           medium::VerificationOnLoop::OnDone on_done) override;
 };
 
 }  // namespace app

@@ -110,6 +110,15 @@ class Terminal {
     Write(lines);
   }
 
+  // Whether Ctrl+C has come since it was last asked, without waiting.
+  bool TakeInterrupt() {
+    if (g_interrupt_pipe[0] < 0) return false;
+    char drain[16];
+    bool came = false;
+    while (read(g_interrupt_pipe[0], drain, sizeof drain) > 0) came = true;
+    return came;
+  }
+
   // Waits for a line typed on the terminal (without its line end), the end
   // of input (Ctrl+D, or a terminal that went away), or Ctrl+C.
   Input ReadLine(std::string& line) {
@@ -265,7 +274,10 @@ class TextFrontEnd {
             [this](const std::string& text, const std::string& caption, MessageBoxType type) {
               return MessageBox(text, caption, type);
             },
-            [this](const std::string& path) { ShowFile(path); }) {}
+            [this](const std::string& path) { ShowFile(path); },
+            [this](const ProgressBoxText* text, const ProgressState* state) {
+              return ShowCheck(text, state);
+            }) {}
 
   int Run() {
     run_.Start();
@@ -451,6 +463,24 @@ class TextFrontEnd {
     }
   }
 
+  // The check of a sealed medium on one line, as it goes: its text, then
+  // each tenth read ("Checking the setup files on the medium: 10% 20%"),
+  // without moving the cursor. Ctrl+C cancels it.
+  bool ShowCheck(const ProgressBoxText* text, const ProgressState* state) {
+    if (text != nullptr) {
+      terminal_.Write("\n" + setupdata::PrintableText(text->text) + ":");
+      tenths_shown_ = 0;
+    } else if (state != nullptr) {
+      const int tenths = static_cast<int>(state->fraction * 10);
+      while (tenths_shown_ < tenths && tenths_shown_ < 10)
+        terminal_.Write(" " + std::to_string(++tenths_shown_ * 10) + "%");
+      return terminal_.TakeInterrupt();
+    } else {
+      terminal_.Write("\n");
+    }
+    return false;
+  }
+
   void ShowFile(const std::string& path) {
     terminal_.Say(notes_label_ + ":");
     terminal_.Write(setupdata::PrintableText(path) + "\n");
@@ -463,6 +493,7 @@ class TextFrontEnd {
   bool interrupted_ = false;  // Ctrl+C: the close question is answered Yes
   bool caption_shown_ = false;
   std::string notes_label_;
+  int tenths_shown_ = 0;  // of the check's progress line
 };
 
 }  // namespace

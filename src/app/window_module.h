@@ -13,7 +13,7 @@
 namespace app {
 
 // The version of this seam: the table below and the interfaces it passes.
-inline constexpr int kWindowModuleAbi = 1;
+inline constexpr int kWindowModuleAbi = 2;
 // The name of the module's one exported function, of type WindowModuleEntry.
 inline constexpr char kWindowModuleEntry[] = "setup_launcher_gtk_entry";
 // The build both sides come from; a module of another build is refused.

@@ -16,6 +16,8 @@ namespace medium {
 
 // The list's name at the medium's root.
 inline constexpr char kChecksumsName[] = "SHA256SUMS";
+// The largest list read: one of a million files fits.
+inline constexpr std::size_t kMaxChecksumsBytes = std::size_t{256} << 20;
 
 using Digest = std::array<unsigned char, 32>;
 

@@ -1,6 +1,7 @@
 #include "medium/medium.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "setupdata/ini_file.h"
@@ -40,6 +41,53 @@ std::vector<std::string> Medium::LanguageSections() const {
 }
 
 std::string Medium::GetResString(int id) const { return files_.GetResString(id); }
+
+namespace {
+
+// The launcher's own words for a text of the check that the medium lacks.
+std::string_view OwnCheckText(int id) {
+  switch (id) {
+    case kCheckingMediumId:
+      return "Checking the setup files on the medium";
+    case kTimeLeftId:
+      return "About %s left";
+    case kMediumDamagedId:
+      return "The medium is damaged: %s cannot be read or is not as it was made. Use another copy of the "
+             "medium.";
+    default:
+      return setupdata::kNullText;
+  }
+}
+
+}  // namespace
+
+std::string Medium::CheckText(int id) const {
+  // No value holds a line end: it marks a text that is not there.
+  constexpr std::string_view kAbsent = "\n";
+  for (const std::string& section : {files_.lang_id, std::string(setupdata::kFallbackLangId)}) {
+    const std::string text =
+        setupdata::ReadIniString(files_.res_ini_path, section, std::to_string(id), kAbsent);
+    if (text != kAbsent) return text;
+  }
+  return std::string(OwnCheckText(id));
+}
+
+std::string Medium::DamagedMessage(std::string_view file) const {
+  const std::string text = CheckText(kMediumDamagedId);
+  if (text.find("%s") == std::string::npos) return text + " (" + std::string(file) + ")";
+  return setupdata::FormatWithOneString(text, file);
+}
+
+std::string Medium::TimeLeft(std::chrono::seconds left) const {
+  const long long total = std::max<long long>(0, left.count());
+  char time[32];
+  if (total >= 3600) {
+    std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+  } else {
+    std::snprintf(time, sizeof time, "%lld:%02lld", total / 60, total % 60);
+  }
+  return setupdata::FormatWithOneString(CheckText(kTimeLeftId), time);
+}
 
 std::string Medium::GetResText(const std::string& key) const { return files_.GetResText(key); }
 

@@ -6,6 +6,7 @@
 // questions, so they cannot disagree with the launcher.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -28,6 +29,14 @@ inline constexpr int kNoLanguageSetupId = 9081;  // the chosen language has no s
 inline constexpr int kNoReleaseNotesId = 9082;   // put before the path of missing notes
 inline constexpr int kDialogTextIds[] = {kCaptionTextId, kCloseCaptionId, kCloseQuestionId,
                                          kNoLanguageSetupId, kNoReleaseNotesId};
+
+// Texts of the check of a sealed medium. A medium made before them lacks
+// them: each is read from the language section, else from section 1033,
+// else it is English words of the launcher's own (CheckText).
+inline constexpr int kCheckingMediumId = 9090;  // the progress box's text
+inline constexpr int kTimeLeftId = 9091;        // "%s" takes the time left ("1:05")
+inline constexpr int kMediumDamagedId = 9092;   // "%s" takes the file, relative to the medium
+inline constexpr int kCheckTextIds[] = {kCheckingMediumId, kTimeLeftId, kMediumDamagedId};
 
 // The window's caption for the caption text 9011 and the product name: the
 // text's "%s" takes the name, and the caption is cut before a "%s" that
@@ -95,6 +104,15 @@ class Medium final : public pages::PageLookups {
   // [Setup] of setup.inf, the product name resolved (empty when absent).
   std::string GetSetupValue(const std::string& key) const override;
   std::string ProductName() const { return files_.ProductName(); }
+  // A text of the check (kCheckTextIds), whole: from the language section,
+  // else section 1033, else the launcher's own English words.
+  std::string CheckText(int id) const;
+  // The message of a damaged medium, naming `file` (relative to the
+  // medium) where the text's "%s" stands, or after it.
+  std::string DamagedMessage(std::string_view file) const;
+  // The time left as the progress box shows it: the text's "%s" takes it
+  // as minutes and seconds ("1:05"), hours first when there are any.
+  std::string TimeLeft(std::chrono::seconds left) const;
 
   // The installable languages: entry by entry as the table renumbers them.
   std::string GetLanguageName(const std::string& key) const override;

@@ -66,14 +66,14 @@ inf() { sed -i "$2" "$work/$1/setup.inf"; }
 
 # One defect a medium: NAME, how it is made, then what check says.
 broken no-marker medium >/dev/null; res no-marker '0,/^32001=Deutsch/{/^32001=Deutsch/d}'
-expect no-marker 1 error no-presence-marker '^setupres.ini:26: \[1031\] 32001: error: no presence marker'
+expect no-marker 1 error no-presence-marker '^setupres.ini:29: \[1031\] 32001: error: no presence marker'
 broken missing-key medium >/dev/null; res missing-key '/^\[1036\]/,/^\[/{/^RELNOTES=/d}'
-expect missing-key 1 error missing-text '^setupres.ini:70: \[1036\] RELNOTES: error: missing: shows NULL'
+expect missing-key 1 error missing-text '^setupres.ini:79: \[1036\] RELNOTES: error: missing: shows NULL'
 broken missing-dialog-text medium >/dev/null; res missing-dialog-text '/^\[1041\]/,/^\[/{/^9085=/d}'
 expect missing-dialog-text 1 error missing-text '\[1041\] 9085: error: missing'
 # Every section lists ESN: one finding for the entry.
 d=$(broken missing-folder medium); rm -r "$d/ESN"
-expect missing-folder 0 warning language-folder-missing '^setupres.ini:22: \[1033\] LANGUAGE2: warning: the folder "ESN" is missing'
+expect missing-folder 0 warning language-folder-missing '^setupres.ini:25: \[1033\] LANGUAGE2: warning: the folder "ESN" is missing'
 d=$(broken folder-is-file medium); rm -r "$d/JPN"; echo x >"$d/JPN"
 expect folder-is-file 1 error language-folder-not-folder '\[1033\] LANGUAGE4: error: the folder "JPN" is a file'
 for folder in .. ../JPN JPN/..; do
@@ -82,7 +82,7 @@ for folder in .. ../JPN JPN/..; do
 done
 # The same entry written wrong in every section: told at each line.
 broken no-comma medium >/dev/null; res no-comma 's/^LANGUAGE1=Deutsch,DEU$/LANGUAGE1=Deutsch DEU/'
-COUNT=5 expect no-comma 1 error language-entry-no-folder '^setupres.ini:(21|43|65|87|109): \[[0-9]+\] LANGUAGE1: error: no comma'
+COUNT=5 expect no-comma 1 error language-entry-no-folder '^setupres.ini:(24|49|74|99|124): \[[0-9]+\] LANGUAGE1: error: no comma'
 broken more-entries medium >/dev/null; res more-entries 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=4/'
 expect more-entries 0 warning language-entry-unused '\[1033\] LANGUAGE4: warning: beyond LANGUAGENUMBER'
 broken fewer-entries medium >/dev/null; res fewer-entries 's/^LANGUAGENUMBER=5/LANGUAGENUMBER=6/'
@@ -128,7 +128,7 @@ for key, value in russian.items():
 raw = text[:section.start()].encode() + part.encode("cp1251", errors="replace") + text[section.end():].encode()
 open(path, "wb").write(raw)
 PY
-COUNT=1 expect cp1251 0 warning not-utf8 '^setupres.ini:28: \[1031\] 9011: warning: not UTF-8 \(byte 3 of the value is 0x96\), nor are 3 more values of this section \(9085, 9081, SELECTLANG\): read as Windows-1252 \(codepage 1252\); they look like Windows-1251'
+COUNT=1 expect cp1251 0 warning not-utf8 '^setupres.ini:31: \[1031\] 9011: warning: not UTF-8 \(byte 3 of the value is 0x96\), nor are 3 more values of this section \(9085, 9081, SELECTLANG\): read as Windows-1252 \(codepage 1252\); they look like Windows-1251'
 broken comma medium >/dev/null; res comma 's/^EXIT=Beenden$/EXIT=Beenden, sofort/'
 expect comma 1 error comma-cut '\[1031\] EXIT: error: holds a comma: the page shows only "Beenden"'
 broken markup medium >/dev/null; res markup 's/^EXIT=Exit$/EXIT=<b>Exit<\/b>/'
@@ -144,7 +144,7 @@ n=0
 while IFS='|' read -r name title better better_title; do
   n=$((n + 1))
   broken "cut-$n" medium-db >/dev/null; res "cut-$n" "0,/^ProductName=.*/s//ProductName=$name/"
-  COUNT=1 expect "cut-$n" 0 warning cut-title "^setupres.ini:19: \[1033\] ProductName: warning: the product name.s %s cuts the window title there, and it reads \"$title\": write the %s last, right after the name.s own words$better"
+  COUNT=1 expect "cut-$n" 0 warning cut-title "^setupres.ini:22: \[1033\] ProductName: warning: the product name.s %s cuts the window title there, and it reads \"$title\": write the %s last, right after the name.s own words$better"
 done <<'ROWS'
 Borealis Studio 5 (%s)|Borealis Studio 5 \(| \("Borealis Studio 5 %s" gives "Borealis Studio 5 "\)
 Aurora Ledger 7 Server for %s|Aurora Ledger 7 Server for | \("Aurora Ledger 7 Server %s" gives "Aurora Ledger 7 Server "\)
@@ -241,7 +241,7 @@ f = d["findings"]
 assert d["errors"] == 0 and d["warnings"] == len(f) == 2, d
 assert all(set(x) == {"code", "severity", "file", "line", "section", "key", "message"} for x in f), f
 assert {x["code"] for x in f} == {"not-utf8", "line-without-value"}, f
-assert any(x["key"] == "Zur\\xFCck" and x["line"] == 14 for x in f), f
+assert any(x["key"] == "Zur\\xFCck" and x["line"] == 17 for x in f), f
 ' <<<"$json" && echo "ok: JSON" || fail "JSON: $json"
 [[ -z "$("$tool" check --format=json --ignore line-without-value --ignore=not-utf8,name-case "$d" | python3 -c 'import json,sys; print(*json.load(sys.stdin)["findings"])')" ]] \
   && echo "ok: --ignore" || fail "--ignore"

@@ -35,6 +35,15 @@ class FakeWindow : public app::IDialogWindow {
   }
   void PostClose() override { calls.push_back("post close"); }
   void Lower() override { calls.push_back("lower"); }
+  void ShowProgress(const app::ProgressBoxText& text, std::function<void()> cancel) override {
+    calls.push_back("progress " + text.text);
+    on_cancel = std::move(cancel);
+  }
+  void UpdateProgress(const app::ProgressState& state) override { progress = state; }
+  void CloseProgress() override {
+    calls.push_back("progress closed");
+    on_cancel = nullptr;
+  }
 
   app::ClientSize client{474, 418};
   int answer = app::IDNO;
@@ -45,6 +54,9 @@ class FakeWindow : public app::IDialogWindow {
   std::string big_icon, small_icon;
   std::optional<int> ended;
   std::vector<std::string> calls;
+  // The progress box's Cancel, while it shows, and what it shows last.
+  std::function<void()> on_cancel;
+  std::optional<app::ProgressState> progress;
 };
 
 class FakeBrowser : public browser::IWebBrowser {
@@ -111,6 +123,32 @@ class FakeSystem : public app::ISystem {
     return true;
   }
   void SayError(const std::string& line) override { errors.push_back(line); }
+  // A check that reports only when the test says so; `checking` is the
+  // one running, null once it has been dropped (cancelled).
+  struct Check : app::IMediumCheck {
+    Check(FakeSystem& owner, std::vector<medium::FileToCheck> to_check,
+          medium::VerificationOnLoop::OnProgress progress, medium::VerificationOnLoop::OnDone done)
+        : system(owner),
+          files(std::move(to_check)),
+          on_progress(std::move(progress)),
+          on_done(std::move(done)) {
+      system.checking = this;
+    }
+    ~Check() override {
+      if (system.checking == this) system.checking = nullptr;
+    }
+    FakeSystem& system;
+    std::vector<medium::FileToCheck> files;
+    medium::VerificationOnLoop::OnProgress on_progress;
+    medium::VerificationOnLoop::OnDone on_done;
+  };
+  std::unique_ptr<app::IMediumCheck> StartCheck(const std::string& root,
+                                                std::vector<medium::FileToCheck> files,
+                                                medium::VerificationOnLoop::OnProgress on_progress,
+                                                medium::VerificationOnLoop::OnDone on_done) override {
+    check_roots.push_back(root);
+    return std::make_unique<Check>(*this, std::move(files), std::move(on_progress), std::move(on_done));
+  }
 
   std::string module_file = "/nonexistent/setup-launcher";
   std::uint16_t lang_id = 1033;
@@ -127,6 +165,8 @@ class FakeSystem : public app::ISystem {
   bool html_program = true;
   std::vector<std::string> opened;
   std::vector<std::string> errors;  // lines said on standard error
+  std::vector<std::string> check_roots;
+  Check* checking = nullptr;
 };
 
 }  // namespace testing_support
