@@ -228,7 +228,7 @@ esc=$'\e]0;x\a'
 shown='\x1B]0;x\x07'
 odd="$dir/odd
 $esc"
-cp -r "$BUILD_DIR/media/medium" "$odd"
+cp -r "$BUILD_DIR/media/medium" "$odd" && rm "$odd/SHA256SUMS"
 cp "$BUILD_DIR/test-modules/other_build_window.so" "$odd/setup-launcher-gtk.so"
 sed -i "s/^ProductName=Aurora Ledger 7\$/ProductName=Aurora$esc/; s/^LANGUAGE1=Deutsch,DEU\$/LANGUAGE1=Deutsch,DEU$esc/" \
   "$odd/setupres.ini"
