@@ -37,31 +37,81 @@ status=$?
   cmp -s "$work/before" "$work/leaving/SHA256SUMS" && echo "ok: seal refuses a link that leaves the medium" \
   || fail "seal of a leaving link: status $status: $(cat "$work/out" "$work/err")"
 
-# Each damage: what is done to a sealed copy, then check's status and its
-# finding's code, file and line (a line the list no longer names a file
-# on also leaves that file unlisted).
-while IFS='#' read -r name damage status code where; do
+# The launcher's answers as its parent would start it: unattended, and on a
+# terminal choosing Deutsch (2), then leaving.
+export XDG_RUNTIME_DIR=$work/run LANG=C.UTF-8
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset LC_ALL LC_MESSAGES SETUP_LAUNCHER_LANGUAGE SETUP_LAUNCHER_DATABASE DISPLAY WAYLAND_DISPLAY
+launch() {  # MEDIUM ARGS...: the launcher under a parent holding the lock
+  local dir=$1
+  shift
+  flock --shared "$("$tool" lock "$dir")" "$dir/setup-launcher" "$@"
+}
+session="$SOURCE_DIR/tests/support/terminal_session.py"
+
+# Each damage: what is done to a sealed copy; check's status and its
+# finding's code, file and line (a line the list no longer names a file on
+# also leaves that file unlisted); and the file the launcher names ("-":
+# it hands DEU over, as on an unsealed medium).
+while IFS='#' read -r name damage status code where named; do
   [[ $name == "an unreadable file" && $(id -u) == 0 ]] && continue  # root reads it all the same
   dir="$work/$name"
   rm -rf "$dir" && cp -r "$sealed" "$dir"
   (cd "$dir" && eval "$damage")
-  out=$("$tool" check "$dir")
+  if [[ -n $code ]]; then
+    out=$("$tool" check "$dir")
+    got=$?
+    json=$("$tool" check --format json "$dir")
+    if [[ $got == "$status" && $(grep -c "\[checksum" <<<"$out") == $(grep -c . <<<"$out") &&
+      $(grep -cF "[$code]" <<<"$out") == 1 && $(grep -F "[$code]" <<<"$out") == "$where: "* &&
+      $json == *"\"code\":\"$code\""* ]]; then
+      echo "ok: check: $name"
+    else
+      fail "check: $name: status $got: $out"
+    fi
+  fi
+
+  # Unattended: silent; on damage status 5, one line naming the file and
+  # nothing on standard output.
+  launch "$dir" --language=DEU >"$work/out" 2>"$work/err" </dev/null
   got=$?
-  json=$("$tool" check --format json "$dir")
-  if [[ $got == "$status" && $(grep -c "\[checksum" <<<"$out") == $(grep -c . <<<"$out") &&
-    $(grep -cF "[$code]" <<<"$out") == 1 && $(grep -F "[$code]" <<<"$out") == "$where: "* &&
-    $json == *"\"code\":\"$code\""* ]]; then
-    echo "ok: check: $name"
+  if [[ $named == - ]]; then
+    [[ $got == 0 && $(cat "$work/out") == DEU && ! -s "$work/err" ]]
   else
-    fail "check: $name: status $got: $out"
+    [[ $got == 5 && ! -s "$work/out" && $(wc -l <"$work/err") == 1 ]] &&
+      grep -q "^setup-launcher: the medium is damaged: $named " "$work/err"
+  fi && echo "ok: unattended: $name" || fail "unattended: $name: status $got, out [$(cat "$work/out")], err [$(cat "$work/err")]"
+
+  # On the terminal: the progress line, then the message naming the file;
+  # the page is the user's again, who leaves.
+  if [[ $named == - ]]; then
+    steps=(--expect "> " --type $'2\n')
+  else
+    steps=(--expect "> " --type $'2\n' --expect "The medium is damaged: $named cannot be read" --type $'\n'
+      --expect "> " --type $'q\n' --expect "[y/n] " --type $'y\n')
+  fi
+  python3 "$session" --screen "$work/screen" "${steps[@]}" -- \
+    flock --shared "$("$tool" lock "$dir")" "$dir/setup-launcher" --text >"$work/out" 2>"$work/err"
+  got=$?
+  want_out=$([[ $named == - ]] && echo DEU)
+  # The progress line shows where the list is read and names files of the
+  # folder, and nowhere else.
+  progress=$([[ -z $code || $name == *malformed* || $name == *leaves* ]] && echo 0 || echo 1)
+  if [[ $got == 0 && $(cat "$work/out") == "$want_out" && ! -s "$work/err" &&
+    $(grep -cF "Checking the setup files on the medium:" "$work/screen") == "$progress" ]]; then
+    echo "ok: terminal: $name"
+  else
+    fail "terminal: $name: status $got, out [$(cat "$work/out")], err [$(cat "$work/err")]"; cat "$work/screen"
   fi
 done <<'CASES'
-one damaged byte#printf 'X' | dd of=DEU/setup.sh bs=1 seek=3 conv=notrunc status=none#1#checksum-mismatch#DEU/setup.sh
-a missing file#rm DEU/README.txt#1#checksum-file-missing#DEU/README.txt
-an unreadable file#chmod 000 DEU/README.txt#1#checksum-file-unreadable#DEU/README.txt
-an unlisted file#echo new >DEU/extra.cab#0#checksum-file-unlisted#DEU/extra.cab
-a malformed line#sed -i '2s/^./Z/' SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:2
-a path that leaves the medium#echo "$(sha256sum <setup.inf | cut -c1-64)  ../setup.inf" >>SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:23
+one damaged byte#printf 'X' | dd of=DEU/setup.sh bs=1 seek=3 conv=notrunc status=none#1#checksum-mismatch#DEU/setup.sh#DEU/setup.sh
+a missing file#rm DEU/README.txt#1#checksum-file-missing#DEU/README.txt#DEU/README.txt
+an unreadable file#chmod 000 DEU/README.txt#1#checksum-file-unreadable#DEU/README.txt#DEU/README.txt
+an unlisted file#echo new >DEU/extra.cab#0#checksum-file-unlisted#DEU/extra.cab#-
+a malformed line#sed -i '2s/^./Z/' SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:2#SHA256SUMS
+a path that leaves the medium#echo "$(sha256sum <setup.inf | cut -c1-64)  ../setup.inf" >>SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:23#SHA256SUMS
+another language damaged#printf 'X' >>ENU/setup.sh#1#checksum-mismatch#ENU/setup.sh#-
+an unsealed medium#rm SHA256SUMS; printf 'X' >>DEU/setup.sh####-
 CASES
 
 echo "$fails failed"
