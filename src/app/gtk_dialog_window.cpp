@@ -225,9 +225,12 @@ void GtkDialogWindow::ShowProgress(const ProgressBoxText& text, std::function<vo
   // Its close button answers as Cancel does, and the box stays until the
   // dialog takes it down.
   g_signal_connect(progress_, "delete-event", G_CALLBACK(gtk_true), nullptr);
+  // Its parts show before it is placed, so that it is placed by its whole
+  // size.
+  gtk_widget_show_all(GTK_WIDGET(content));
   CentreOn(box, window_);
   ++modal_boxes_;
-  gtk_widget_show_all(progress_);
+  gtk_widget_show(progress_);
 }
 
 void GtkDialogWindow::UpdateProgress(const ProgressState& state) {
