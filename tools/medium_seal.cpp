@@ -26,12 +26,12 @@ medium::VerifyResult CheckFiles(const std::string& root, std::vector<medium::Fil
     if (now.done != last.done || now.current != last.current) {
       last = now;
       still = std::chrono::steady_clock::now();
-    } else if (std::chrono::steady_clock::now() - still >= kStallLimit) {
+    } else if (std::chrono::steady_clock::now() - still >= medium::kStallLimit) {
       check.Cancel();
       medium::VerifyResult stalled;
       stalled.cancelled = true;
       stalled.faults.push_back({now.current, medium::FileFault::kUnreadable,
-                                "no answer within " + std::to_string(kStallLimit.count()) + " s"});
+                                "no answer within " + std::to_string(medium::kStallLimit.count()) + " s"});
       return stalled;
     }
   }

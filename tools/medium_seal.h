@@ -3,17 +3,12 @@
 // making it; and the bounded reading that `seal` and `check` share.
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "medium/verifier.h"
 
 namespace tools {
-
-// How long a read may stay where it is before its file counts as one that
-// cannot be read (a drive that hangs).
-inline constexpr std::chrono::seconds kStallLimit{60};
 
 // Reads `files` below `root` on worker threads and waits while the reading
 // moves on. A read that stays where it is for kStallLimit ends the check:

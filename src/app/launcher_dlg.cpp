@@ -179,7 +179,8 @@ bool CLauncherDlg::StartCheck() {
   if (files.empty()) return false;
   const medium::Medium medium = Medium();
   m_window.ShowProgress({"", medium.CheckText(medium::kCheckingMediumId)}, [this] { OnCheckCancel(); });
-  m_checkStarted = std::chrono::steady_clock::now();
+  m_checkStarted = m_checkMoved = std::chrono::steady_clock::now();
+  m_checkSeen = {};
   m_pMediumCheck = m_system.StartCheck(
       m_strModuleDir, std::move(files), [this](const medium::VerifyProgress& p) { OnCheckProgress(p); },
       [this](const medium::VerifyResult& r) { OnCheckDone(r); });
@@ -201,7 +202,20 @@ ProgressState CLauncherDlg::ProgressOf(const medium::Medium& medium, const mediu
 
 void CLauncherDlg::OnCheckProgress(const medium::VerifyProgress& progress) {
   if (!m_pMediumCheck) return;
-  m_window.UpdateProgress(ProgressOf(Medium(), progress, std::chrono::steady_clock::now() - m_checkStarted));
+  const auto now = std::chrono::steady_clock::now();
+  if (progress.done != m_checkSeen.done || progress.current != m_checkSeen.current) {
+    m_checkSeen = progress;
+    m_checkMoved = now;
+  } else if (now - m_checkMoved >= medium::kStallLimit) {
+    // A drive that gives no answer is a medium that cannot be read; an
+    // unattended run has nobody to press Cancel.
+    m_pMediumCheck.reset();
+    m_window.CloseProgress();
+    ShowDamaged(progress.current,
+                "gives no answer within " + std::to_string(medium::kStallLimit.count()) + " s");
+    return;
+  }
+  m_window.UpdateProgress(ProgressOf(Medium(), progress, now - m_checkStarted));
 }
 
 void CLauncherDlg::OnCheckCancel() {

@@ -214,6 +214,9 @@ class CLauncherDlg : public browser::IBrowserEvents, public IDialogEvents {
   bool m_bAnotherLauncher = false;               // another launcher holds the guard
   std::unique_ptr<IMediumCheck> m_pMediumCheck;  // the chosen folder's check, while it runs
   std::chrono::steady_clock::time_point m_checkStarted;
+  // Where the check was when it last moved on, and when.
+  medium::VerifyProgress m_checkSeen;
+  std::chrono::steady_clock::time_point m_checkMoved;
   std::string m_strDamagedFile;
   std::string m_strDamage;
 };

@@ -26,6 +26,9 @@ namespace medium {
 inline constexpr std::size_t kVerifyReadSize = std::size_t{1} << 20;
 // How often the main loop hears of the progress.
 inline constexpr std::chrono::milliseconds kProgressInterval{100};
+// How long a read may stay where it is before its file counts as one that
+// cannot be read: a drive that hangs gives no answer.
+inline constexpr std::chrono::seconds kStallLimit{60};
 
 struct FileToCheck {
   std::string path;  // relative to the root, as the list names it
