@@ -4,6 +4,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -26,6 +27,11 @@ struct Crypto {
   std::string library;
 };
 
+// OPENSSL_init_crypto's option that keeps the library from tearing itself
+// down at exit (1.1.1 and later): a worker still reading a slow drive when
+// the process ends may hash its last block meanwhile.
+constexpr std::uint64_t kOpenSslInitNoAtExit = 0x00080000;
+
 constexpr const char* kLibraryNames[] = {"libcrypto.so.3", "libcrypto.so.1.1"};
 
 std::atomic<bool> g_glib_for_testing{false};
@@ -45,7 +51,16 @@ std::optional<Crypto> Open(const std::string& library) {
   find(crypto.EVP_DigestInit_ex, "EVP_DigestInit_ex");
   find(crypto.EVP_DigestUpdate, "EVP_DigestUpdate");
   find(crypto.EVP_DigestFinal_ex, "EVP_DigestFinal_ex");
-  if (complete) crypto.sha256 = crypto.EVP_sha256();
+  if (complete) {
+    using Init = int (*)(std::uint64_t, const void*);
+    if (auto init = reinterpret_cast<Init>(dlsym(handle, "OPENSSL_init_crypto")))
+      init(kOpenSslInitNoAtExit, nullptr);
+    // Fetched once (3.0 and later), not again by each file's start.
+    using Fetch = const void* (*)(void*, const char*, const char*);
+    if (auto fetch = reinterpret_cast<Fetch>(dlsym(handle, "EVP_MD_fetch")))
+      crypto.sha256 = fetch(nullptr, "SHA256", nullptr);
+    if (crypto.sha256 == nullptr) crypto.sha256 = crypto.EVP_sha256();
+  }
   if (!complete || crypto.sha256 == nullptr) {
     dlclose(handle);
     return std::nullopt;

@@ -145,6 +145,8 @@ struct Verification::State {
       return fail(FileFault::kUnreadable, std::strerror(error));
     }
     close(fd);
+    // Cancelled: nothing more is asked of the hash, nor of its library.
+    if (cancel) return outcome;
     outcome.digest = hash.Finish();
     if (!cancel && outcome.digest != files[file].expected) return fail(FileFault::kMismatch);
     return outcome;
