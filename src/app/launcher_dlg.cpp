@@ -10,6 +10,7 @@
 #include "setupdata/text.h"
 
 namespace app {
+
 CLauncherDlg::CLauncherDlg(IDialogWindow& window, browser::IWebBrowser& browser, ISystem& system,
                            setupdata::LanguageTable& languages)
     : m_window(window), m_system(system), m_languages(languages), m_browser(browser) {}

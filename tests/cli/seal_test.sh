@@ -114,5 +114,16 @@ another language damaged#printf 'X' >>ENU/setup.sh#1#checksum-mismatch#ENU/setup
 an unsealed medium#rm SHA256SUMS; printf 'X' >>DEU/setup.sh####-
 CASES
 
+# A medium from init: the check's texts in each section, in its own words
+# where the demo has them; sealed, it checks clean and hands its folder over.
+"$tool" init "$work/new" --languages 1033,1031 >/dev/null
+for key in 9090 9091 9092; do
+  [[ $("$tool" get "$work/new/setupres.ini" 1031 $key) == *[äöüß]* || $key == 9091 ]] &&
+    [[ -n $("$tool" get "$work/new/setupres.ini" 1033 $key) ]] || fail "init: [1031] $key is not German, or [1033] lacks it"
+done
+"$tool" seal "$work/new" >/dev/null && out=$("$tool" check --ignore product-not-named "$work/new") && [[ -z $out ]] &&
+  [[ $(launch "$work/new" --language=DEU 2>&1 </dev/null) == DEU ]] && echo "ok: init writes the texts; its medium seals" \
+  || fail "init's medium, sealed: $out"
+
 echo "$fails failed"
 exit $((fails > 0))
