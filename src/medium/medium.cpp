@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
+#include "setupdata/language_locale.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
@@ -40,6 +42,13 @@ std::vector<std::string> Medium::LanguageSections() const {
 }
 
 std::string Medium::GetResString(int id) const { return files_.GetResString(id); }
+
+pages::DocumentLanguage Medium::PageLanguage() const {
+  const std::optional<std::uint16_t> id = setupdata::SectionLangId(files_.lang_id);
+  const std::optional<setupdata::LanguageLocale> locale = id ? setupdata::LocaleOfLangId(*id) : std::nullopt;
+  if (!locale) return {};
+  return {locale->tag, locale->right_to_left};
+}
 
 std::string Medium::GetResText(const std::string& key) const { return files_.GetResText(key); }
 

@@ -37,6 +37,8 @@ namespace setupdata {
   X(uloc_getLCID)              \
   X(uloc_getLocaleForLCID)     \
   X(uloc_getScript)            \
+  X(uloc_isRightToLeft)        \
+  X(uloc_toLanguageTag)        \
   X(ucnv_cbToUWriteUChars)     \
   X(ucnv_close)                \
   X(ucnv_fromUChars)           \
