@@ -30,6 +30,8 @@ namespace setupdata {
 #define SETUP_ICU_FUNCTIONS(X) \
   X(uloc_addLikelySubtags)     \
   X(uloc_canonicalize)         \
+  X(uloc_countAvailable)       \
+  X(uloc_getAvailable)         \
   X(uloc_getCountry)           \
   X(uloc_getDisplayName)       \
   X(uloc_getISO3Language)      \
