@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
+#include "pages/document_language.h"
 #include "pages/page_library.h"
 #include "setupdata/text.h"
 
@@ -86,6 +87,18 @@ void CheckLibraryBytes(std::string_view bytes, std::string_view name) {
   if (const auto found = library->Lookup(name)) FUZZ_CHECK(!found->content_type.empty());
 }
 
+// A page served in a language: the language is declared once, so a page
+// declared again stays as it is; a page in an ASCII-based encoding only
+// gains text.
+void CheckDeclaredLanguage(std::string_view page) {
+  for (const pages::DocumentLanguage& language :
+       {pages::DocumentLanguage{"he-IL", true}, pages::DocumentLanguage{"ja-JP", false}}) {
+    const std::string declared = pages::DeclareDocumentLanguage(page, language);
+    FUZZ_CHECK(pages::DeclareDocumentLanguage(declared, language) == declared);
+    if (!page.starts_with("\xFF\xFE") && !page.starts_with("\xFE\xFF")) FUZZ_CHECK(declared.size() >= page.size());
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -99,5 +112,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto address = pages::ParseResAddress(name)) CheckSampleLookup(address->resource);
 
   CheckLibraryBytes(bytes, name.substr(0, 64));
+  CheckDeclaredLanguage(bytes);
   return 0;
 }

@@ -4,6 +4,8 @@
 # the launcher and prints what the user chose.
 #   scripts/demo.sh            the demo medium
 #   scripts/demo.sh --database the medium with the database choice
+# The launcher shows the section of the desktop's language:
+#   LANG=he_IL.UTF-8 scripts/demo.sh    the Hebrew section, right to left
 # On a desktop the window opens and waits for you. Without a display the
 # launcher runs in Xvfb: a screenshot of its first page is saved under
 # build/demo/, then the demo presses Tab and Return as a user would, which

@@ -64,14 +64,20 @@ TEST_F(LauncherDlgTest, StartUpRunsInItsOrder) {
   EXPECT_FALSE(window_.ended.has_value());
 }
 
-// The system language picks the section of the caption; a language not on
-// the medium falls back to 1033.
+// The system language picks the section of the caption, and the section
+// the pages' language and the window's direction; a language not on the
+// medium falls back to 1033, left to right on an Arabic desktop too.
 TEST_F(LauncherDlgTest, TheSystemLanguagePicksTheSectionOfTheCaption) {
-  WriteMedium(kPlainInf, kTwoLanguages);
+  WriteMedium(kPlainInf,
+              std::string(kTwoLanguages) + "[1037]\n32001=עברית\n9011=%s התקנה\nProductName=Aurora\n");
   const struct {
     std::uint16_t system;
-    const char *section, *caption;
-  } kCases[] = {{1031, "1031", "Aurora Ledger 7 – Installation"}, {1041, "1033", "Aurora Ledger 7 Setup"}};
+    const char *section, *caption, *tag;
+    bool right_to_left;
+  } kCases[] = {{1031, "1031", "Aurora Ledger 7 – Installation", "de-DE", false},
+                {1041, "1033", "Aurora Ledger 7 Setup", "en-US", false},
+                {1025, "1033", "Aurora Ledger 7 Setup", "en-US", false},
+                {1037, "1037", "Aurora התקנה", "he-IL", true}};
   for (const auto& c : kCases) {
     system_.lang_id = c.system;
     setupdata::LanguageTable languages;
@@ -79,6 +85,10 @@ TEST_F(LauncherDlgTest, TheSystemLanguagePicksTheSectionOfTheCaption) {
     dialog.OnInitDialog();
     EXPECT_EQ(dialog.LangId(), c.section);
     EXPECT_EQ(window_.caption, c.caption);
+    EXPECT_EQ(window_.right_to_left, c.right_to_left) << c.section;
+    ASSERT_TRUE(browser_.language);
+    EXPECT_EQ(browser_.language->tag, c.tag);
+    EXPECT_EQ(browser_.language->right_to_left, c.right_to_left);
   }
 }
 

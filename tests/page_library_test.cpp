@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "pages/document_language.h"
 #include "support/temp_medium.h"
 
 namespace pages {
@@ -225,6 +226,49 @@ TEST(FindFileNoCase, TheExactNameFirstThenTheOneInAnotherCase) {
   medium.Write("pages.dll", "x");
   EXPECT_EQ(FindFileNoCase(medium.dir(), "Pages.dll"), "");
   EXPECT_EQ(FindFileNoCase(medium.dir(), "pages.dll"), medium.dir() + "pages.dll");
+}
+
+// A page declares the section's language on its document element unless
+// it declares its own; a right-to-left one reads right to left unless
+// <html> or <body> sets a direction.
+TEST(DeclareDocumentLanguage, AddsWhatThePageDoesNotDeclare) {
+  const DocumentLanguage hebrew{"he-IL", true};
+  const DocumentLanguage german{"de-DE", false};
+  const struct {
+    std::string page;
+    DocumentLanguage language;
+    std::string declared;
+  } cases[] = {
+      {"<!DOCTYPE html>\n<html>\n<body>x</body></html>", hebrew,
+       "<!DOCTYPE html>\n<html dir=\"rtl\" lang=\"he-IL\">\n<body>x</body></html>"},
+      {"\xEF\xBB\xBF<!-- <html dir=ltr> --> <HTML Class=a><body>", german,
+       "\xEF\xBB\xBF<!-- <html dir=ltr> --> <HTML lang=\"de-DE\" Class=a><body>"},
+      // The page's own language and direction stay.
+      {"<html lang=\"en\"><body>", german, "<html lang=\"en\"><body>"},
+      {"<html xml:lang=en DIR=ltr>", hebrew, "<html xml:lang=en DIR=ltr>"},
+      {"<html data-x='a>b' dir=auto>", hebrew, "<html lang=\"he-IL\" data-x='a>b' dir=auto>"},
+      {"<html><head><title><body dir=ltr></title><script>x='<body dir=ltr>'</script></head><BODY "
+       "Dir=\"ltr\">",
+       hebrew,
+       "<html lang=\"he-IL\"><head><title><body dir=ltr></title><script>x='<body dir=ltr>'</script></head>"
+       "<BODY Dir=\"ltr\">"},
+      {"<html><head><script>if (a<body) b();</script></head><body class=x>", hebrew,
+       "<html dir=\"rtl\" lang=\"he-IL\"><head><script>if (a<body) b();</script></head><body class=x>"},
+      // A page without a leading <html> tag gets one.
+      {"<p>x</p>", german, "<html lang=\"de-DE\"><p>x</p>"},
+      {"<htmlx>", german, "<html lang=\"de-DE\"><htmlx>"},
+      // Nothing to declare, a tag that never ends, a tag that is not one.
+      {"<html>", DocumentLanguage{}, "<html>"},
+      {"<html>", DocumentLanguage{"de\" onload=\"x", false}, "<html>"},
+      {"<html lang='x", german, "<html lang='x"},
+      {"<!-- <html>", german, "<!-- <html>"},
+      // UTF-16 comes back as UTF-8 with its mark.
+      {std::string("\xFF\xFE<\0h\0t\0m\0l\0>\0\xD7\x05", 16), hebrew,
+       "\xEF\xBB\xBF<html dir=\"rtl\" lang=\"he-IL\">\xD7\x97"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DeclareDocumentLanguage(c.page, c.language), c.declared) << c.page;
+  }
 }
 
 }  // namespace

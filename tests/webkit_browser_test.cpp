@@ -199,6 +199,37 @@ TEST_F(WebKitBrowserTest, EventsThatArriveDuringAHandlerWaitForIt) {
   EXPECT_EQ(sink_.events[2], "before res://SetupHmRes.dll/HTML_SAP");
 }
 
+// The pages served declare the language set last, before the engine reads
+// them: the document's direction and language are the section's.
+TEST_F(WebKitBrowserTest, PagesDeclareTheLanguageSetLast) {
+  const auto declared = [&] {
+    std::optional<std::string> answer;
+    webkit_web_view_evaluate_javascript(
+        WEBKIT_WEB_VIEW(browser_->widget()), "document.dir + ' ' + document.documentElement.lang", -1,
+        nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          g_autoptr(JSCValue) value =
+              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+          g_autofree char* text = value != nullptr ? jsc_value_to_string(value) : nullptr;
+          *static_cast<std::optional<std::string>*>(data) = text != nullptr ? text : "";
+        },
+        &answer);
+    RunUntil([&] { return answer.has_value(); });
+    return answer.value_or("no answer");
+  };
+  const struct {
+    pages::DocumentLanguage language;
+    const char* seen;
+  } cases[] = {{{"he-IL", true}, "rtl he-IL"}, {{"ja-JP", false}, " ja-JP"}};
+  std::size_t completed = 0;
+  for (const auto& c : cases) {
+    browser_->SetDocumentLanguage(c.language);
+    browser_->Navigate2(kHome, false);
+    ASSERT_TRUE(RunUntilComplete(++completed));
+    EXPECT_EQ(declared(), c.seen);
+  }
+}
+
 // The view is the browser's own for as long as the browser lives, even
 // where the window it shows in goes first; it goes with the browser.
 TEST_F(WebKitBrowserTest, TheViewLivesAsLongAsTheBrowser) {

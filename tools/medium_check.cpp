@@ -21,6 +21,7 @@
 #include "setupdata/bounded_file.h"
 #include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
+#include "setupdata/language_locale.h"
 #include "setupdata/language_table.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/setup_files.h"
@@ -822,6 +823,7 @@ class Checker {
         continue;
       }
       CheckPageText(file, section, key, entry.name);
+      CheckLanguageName(section, key, entry.name);
       CheckLanguageFolder(language, section, key, *entry.dir);
     }
     const std::string prefix = setupdata::kLanguageKeyPrefix;
@@ -835,6 +837,19 @@ class Checker {
                "beyond LANGUAGENUMBER (" + std::to_string(count) + "): never read");
       }
     }
+  }
+
+  // A language listed under its English name ("German" for Deutsch), where
+  // its speakers look for their own; once for each entry and name, in
+  // whichever sections list it.
+  void CheckLanguageName(const std::string& section, const std::string& key, const std::string& name) {
+    if (!names_seen_.insert({key, name}).second) return;
+    const std::optional<std::uint16_t> id = setupdata::LanguageOfEnglishName(name);
+    if (!id) return;
+    const std::optional<std::string> own = setupdata::OwnLanguageName(*id, (*id >> 10) != 1);
+    AddIni("english-language-name", setupdata::kSetupResName, section, key,
+           "\"" + name + "\" is the language's English name: its speakers look for their own" +
+               (own ? " (\"" + *own + "\")" : std::string()));
   }
 
   // The folder of a language entry, as the launcher finds it. A folder
@@ -1215,6 +1230,7 @@ class Checker {
   // Language folders told of, by entry key and folder: once for each,
   // however many sections list it.
   std::set<std::pair<std::string, std::string>> folders_seen_;
+  std::set<std::pair<std::string, std::string>> names_seen_;
   std::set<std::string> notes_seen_;
   CheckResult result_;
 };

@@ -41,6 +41,8 @@ const std::vector<FindingKind>& FindingKinds() {
       {"markup-in-text", Severity::kWarning, "HTML markup in a text: the page takes it in as markup"},
       {"untranslated-text", Severity::kWarning,
        "texts still under \"; TODO translate\": the English ones setup-medium init wrote"},
+      {"english-language-name", Severity::kNote,
+       "a language listed under its English name, where its speakers look for their own"},
       {"language-entry-missing", Severity::kError, "a language entry LANGUAGENUMBER declares is missing"},
       {"language-entry-no-folder", Severity::kError, "a language entry without a comma and folder"},
       {"language-entry-unused", Severity::kWarning, "a language entry beyond LANGUAGENUMBER: never read"},

@@ -15,6 +15,7 @@
 #include "pages/page_contract.h"
 #include "setupdata/icu_runtime.h"
 #include "setupdata/ini_file.h"
+#include "setupdata/language_locale.h"
 #include "setupdata/language_table.h"
 #include "setupdata/setup_files.h"
 #include "setupdata/text.h"
@@ -117,37 +118,117 @@ std::optional<Kit> FindKit() {
 
 namespace {
 
-// The setup folder of a language id, named as Windows media name theirs
-// ("ITA"): the language's three-letter code, with the country's added for
-// a language of another country than its first ("ITA-CH"); and its name in
-// English ("Italian (Italy)"). None when ICU does not know the id or is
-// missing.
+// The folders of a language's setup as authors coming from Windows know
+// them: Windows' own abbreviations of its languages. Some languages are
+// told apart by their country in a list of languages where the id is the
+// language's first (Brazilian Portuguese, beside Portugal's); Spanish with
+// the modern sort, and simplified Chinese, are plainly the language.
+struct Abbreviation {
+  std::uint16_t id;
+  const char* folder;
+  enum class Country { kUnlessFirst, kAlways, kNever } country = Country::kUnlessFirst;
+};
+constexpr Abbreviation kAbbreviations[] = {
+    {1025, "ARA"},
+    {1026, "BGR"},
+    {1027, "CAT"},
+    {1028, "CHT"},
+    {1029, "CSY"},
+    {1030, "DAN"},
+    {1031, "DEU"},
+    {1032, "ELL"},
+    {1033, "ENU"},
+    {1034, "ESP"},
+    {1035, "FIN"},
+    {1036, "FRA"},
+    {1037, "HEB"},
+    {1038, "HUN"},
+    {1039, "ISL"},
+    {1040, "ITA"},
+    {1041, "JPN"},
+    {1042, "KOR"},
+    {1043, "NLD"},
+    {1044, "NOR"},
+    {1045, "PLK"},
+    {1046, "PTB", Abbreviation::Country::kAlways},
+    {1048, "ROM"},
+    {1049, "RUS"},
+    {1050, "HRV"},
+    {1051, "SKY"},
+    {1052, "SQI"},
+    {1053, "SVE"},
+    {1054, "THA"},
+    {1055, "TRK"},
+    {1056, "URD"},
+    {1057, "IND"},
+    {1058, "UKR"},
+    {1059, "BEL"},
+    {1060, "SLV"},
+    {1061, "ETI"},
+    {1062, "LVI"},
+    {1063, "LTH"},
+    {1065, "FAR"},
+    {1066, "VIT"},
+    {1069, "EUQ"},
+    {1071, "MKI"},
+    {1078, "AFK"},
+    {1081, "HIN"},
+    {1086, "MSL"},
+    {1087, "KKZ"},
+    {1089, "SWK"},
+    {1110, "GLC"},
+    {2052, "CHS", Abbreviation::Country::kNever},
+    {2055, "DES"},
+    {2057, "ENG"},
+    {2058, "ESM"},
+    {2060, "FRB"},
+    {2064, "ITS"},
+    {2067, "NLB"},
+    {2068, "NON"},
+    {2070, "PTG"},
+    {3076, "ZHH"},
+    {3079, "DEA"},
+    {3081, "ENA"},
+    {3082, "ESN", Abbreviation::Country::kNever},
+    {3084, "FRC"},
+    {4100, "ZHI"},
+    {4105, "ENC"},
+    {4108, "FRS"},
+    {5124, "ZHM"},
+};
+
+// The setup folder of a language id, from the table above, else made from
+// ICU's code of the language ("SWE"), with the country's added for a
+// language of another country than its first ("SWE-FI"); and its name in
+// its own language. None when ICU does not know the id or is missing.
 std::optional<std::pair<std::string, std::string>> IcuLanguage(std::uint16_t id) {
-  const setupdata::IcuFunctions* icu = setupdata::Icu();
-  if (icu == nullptr) return std::nullopt;
-  char locale[ULOC_FULLNAME_CAPACITY] = {};
-  UErrorCode status = U_ZERO_ERROR;
-  icu->uloc_getLocaleForLCID(id, locale, sizeof locale, &status);
-  if (U_FAILURE(status) || locale[0] == '\0') return std::nullopt;
-  UChar wide[128] = {};
-  status = U_ZERO_ERROR;
-  const std::int32_t wide_length = icu->uloc_getDisplayName(locale, "en", wide, 128, &status);
-  if (U_FAILURE(status)) return std::nullopt;
-  char name[512] = {};
-  std::int32_t length = 0;
-  status = U_ZERO_ERROR;
-  icu->u_strToUTF8WithSub(name, sizeof name, &length, wide, wide_length, 0xFFFD, nullptr, &status);
-  if (U_FAILURE(status)) return std::nullopt;
-  std::string folder = icu->uloc_getISO3Language(locale);
-  char country[ULOC_COUNTRY_CAPACITY] = {};
-  status = U_ZERO_ERROR;
-  icu->uloc_getCountry(locale, country, sizeof country, &status);
-  if (folder.empty()) return std::nullopt;
+  const Abbreviation* known = nullptr;
+  for (const Abbreviation& abbreviation : kAbbreviations) {
+    if (abbreviation.id == id) known = &abbreviation;
+  }
   // The sub-language of a language's first country is 1.
-  if ((id >> 10) != 1 && U_SUCCESS(status) && country[0] != '\0') folder += std::string("-") + country;
-  for (char& c : folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const bool first = (id >> 10) == 1;
+  const Abbreviation::Country country = known ? known->country : Abbreviation::Country::kUnlessFirst;
+  const bool with_country =
+      country == Abbreviation::Country::kAlways || (country == Abbreviation::Country::kUnlessFirst && !first);
+  const std::optional<std::string> name = setupdata::OwnLanguageName(id, with_country);
+  const std::optional<setupdata::LanguageLocale> locale = setupdata::LocaleOfLangId(id);
+  const setupdata::IcuFunctions* icu = setupdata::Icu();
+  if (!name || !locale || icu == nullptr) return std::nullopt;
+  std::string folder;
+  if (known != nullptr) {
+    folder = known->folder;
+  } else {
+    folder = icu->uloc_getISO3Language(locale->locale.c_str());
+    if (folder.empty()) return std::nullopt;
+    char region[ULOC_COUNTRY_CAPACITY] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    icu->uloc_getCountry(locale->locale.c_str(), region, sizeof region, &status);
+    if (!first && U_SUCCESS(status) && region[0] != '\0') folder += std::string("-") + region;
+    for (char& c : folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
   // A comma would end the name in the language's entry ("NAME,FOLDER").
-  std::string display(name, static_cast<std::size_t>(length));
+  std::string display = *name;
   for (std::size_t comma = display.find(','); comma != std::string::npos; comma = display.find(',', comma))
     display.replace(comma, 1, " -");
   return std::make_pair(folder, display);
@@ -298,9 +379,7 @@ bool Writer::Copy(const fs::path& from, const fs::path& name, fs::perms mode) {
 }
 
 std::string EntryLines(std::uint32_t n, const Language& language) {
-  std::string lines;
-  if (!language.own_words) lines += std::string(kTranslateMarker) + ": the name of the language\n";
-  return lines + setupdata::LanguageKey(n) + "=" + language.name + "," + language.folder + "\n";
+  return setupdata::LanguageKey(n) + "=" + language.name + "," + language.folder + "\n";
 }
 
 std::optional<std::string> SectionText(const Language& section, const setupdata::IniFile& demo,

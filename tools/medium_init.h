@@ -16,8 +16,9 @@ struct InitOptions {
 };
 
 // Writes the medium: setup.inf and setupres.ini with every key the
-// launcher reads (each language in its own words where the demo medium has
-// them, else in English under a "; TODO translate" comment), the page
+// launcher reads (each language's texts in its own words where the demo
+// medium has them, else in English under a "; TODO translate" comment;
+// each language named in its own language), the page
 // library, a setup folder per language with a placeholder setup program,
 // release notes, copies of the launcher and its window module, and the
 // entry point with the parent it runs. Refuses a folder that is not empty, an

@@ -39,8 +39,9 @@ struct Language {
 
 // A language of the list as init writes it: in the demo's words and with
 // the demo's folder where the demo medium (`demo`, its setupres.ini) has
-// its section, else under the name ICU gives it in English, in a folder
-// named after its language. None for an id neither knows.
+// its section, else under the name ICU gives it in its own language, in
+// the folder Windows' abbreviation of it names. None for an id neither
+// knows.
 std::optional<Language> DescribeLanguage(std::uint16_t id, const setupdata::IniFile& demo);
 
 // The lines of the entry `n` of a language section's list for `language`

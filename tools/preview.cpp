@@ -77,6 +77,7 @@ class PageRenderer : public browser::IBrowserEvents {
     view_ = std::make_unique<browser::CWebBrowser2>(
         fixed_, std::make_shared<app::PageLibrarySource>(medium.ModuleDir()), handlers_);
     view_->SetEventSink(this);
+    view_->SetDocumentLanguage(medium.PageLanguage());
     // A page that crashes or holds its web process does so again: the
     // preview says so at once rather than load it anew.
     view_->SetMaxRestarts(0);
@@ -368,6 +369,7 @@ bool WriteTitled(const char* title, GtkWidget* window, int width, const std::str
 class WindowRenderer {
  public:
   explicit WindowRenderer(const medium::Medium& medium) : window_(handlers_) {
+    window_.SetTextDirection(medium.PageLanguage().right_to_left);
     window_.SetWindowText(app::CLauncherDlg::WindowCaption(medium));
   }
 

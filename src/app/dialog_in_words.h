@@ -121,6 +121,7 @@ class DialogInWords {
     }
     void PostClose() override { events_.push_back({Event::Kind::kClose, {}}); }
     void Lower() override {}
+    void SetTextDirection(bool) override {}
     void ShowProgress(const ProgressBoxText& text, std::function<void()> on_cancel) override;
     void UpdateProgress(const ProgressState& state) override;
     void CloseProgress() override;
@@ -143,6 +144,8 @@ class DialogInWords {
     void Navigate2(const std::string& url, bool new_window) override;
     std::optional<std::string> ReadBody() override { return body_; }
     void WriteBody(const std::string& markup) override { body_ = markup; }
+    // The words are read, not drawn: a page's language changes none of them.
+    void SetDocumentLanguage(const pages::DocumentLanguage&) override {}
     void SetLeft(int) override {}
     void SetTop(int) override {}
     void SetWidth(int) override {}

@@ -54,6 +54,9 @@ class IDialogWindow {
   // Queues a close request (as from the title bar); it is handled after
   // the current handler has returned.
   virtual void PostClose() = 0;
+  // The direction of the texts the window shows (its caption, the message
+  // boxes' texts): the language section's, whatever the desktop's is.
+  virtual void SetTextDirection(bool right_to_left) = 0;
   // Puts the window beneath the other windows, without moving or sizing it.
   virtual void Lower() = 0;
   // Shows the progress box modal to the window, and returns at once: the

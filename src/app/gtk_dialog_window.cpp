@@ -279,6 +279,10 @@ void GtkDialogWindow::QueueClose() {
       true);
 }
 
+void GtkDialogWindow::SetTextDirection(bool right_to_left) {
+  gtk_widget_set_default_direction(right_to_left ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+}
+
 void GtkDialogWindow::Lower() {
   GdkWindow* gdk_window = gtk_widget_get_window(window_);
   if (gdk_window == nullptr) return;

@@ -46,6 +46,9 @@ class GtkDialogWindow final : public IDialogWindow {
   int MessageBox(const std::string& text, const std::string& caption, MessageBoxType type) override;
   void PostClose() override;
   void Lower() override;
+  // Sets the toolkit's default direction: the window, and every box it
+  // shows afterwards, are laid out in it.
+  void SetTextDirection(bool right_to_left) override;
   void ShowProgress(const ProgressBoxText& text, std::function<void()> on_cancel) override;
   void UpdateProgress(const ProgressState& state) override;
   void CloseProgress() override;

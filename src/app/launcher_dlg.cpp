@@ -37,6 +37,11 @@ void CLauncherDlg::OnInitDialog() {
   m_bHomePage = true;
   LayoutBrowser();
 
+  // The window and the pages read in the direction of the section's
+  // language, which need not be the desktop's.
+  const pages::DocumentLanguage language = Medium().PageLanguage();
+  m_window.SetTextDirection(language.right_to_left);
+  m_browser.SetDocumentLanguage(language);
   m_window.SetWindowText(WindowCaption(Medium()));
 
   m_bSapMode = Medium().HasDatabaseChoice();

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "pages/document_language.h"
+
 namespace browser {
 
 // The address with which the view's own error page completes, after a load
@@ -33,6 +35,10 @@ class IWebBrowser {
   // Loads `url` in the view, or with `new_window` in a new window whose
   // view belongs to this one; the current page then stays.
   virtual void Navigate2(const std::string& url, bool new_window = false) = 0;
+  // The language of the pages loaded from now on: each page's document
+  // element declares it before the page is first drawn, where the page
+  // declares none of its own.
+  virtual void SetDocumentLanguage(const pages::DocumentLanguage& language) = 0;
   // The current page's body markup (the body element's own tags included),
   // or nothing when the page has no body.
   virtual std::optional<std::string> ReadBody() = 0;

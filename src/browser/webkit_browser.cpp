@@ -18,6 +18,8 @@ namespace {
 
 struct SchemeData {
   std::shared_ptr<IResourceSource> source;
+  // The language the pages it serves declare (the browser's own setting).
+  std::shared_ptr<const pages::DocumentLanguage> language;
 };
 
 void FinishWithError(WebKitURISchemeRequest* request, const std::string& message) {
@@ -33,6 +35,9 @@ void ServeResRequest(WebKitURISchemeRequest* request, gpointer data) {
   if (!resource) {
     FinishWithError(request, error);
     return;
+  }
+  if (scheme->language && resource->content_type == "text/html") {
+    resource->bytes = pages::DeclareDocumentLanguage(resource->bytes, *scheme->language);
   }
   const auto size = static_cast<gint64>(resource->bytes.size());
   auto* owned = new std::string(std::move(resource->bytes));
@@ -92,9 +97,10 @@ void TraceBodyWritten(GObject* source, GAsyncResult* result, gpointer) {
 
 }  // namespace
 
-void RegisterResScheme(WebKitWebContext* context, std::shared_ptr<IResourceSource> source) {
+void RegisterResScheme(WebKitWebContext* context, std::shared_ptr<IResourceSource> source,
+                       std::shared_ptr<const pages::DocumentLanguage> language) {
   const std::string scheme = source->Scheme();
-  auto* data = new SchemeData{std::move(source)};
+  auto* data = new SchemeData{std::move(source), std::move(language)};
   webkit_web_context_register_uri_scheme(context, scheme.c_str(), ServeResRequest, data,
                                          [](gpointer p) { delete static_cast<SchemeData*>(p); });
   WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
@@ -110,7 +116,7 @@ CWebBrowser2::CWebBrowser2(GtkFixed* parent, std::shared_ptr<IResourceSource> re
   // the page on show (bench/README.md has the figures).
   g_autoptr(WebKitWebContext) context = webkit_web_context_new_ephemeral();
   webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-  RegisterResScheme(context, std::move(resources));
+  RegisterResScheme(context, std::move(resources), language_);
   // The view is the browser's own until its destructor, which uses it:
   // the window it is put in may go first and take its widgets with it.
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(context)));
@@ -445,6 +451,8 @@ void CWebBrowser2::WriteBody(const std::string& markup) {
                                                  -1, g_variant_dict_end(&args), nullptr, nullptr, nullptr,
                                                  written, nullptr);
 }
+
+void CWebBrowser2::SetDocumentLanguage(const pages::DocumentLanguage& language) { *language_ = language; }
 
 void CWebBrowser2::SetLeft(int left) {
   left_ = left;

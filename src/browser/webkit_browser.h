@@ -50,6 +50,7 @@ class CWebBrowser2 final : public IWebBrowser {
   void Navigate2(const std::string& url, bool new_window) override;
   std::optional<std::string> ReadBody() override;
   void WriteBody(const std::string& markup) override;
+  void SetDocumentLanguage(const pages::DocumentLanguage& language) override;
   void SetLeft(int left) override;
   void SetTop(int top) override;
   void SetWidth(int width) override;
@@ -103,6 +104,8 @@ class CWebBrowser2 final : public IWebBrowser {
   Failure failure_ = Failure::kNone;
   std::string failed_uri_;  // the address of the load that failed last
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  // The language the served pages declare, shared with the scheme handler.
+  std::shared_ptr<pages::DocumentLanguage> language_ = std::make_shared<pages::DocumentLanguage>();
   int restarts_ = 0;  // web processes started again after a crash or a hang
   int max_restarts_ = kMaxRestarts;
 };
@@ -110,6 +113,9 @@ class CWebBrowser2 final : public IWebBrowser {
 // Registers the scheme of `source` on `context`, as a local and secure one;
 // the context keeps the source. An address the source has nothing for
 // fails the load.
-void RegisterResScheme(WebKitWebContext* context, std::shared_ptr<IResourceSource> source);
+// The HTML pages it serves declare `language` as it stands when each is
+// served (none when null).
+void RegisterResScheme(WebKitWebContext* context, std::shared_ptr<IResourceSource> source,
+                       std::shared_ptr<const pages::DocumentLanguage> language = nullptr);
 
 }  // namespace browser

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <utility>
 
+#include "setupdata/codepage.h"
 #include "setupdata/ini_file.h"
+#include "setupdata/language_locale.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
@@ -87,6 +89,13 @@ std::string Medium::TimeLeft(std::chrono::seconds left) const {
     std::snprintf(time, sizeof time, "%lld:%02lld", total / 60, total % 60);
   }
   return setupdata::FormatWithOneString(CheckText(kTimeLeftId), time);
+}
+
+pages::DocumentLanguage Medium::PageLanguage() const {
+  const std::optional<std::uint16_t> id = setupdata::SectionLangId(files_.lang_id);
+  const std::optional<setupdata::LanguageLocale> locale = id ? setupdata::LocaleOfLangId(*id) : std::nullopt;
+  if (!locale) return {};
+  return {locale->tag, locale->right_to_left};
 }
 
 std::string Medium::GetResText(const std::string& key) const { return files_.GetResText(key); }

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pages/document_language.h"
 #include "pages/page_contract.h"
 #include "pages/page_filling.h"
 #include "setupdata/language_table.h"
@@ -152,6 +153,11 @@ class Medium final : public pages::PageLookups {
     bool found = false;
   };
   NotesFile ReleaseNotesPath(std::string_view database) const;
+
+  // The language the pages and the window are shown in: that of the
+  // section's id, as ICU knows it. Nothing is declared for a section whose
+  // id ICU does not know, or without ICU.
+  pages::DocumentLanguage PageLanguage() const;
 
   // A completed document filled as the launcher fills it.
   std::string FillPage(pages::Page page, std::string body, const pages::HomePageState& state,

@@ -30,6 +30,8 @@ namespace setupdata {
 #define SETUP_ICU_FUNCTIONS(X) \
   X(uloc_addLikelySubtags)     \
   X(uloc_canonicalize)         \
+  X(uloc_countAvailable)       \
+  X(uloc_getAvailable)         \
   X(uloc_getCountry)           \
   X(uloc_getDisplayName)       \
   X(uloc_getISO3Language)      \
@@ -37,6 +39,8 @@ namespace setupdata {
   X(uloc_getLCID)              \
   X(uloc_getLocaleForLCID)     \
   X(uloc_getScript)            \
+  X(uloc_isRightToLeft)        \
+  X(uloc_toLanguageTag)        \
   X(ucnv_cbToUWriteUChars)     \
   X(ucnv_close)                \
   X(ucnv_fromUChars)           \

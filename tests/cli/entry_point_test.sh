@@ -30,7 +30,7 @@ medium=$work/borealis
 "$tool" init "$medium" --database --languages 1033,1031,1046 >/dev/null 2>"$work/err" ||
   { echo "FAIL: init: $(cat "$work/err")"; exit 1; }
 # The Brazilian setup fails as a real one may: the entry point says so.
-printf '#!/bin/sh\necho "POR setup failed"\nexit 7\n' >"$medium/POR/setup.sh"
+printf '#!/bin/sh\necho "PTB setup failed"\nexit 7\n' >"$medium/PTB/setup.sh"
 "$tool" check "$medium" >"$work/check" 2>&1 || fail "check: $(cat "$work/check")"
 
 "$tool" image "$medium" "$work/borealis.iso" >"$work/out" 2>"$work/err" ||
@@ -104,7 +104,7 @@ done <<ROWS
 from the disc, English with SQL|disc|--language=ENU --database=SQL|0|$english, for the database SQL (option -db=mssql).
 through sh, German with Oracle|sh|--language=Deutsch --database=oracle|0|$german, for the database Oracle (option -db=oracle).
 a copy without execute bits|copy|--language=2 --database=SQL|0|$german, for the database SQL (option -db=mssql).
-the setup's own status|disc|--language=POR --database=SQL|7|POR setup failed
+the setup's own status|disc|--language=PTB --database=SQL|7|PTB setup failed
 an answer naming no language|disc|--language=Klingon|82|
 another launcher running|busy|--language=ENU|81|
 a damaged launcher|broken|--language=ENU|83|

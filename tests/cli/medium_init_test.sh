@@ -35,8 +35,8 @@ expect_medium() {  # NAME TOOL DIR WANT ANSWER... -- INIT_ARGS...
 
 tool=$BUILD_DIR/bin/setup-medium
 expect_medium "one language, the default" "$tool" "$work/one" ENU --language=1 -- 
-expect_medium "four languages, two without demo texts (one named with a comma)" "$tool" "$work/three" ITA --language=3 -- \
-  --languages 1031,1036,1040,3076
+expect_medium "eight languages, some without demo texts" "$tool" "$work/three" ITA --language=3 -- \
+  --languages 1031,1036,1040,3076,1025,1037,1041,1046
 expect_medium "a database choice" "$tool" "$work/db" DEUO-db=oracle --language=deutsch --database=oracle -- \
   --database --languages=1033,1031
 # The texts: own words where the demo has them, the section every other
@@ -45,7 +45,12 @@ res=$work/three/setupres.ini
 [[ $("$tool" get "$res" 1031 EXIT) == Beenden ]] || fail "German texts are not the demo's"
 [[ $("$tool" get "$res" 1033 32001) == English ]] || fail "no section 1033 for other systems"
 [[ $("$tool" get "$res" 1040 EXIT) == Exit ]] || fail "Italian stands in English"
-[[ $("$tool" get "$res" LANGUAGE LANGUAGENUMBER) == 4 ]] || fail "LANGUAGENUMBER is not 4"
+[[ $("$tool" get "$res" LANGUAGE LANGUAGENUMBER) == 8 ]] || fail "LANGUAGENUMBER is not 8"
+# Each language is listed under its own name, in the folder Windows names.
+for entry in 2=Italiano,ITA 4=العربية,ARA 5=עברית,HEB 6=日本語,JPN "7=Português (Brasil),PTB"; do
+  got=$("$tool" get "$res" 1036 "LANGUAGE${entry%%=*}")
+  [[ $got == "${entry#*=}" ]] || fail "LANGUAGE${entry%%=*} is \"$got\", not \"${entry#*=}\""
+done
 sed -n '/^\[1040\]/,/^\[/p' "$res" | grep -q '^; TODO translate' || fail "no translation marker in [1040]"
 grep -v '^;' "$res" | grep -q TODO && fail "the marker is in a value"
 [[ -f $work/db/SQL/1031/readme.html && -f $work/db/Oracle/1033/readme.html ]] || fail "database release notes"
@@ -99,7 +104,7 @@ Windows line ends, a database choice|--database --languages 1033|s/$/\r/|1036|--
 no LANGUAGENUMBER yet|--languages 1033|/^LANGUAGENUMBER=/d|1031|--language=DEU|DEU
 CASES
 sed -n '/^\[1040\]/,/^\[/p' "$work/add-1040/setupres.ini" | grep -q '^; TODO translate' || fail "no translation marker in the added [1040]"
-[[ $("$tool" get "$work/add-1040/setupres.ini" 1031 LANGUAGE2) == "Italian (Italy),ITA" ]] || fail "the added entry in [1031]"
+[[ $("$tool" get "$work/add-1040/setupres.ini" 1031 LANGUAGE2) == "Italiano,ITA" ]] || fail "the added entry in [1031]"
 # The entry point runs the added folder's placeholder setup.
 [[ $("$work/add-1040/setup" --language=ITA </dev/null 2>&1) == *"(ITA) would run here"* ]] || fail "the added ITA/setup.sh"
 

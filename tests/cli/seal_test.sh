@@ -58,6 +58,7 @@ while IFS='#' read -r name damage status code where named; do
   dir="$work/$name"
   rm -rf "$dir" && cp -r "$sealed" "$dir"
   (cd "$dir" && eval "$damage")
+  where=${where/LAST/$(wc -l <"$dir/SHA256SUMS")}  # the line put last
   if [[ -n $code ]]; then
     out=$("$tool" check "$dir")
     got=$?
@@ -109,7 +110,7 @@ a missing file#rm DEU/README.txt#1#checksum-file-missing#DEU/README.txt#DEU/READ
 an unreadable file#chmod 000 DEU/README.txt#1#checksum-file-unreadable#DEU/README.txt#DEU/README.txt
 an unlisted file#echo new >DEU/extra.cab#0#checksum-file-unlisted#DEU/extra.cab#-
 a malformed line#sed -i '2s/^./Z/' SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:2#SHA256SUMS
-a path that leaves the medium#echo "$(sha256sum <setup.inf | cut -c1-64)  ../setup.inf" >>SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:23#SHA256SUMS
+a path that leaves the medium#echo "$(sha256sum <setup.inf | cut -c1-64)  ../setup.inf" >>SHA256SUMS#1#checksum-line-malformed#SHA256SUMS:LAST#SHA256SUMS
 another language damaged#printf 'X' >>ENU/setup.sh#1#checksum-mismatch#ENU/setup.sh#-
 an unsealed medium#rm SHA256SUMS; printf 'X' >>DEU/setup.sh####-
 CASES

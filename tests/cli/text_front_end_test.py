@@ -64,9 +64,9 @@ def start(medium, lang, cols, options, raw=False):
 CASES = [
     ("without a window's module or a display: a language chosen by its number", "medium", "C.UTF-8", 80,
      [("Aurora Ledger 7 Setup\n", ""), ("  2  Deutsch", ""), ("> ", "2\n")], b"DEU",
-     ["Choose the language of the setup", "  6 r  Release notes", "  7 e  Exit"], ["Back"]),
+     ["Choose the language of the setup", "  7 r  Release notes", "  8 e  Exit"], ["Back"]),
     ("release notes without a desktop, then leaving is declined", "medium", "C.UTF-8", 80,
-     [("> ", "r\n"), ("Release notes:", ""), ("/1033/readme.html", ""), ("> ", "7\n"),
+     [("> ", "r\n"), ("Release notes:", ""), ("/1033/readme.html", ""), ("> ", "8\n"),
       ("Setup\nDo you really want to quit setup? [y/n] ", "n\n"), ("> ", "1\n")], b"ENU", [], []),
     ("leaving is confirmed", "medium", "C.UTF-8", 80,
      [("> ", "q\n"), ("[y/n] ", "x\n"), ("[y/n] ", "y\n")], b"", [], []),
@@ -75,15 +75,15 @@ CASES = [
     ("Ctrl+C leaves without a question to answer", "medium", "C.UTF-8", 80,
      [("> ", "\x03")], b"", ["Do you really want to quit setup? [y/n] y"], []),
     ("the database first, then the language, on a narrow terminal", "medium-db", "de_DE.UTF-8", 24,
-     [("  2  Oracle-Datenbank", ""), ("> ", "2\n"), ("  7 z  Zurück", ""), ("> ", "9\n"),
-      ("[1-5, 6 v, 7 z, 8 b]\n> ", "Z\n"), ("Wählen Sie", ""), ("> ", "2\n"), ("> ", "2\n")],
+     [("  2  Oracle-Datenbank", ""), ("> ", "2\n"), ("  8 z  Zurück", ""), ("> ", "10\n"),
+      ("[1-6, 7 v, 8 z, 9 b]\n> ", "Z\n"), ("Wählen Sie", ""), ("> ", "2\n"), ("> ", "2\n")],
      b"DEUO-db=oracle", ["Aurora Ledger 7 Server", "* 1  SQL-Server-", "  [Enter]  Weiter"], []),
     ("a German user leaves by the medium's own letter and says ja", "medium", "de_DE.UTF-8", 80,
-     [("  7 b  Beenden", ""), ("> ", "b\n"), ("[ja/nein] ", "x\n"), ("[ja/nein] ", "j\n")], b"", [], []),
+     [("  8 b  Beenden", ""), ("> ", "b\n"), ("[ja/nein] ", "x\n"), ("[ja/nein] ", "j\n")], b"", [], []),
     ("a Japanese user leaves by number, says いいえ, then chooses", "medium", "ja_JP.UTF-8", 80,
-     [("  7 終  終了", ""), ("> ", "7\n"), ("[はい/いいえ] ", "いいえ\n"), ("> ", "1\n")], b"ENU", [], []),
+     [("  8 終  終了", ""), ("> ", "8\n"), ("[はい/いいえ] ", "いいえ\n"), ("> ", "1\n")], b"ENU", [], []),
     ("a terminal left in raw mode", "medium", "C.UTF-8", 80,
-     [("  2  Deutsch\n", ""), ("> ", "2\r")], b"DEU", ["  7 e  Exit"], [], True),
+     [("  2  Deutsch\n", ""), ("> ", "2\r")], b"DEU", ["  8 e  Exit"], [], True),
 ]
 
 failures = 0

@@ -33,10 +33,10 @@ expect_page() {
 start_launcher "$plain" LANG=en_US.UTF-8 && {
   expect_page "home page of the plain medium, English" \
     "Aurora Ledger 7" "Choose the language of the setup" \
-    English Deutsch Español Français 日本語 "Release notes" Exit
+    English Deutsch Español Français 日本語 עברית "Release notes" Exit
   links=$(page_text --links) || links=
   want=$(printf '%s\tres://SetupHmRes.dll/%s\n' English IDRLANGUAGE0 Deutsch IDRLANGUAGE1 \
-    Español IDRLANGUAGE2 Français IDRLANGUAGE3 日本語 IDRLANGUAGE4 \
+    Español IDRLANGUAGE2 Français IDRLANGUAGE3 日本語 IDRLANGUAGE4 עברית IDRLANGUAGE5 \
     "Release notes" IDRRELNOTES Exit IDREXIT)
   if [[ "$links" == "$want" ]]; then pass "each link's name goes with its command"; else
     fail "links and their commands:"; echo "$links" >&2
@@ -55,11 +55,39 @@ start_launcher "$db" LANG=de_DE.UTF-8 && {
   press Tab Return      # Weiter
   expect_page "home page after the database page, German" \
     "Aurora Ledger 7 Server Oracle" "Wählen Sie die Sprache der Installation" \
-    English Deutsch Español Français 日本語 Versionshinweise Zurück Beenden
+    English Deutsch Español Français 日本語 עברית Versionshinweise Zurück Beenden
   press Tab Tab Return  # Deutsch
   wait_parent
   expect_output "DEUO-db=oracle" "database mode with Oracle"
 }
+
+# A Hebrew system: the page is read in the same order but laid out right to
+# left, the first language in the right half of the view; a page that sets
+# its own direction keeps it.
+ltr=$(make_medium ltr-page medium)
+mkdir -p "$WORK/ltr-pages"
+printf '<!DOCTYPE html><html dir="ltr"><body><a href="res://SetupHmRes.dll/IDRLANGUAGE0">%s</a></body></html>' \
+  IDLANGUAGE0 >"$WORK/ltr-pages/HTML_HOMEPAGE"
+"$BUILD_DIR/bin/setup-medium" pack "$WORK/ltr-pages" "$ltr/SetupHmRes.dll" >/dev/null
+for medium in "$plain" "$ltr"; do
+  start_launcher "$medium" LANG=he_IL.UTF-8 || continue
+  if [[ $medium == "$plain" ]]; then
+    expect_page "home page, Hebrew" \
+      "Aurora Ledger 7" "בחרו את שפת ההתקנה" English Deutsch Español Français 日本語 עברית "הערות גרסה" יציאה
+    half=right
+  else
+    page_text --wait-for English >/dev/null
+    half=left
+  fi
+  where=$(page_text --where English) || where=
+  x=${where%% *}
+  if [[ $x =~ ^[0-9]+$ ]] && { { [[ $half == right ]] && ((x > 237)); } || { [[ $half == left ]] && ((x < 237)); }; }; then
+    pass "the first language sits in the $half half (x $x)"
+  else
+    fail "the first language is not in the $half half: '$where'"
+  fi
+  stop_launcher
+done
 
 # A medium of three languages whose second folder is missing, and whose
 # language section lacks the release-notes text: the two others fill the

@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 plain=$(make_medium plain medium)
 db=$(make_medium database medium-db)
 
-# The last demo language, picked with Tab and Return, hands over its
+# The fifth demo language, picked with Tab and Return, hands over its
 # directory (the others are picked below and in the other window tests;
 # which slot's link names which language is a page text test).
 start_parent "$plain" LANG=en_US.UTF-8 && {
@@ -31,7 +31,7 @@ start_parent "$db" LANG=en_US.UTF-8 && {
 # The exit link asks; No leaves the launcher open, Yes hands over nothing.
 start_parent "$plain" LANG=en_US.UTF-8 && {
   settle
-  press Tab Tab Tab Tab Tab Tab Tab Return  # five languages, release notes, exit
+  press Tab Tab Tab Tab Tab Tab Tab Tab Return  # six languages, release notes, exit
   wait_windows 2 && pass "the exit link asks" || fail "no close question after the exit link"
   expect_box_centred "without a window manager"
   press Escape  # No

@@ -21,7 +21,7 @@ drawn() {
 
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 120 "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/media/medium-db" --out "$out/db" \
   >"$out/list" 2>"$out/err" || fail "preview of the database medium: status $?: $(cat "$out/err")"
-for lang in 1031 1033 1034 1036 1041; do
+for lang in 1031 1033 1034 1036 1037 1041; do
   for page in home database; do
     png="$out/db/$lang-$page.png"
     [[ "$(identify -format %wx%h "$png" 2>/dev/null)" == 474x416 ]] || fail "$png is not a 474x416 picture"
@@ -31,7 +31,7 @@ for lang in 1031 1033 1034 1036 1041; do
   [[ "$(identify -format %w "$out/db/$lang-caption.png" 2>/dev/null)" == 474 ]] || fail "no caption of $lang"
   for box in close 9081; do drawn "$out/db/$lang-$box.png" 150 || fail "no drawn $box box of $lang"; done
 done
-[[ $(wc -l <"$out/list") == 25 ]] || fail "25 pictures listed: $(cat "$out/list")"
+[[ $(wc -l <"$out/list") == 30 ]] || fail "30 pictures listed: $(cat "$out/list")"
 grep -q CRITICAL "$out/err" && fail "GTK complained: $(grep CRITICAL "$out/err")"
 # The boxes and the caption speak the section's language (the caption is
 # cut at the product name's %s, so only the Spanish one has words of its
@@ -59,7 +59,7 @@ env -u DISPLAY timeout 60 "$BUILD_DIR/bin/setup-medium" preview "$BUILD_DIR/medi
 cp -r "$BUILD_DIR/media/medium" "$out/unmarked"
 sed -i '/^32001=Deutsch/d' "$out/unmarked/setupres.ini"
 preview "$out/unmarked" --out "$out/all" >/dev/null 2>&1
-[[ "$(ls "$out/all" | grep -c home)" == 4 && ! -e "$out/all/1031-home.png" ]] || fail "unmarked German rendered: $(ls "$out/all")"
+[[ "$(ls "$out/all" | grep -c home)" == 5 && ! -e "$out/all/1031-home.png" ]] || fail "unmarked German rendered: $(ls "$out/all")"
 while read -r medium id stem same; do
   preview "$medium" --language "$id" --out "$out/fb-$id" >"$out/fb-list" 2>"$out/fb-err" || fail "--language $id: status $?"
   grep -qx "setup-medium: language $id has no section: previewing section ${stem#*-as-} as the launcher would" "$out/fb-err" \

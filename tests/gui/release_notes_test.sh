@@ -13,7 +13,7 @@ fake_desktop
 # chosen: the parent reads the end of the pipe while the viewer lives on.
 start_parent "$plain" LANG=de_DE.UTF-8 "${with_viewer[@]}" && {
   settle
-  press Tab Tab Tab Tab Tab Tab Return  # five languages, then the notes
+  press Tab Tab Tab Tab Tab Tab Tab Return  # six languages, then the notes
   if wait_for_file "$WORK/viewer-args"; then
     [[ "$(cat "$WORK/viewer-args")" == "$plain/1031/readme.html" ]] && pass "the German notes open in the viewer" \
       || fail "the viewer was given: $(cat "$WORK/viewer-args")"
@@ -36,7 +36,7 @@ stop_viewers
 # which bears the notes' title and stays with the launcher's window.
 start_parent "$plain" LANG=en_US.UTF-8 "${without_viewer[@]}" && {
   settle
-  press Tab Tab Tab Tab Tab Tab Return
+  press Tab Tab Tab Tab Tab Tab Tab Return
   wait_windows 2 && pass "without a viewer the notes open in a new window" \
     || fail "without a viewer: $(window_count) window(s)"
   notes=$(other_window)
@@ -56,7 +56,7 @@ start_parent "$plain" LANG=en_US.UTF-8 "${without_viewer[@]}" && {
 rm -r "$plain/1033" "$plain/1031"
 start_parent "$plain" LANG=de_DE.UTF-8 "${with_viewer[@]}" && {
   settle
-  press Tab Tab Tab Tab Tab Tab Return
+  press Tab Tab Tab Tab Tab Tab Tab Return
   wait_windows 2 && pass "missing notes show the message" || fail "no message for missing notes"
   [[ -s "$WORK/viewer-args" ]] && fail "the viewer started for missing notes"
   press Return

@@ -37,7 +37,7 @@ start_parent "$plain" LANG=en_US.UTF-8 && {
   settle
   find_client_area
   english=$(page_text --where English)
-  press Tab Tab Tab Tab Tab Tab Tab Return
+  press Tab Tab Tab Tab Tab Tab Tab Tab Return
   if wait_windows 2; then
     [[ $(shown_windows | cut -f2 | tail -n1) == modal ]] && pass "the exit link asks, modal" \
       || fail "the question is not modal: $(shown_windows)"
@@ -77,7 +77,7 @@ start_parent "$db" LANG=en_US.UTF-8 && {
 # cannot be put beneath the viewer's, is minimised.
 start_parent "$plain" LANG=de_DE.UTF-8 "${with_viewer[@]}" && {
   settle
-  press Tab Tab Tab Tab Tab Tab Return
+  press Tab Tab Tab Tab Tab Tab Tab Return
   if wait_for_file "$WORK/viewer-args"; then
     [[ "$(cat "$WORK/viewer-args")" == "$plain/1031/readme.html" ]] && pass "the German notes open in the viewer" \
       || fail "the viewer was given: $(cat "$WORK/viewer-args")"
@@ -92,7 +92,7 @@ stop_viewers
 # Without a viewer the notes open in a window of the launcher's own.
 start_parent "$plain" LANG=en_US.UTF-8 "${without_viewer[@]}" && {
   settle
-  press Tab Tab Tab Tab Tab Tab Return
+  press Tab Tab Tab Tab Tab Tab Tab Return
   wait_windows 2 && pass "without a viewer the notes open in a new window" \
     || fail "without a viewer: $(shown_windows)"
   stop_launcher

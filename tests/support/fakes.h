@@ -35,6 +35,7 @@ class FakeWindow : public app::IDialogWindow {
   }
   void PostClose() override { calls.push_back("post close"); }
   void Lower() override { calls.push_back("lower"); }
+  void SetTextDirection(bool rtl) override { right_to_left = rtl; }
   void ShowProgress(const app::ProgressBoxText& text, std::function<void()> cancel) override {
     calls.push_back("progress " + text.text);
     on_cancel = std::move(cancel);
@@ -51,6 +52,7 @@ class FakeWindow : public app::IDialogWindow {
   // run what arrives meanwhile.
   std::function<void()> while_box_shows;
   std::optional<std::string> caption;
+  std::optional<bool> right_to_left;
   std::string big_icon, small_icon;
   std::optional<int> ended;
   std::vector<std::string> calls;
@@ -72,6 +74,7 @@ class FakeBrowser : public browser::IWebBrowser {
     calls.push_back("write body");
     written.push_back(markup);
   }
+  void SetDocumentLanguage(const pages::DocumentLanguage& l) override { language = l; }
   // The view's place: each edge as last set. A layout sets all four and
   // counts once among the calls, as "sized".
   void SetLeft(int v) override { place.left = v; }
@@ -87,6 +90,7 @@ class FakeBrowser : public browser::IWebBrowser {
     bool operator==(const Place&) const = default;
   } place;
   std::optional<std::string> body;
+  std::optional<pages::DocumentLanguage> language;
   std::vector<std::string> written;
   std::vector<std::string> calls;
 };
