@@ -11,7 +11,6 @@
 #include <barrier>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <numeric>
 #include <thread>
@@ -117,12 +116,13 @@ struct Verification::State {
     const int fd = open(Path(file).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
       if (errno == ENOENT || errno == ENOTDIR) return fail(FileFault::kMissing);
-      return fail(FileFault::kUnreadable, std::strerror(errno));
+      return fail(FileFault::kUnreadable, g_strerror(errno));
     }
     struct stat st {};
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      const int error = S_ISDIR(st.st_mode) ? 0 : errno;
       close(fd);
-      return fail(FileFault::kUnreadable, "it is a folder");
+      return fail(FileFault::kUnreadable, error == 0 ? "it is a folder" : g_strerror(error));
     }
     if (S_ISREG(st.st_mode)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     while (!cancel) {
@@ -142,13 +142,13 @@ struct Verification::State {
       const int error = errno;
       close(fd);
       hash.Finish();
-      return fail(FileFault::kUnreadable, std::strerror(error));
+      return fail(FileFault::kUnreadable, g_strerror(error));
     }
     close(fd);
     // Cancelled: nothing more is asked of the hash, nor of its library.
     if (cancel) return outcome;
     outcome.digest = hash.Finish();
-    if (!cancel && outcome.digest != files[file].expected) return fail(FileFault::kMismatch);
+    if (outcome.digest != files[file].expected) return fail(FileFault::kMismatch);
     return outcome;
   }
 
