@@ -58,7 +58,7 @@ while IFS='#' read -r name damage status code where named; do
   dir="$work/$name"
   rm -rf "$dir" && cp -r "$sealed" "$dir"
   (cd "$dir" && eval "$damage")
-  where=${where/LAST/$(wc -l <"$dir/SHA256SUMS")}  # the line put last
+  [[ $where == *LAST ]] && where=${where/LAST/$(wc -l <"$dir/SHA256SUMS")}  # the line put last
   if [[ -n $code ]]; then
     out=$("$tool" check "$dir")
     got=$?
@@ -114,6 +114,22 @@ a path that leaves the medium#echo "$(sha256sum <setup.inf | cut -c1-64)  ../set
 another language damaged#printf 'X' >>ENU/setup.sh#1#checksum-mismatch#ENU/setup.sh#-
 an unsealed medium#rm SHA256SUMS; printf 'X' >>DEU/setup.sh####-
 CASES
+
+# Ctrl+C on the terminal while the check waits for a drive that hangs (a
+# FIFO without data): the page is back, and the user leaves.
+hung="$work/hung"
+cp -r "$sealed" "$hung" && mkfifo "$hung/FRA/slow.cab"
+exec {writer}<>"$hung/FRA/slow.cab"
+echo "$(printf '%064d' 0)  FRA/slow.cab" >>"$hung/SHA256SUMS"
+python3 "$session" --screen "$work/screen" --expect "> " --type $'4\n' \
+  --expect "Checking the setup files on the medium:" --type $'\x03' --expect "> " --type $'q\n' \
+  --expect "[y/n] " --type $'y\n' -- \
+  sh -c 'trap "" INT; exec flock --shared "$1" "$2/setup-launcher" --text' sh "$("$tool" lock "$hung")" "$hung" \
+  >"$work/out" 2>"$work/err"
+got=$?
+exec {writer}>&-
+[[ $got == 0 && ! -s "$work/out" && ! -s "$work/err" ]] && echo "ok: terminal: Ctrl+C cancels a check that hangs" \
+  || { fail "terminal: Ctrl+C during the check: status $got, out [$(cat "$work/out")], err [$(cat "$work/err")]"; cat "$work/screen"; }
 
 # A medium from init: the check's texts in each section, in its own words
 # where the demo has them; sealed, it checks clean and hands its folder over.
