@@ -115,6 +115,17 @@ another language damaged#printf 'X' >>ENU/setup.sh#1#checksum-mismatch#ENU/setup
 an unsealed medium#rm SHA256SUMS; printf 'X' >>DEU/setup.sh####-
 CASES
 
+# The reference parent tells a damaged medium apart (5), and the entry
+# point's run of it says the medium is damaged (83).
+damaged="$work/one damaged byte"
+"$BUILD_DIR/bin/setup-parent" --language=DEU "$damaged" >"$work/out" 2>"$work/err"
+got=$?
+"$damaged/setup" --language=DEU >/dev/null 2>&1 </dev/null
+run=$?
+[[ $got == 5 && $run == 83 && ! -s "$work/out" ]] && grep -q "^setup-launcher: the medium is damaged: DEU/setup.sh" "$work/err" &&
+  grep -q "^setup-parent: the medium is damaged$" "$work/err" && echo "ok: setup-parent and the entry point on a damaged medium" \
+  || fail "setup-parent on a damaged medium: status $got (entry point $run): $(cat "$work/out" "$work/err")"
+
 # Ctrl+C on the terminal while the check waits for a drive that hangs (a
 # FIFO without data): the page is back, and the user leaves.
 hung="$work/hung"
