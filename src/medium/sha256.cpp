@@ -4,8 +4,8 @@
 #include <glib.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <type_traits>
