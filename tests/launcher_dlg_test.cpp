@@ -814,24 +814,47 @@ TEST_F(StartedDialogTest, ASealedMediumHandsOverOnlyOnceTheChosenFolderMatches) 
   const std::string good = medium::DigestHex(medium::Sha256Of("setup"));
   const std::string list =
       good + "  DEU/setup.sh\n" + good + "  DEU/data/a.cab\n" + good + "  ENU/setup.sh\n";
-  enum class End { kMatch, kDamaged, kCancel, kNone };
+  enum class End { kMatch, kDamaged, kCancel };
   struct Case {
     const char* what;
-    const char* checksums;  // nullptr: not sealed
+    std::optional<std::string> checksums;  // none: not sealed
     End end;
-    std::vector<std::string> calls;  // of the window
+    std::vector<std::string> listed;  // the files the workers are to read
+    std::vector<std::string> calls;   // of the window
     std::vector<std::string> results;
   } cases[] = {
-      {"not sealed", nullptr, End::kNone, {"end 1"}, {"DEU"}},
-      {"matches", "", End::kMatch, {"progress Checking", "progress closed", "end 1"}, {"DEU"}},
+      {"not sealed", std::nullopt, End::kMatch, {}, {"end 1"}, {"DEU"}},
+      {"matches",
+       list,
+       End::kMatch,
+       {"DEU/setup.sh", "DEU/data/a.cab"},
+       {"progress Checking", "progress closed", "end 1"},
+       {"DEU"}},
       {"damaged",
-       "",
+       list,
        End::kDamaged,
+       {"DEU/setup.sh", "DEU/data/a.cab"},
        {"progress Checking", "progress closed", "error Damaged: DEU/data/a.cab."},
        {}},
-      {"cancelled", "", End::kCancel, {"progress Checking", "progress closed"}, {}},
-      {"a malformed line", "zz  DEU/x\n", End::kNone, {"error Damaged: SHA256SUMS."}, {}},
-      {"nothing listed in the folder", "x", End::kNone, {"end 1"}, {"DEU"}},
+      {"cancelled",
+       list,
+       End::kCancel,
+       {"DEU/setup.sh", "DEU/data/a.cab"},
+       {"progress Checking", "progress closed"},
+       {}},
+      // The author meant the medium to be checked: it fails closed.
+      {"a malformed line",
+       list + "zz  DEU/x\n",
+       End::kMatch,
+       {},
+       {"progress Checking", "progress closed", "error Damaged: SHA256SUMS."},
+       {}},
+      {"nothing listed in the folder",
+       good + "  ENU/setup.sh\n",
+       End::kMatch,
+       {},
+       {"progress Checking", "progress closed", "end 1"},
+       {"DEU"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -842,10 +865,7 @@ TEST_F(StartedDialogTest, ASealedMediumHandsOverOnlyOnceTheChosenFolderMatches) 
     medium.Write("setupres.ini", texts);
     medium.MakeDir("DEU");
     medium.MakeDir("ENU");
-    if (c.checksums != nullptr) {
-      const std::string text = std::string(c.checksums);
-      medium.Write("SHA256SUMS", text == "" ? list : text == "x" ? good + "  ENU/setup.sh\n" : text);
-    }
+    if (c.checksums) medium.Write("SHA256SUMS", *c.checksums);
     FakeWindow window;
     FakeBrowser browser;
     FakeSystem system;
@@ -859,12 +879,14 @@ TEST_F(StartedDialogTest, ASealedMediumHandsOverOnlyOnceTheChosenFolderMatches) 
     bool cancel = false;
     dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE1", cancel);
     FakeSystem::Check* check = system.checking;
-    EXPECT_EQ(check != nullptr, c.end != End::kNone);
+    EXPECT_EQ(check != nullptr, c.checksums.has_value());
     if (check != nullptr) {
       EXPECT_THAT(system.check_roots, ElementsAre(medium.dir()));
-      ASSERT_EQ(check->files.size(), 2u);  // the other languages' files are not read
-      EXPECT_EQ(check->files[0].path, "DEU/setup.sh");
-      EXPECT_EQ(check->files[1].path, "DEU/data/a.cab");
+      // What the workers read: the chosen folder's files alone.
+      medium::VerifyResult result;
+      std::vector<std::string> listed;
+      for (const medium::FileToCheck& file : check->prepare(result.faults)) listed.push_back(file.path);
+      EXPECT_EQ(listed, c.listed);
       // While it runs, the page asks for nothing.
       bool cancelled = false;
       dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE0", cancelled);
@@ -874,7 +896,6 @@ TEST_F(StartedDialogTest, ASealedMediumHandsOverOnlyOnceTheChosenFolderMatches) 
       EXPECT_EQ(window.progress->fraction, 0.5);
       EXPECT_EQ(window.progress->file, "DEU/data/a.cab");
       const medium::VerificationOnLoop::OnDone done = check->on_done;
-      medium::VerifyResult result;
       if (c.end == End::kDamaged)
         result.faults.push_back({"DEU/data/a.cab", medium::FileFault::kMismatch, ""});
       if (c.end == End::kCancel) {
@@ -888,11 +909,11 @@ TEST_F(StartedDialogTest, ASealedMediumHandsOverOnlyOnceTheChosenFolderMatches) 
     EXPECT_EQ(window.calls, c.calls);
     EXPECT_EQ(system.results, c.results);
     EXPECT_EQ(window.ended.has_value(), !c.results.empty());
-    EXPECT_EQ(dialog.IsChecking(), false);
+    EXPECT_FALSE(dialog.IsChecking());
     if (c.results.empty()) {
       // The page is the user's again: another choice is checked afresh.
       dialog.OnBeforeNavigate2("res://SetupHmRes.dll/IDRLANGUAGE1", cancel);
-      EXPECT_EQ(system.checking != nullptr, c.end != End::kNone);
+      EXPECT_NE(system.checking, nullptr);
     }
   }
 }

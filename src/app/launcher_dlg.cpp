@@ -5,7 +5,6 @@
 #include "app/result_channel.h"
 #include "medium/checksums.h"
 #include "pages/link_commands.h"
-#include "setupdata/bounded_file.h"
 #include "setupdata/name_on_medium.h"
 #include "setupdata/text.h"
 
@@ -163,32 +162,17 @@ bool CLauncherDlg::StartCheck() {
   if (!list.found()) return false;
   m_strDamagedFile.clear();
   m_strDamage.clear();
-  // The author meant the medium to be checked: a list that cannot be read,
-  // or has a line that is not sha256sum's, fails closed.
-  setupdata::BoundedFile file(m_strModuleDir + list.path, medium::kMaxChecksumsBytes);
-  const std::optional<std::string> text = file.ok() ? file.ReadAll() : std::nullopt;
-  if (!text) {
-    ShowDamaged(list.path, "cannot be read: " + file.problem());
-    return true;
-  }
-  const medium::ChecksumList checksums = medium::ParseChecksums(*text);
-  if (!checksums.malformed.empty()) {
-    const medium::MalformedLine& line = checksums.malformed.front();
-    ShowDamaged(list.path,
-                "has a line that is no checksum (line " + std::to_string(line.line) + ": " + line.why + ")");
-    return true;
-  }
-  // The chosen folder's files only: the other languages' are not read.
-  std::vector<medium::FileToCheck> files;
-  for (const medium::ChecksumEntry& entry : medium::EntriesUnder(checksums, m_strSetupDir))
-    files.push_back({entry.path, entry.digest});
-  if (files.empty()) return false;
-  const medium::Medium medium = Medium();
-  m_window.ShowProgress({"", medium.CheckText(medium::kCheckingMediumId)}, [this] { OnCheckCancel(); });
+  m_window.ShowProgress({"", Medium().CheckText(medium::kCheckingMediumId)}, [this] { OnCheckCancel(); });
   m_checkStarted = m_checkMoved = std::chrono::steady_clock::now();
   m_checkSeen = {};
+  // The list is read on a worker too, as the files are: a drive that hangs
+  // on it leaves the window live. Only the chosen folder's files are read.
   m_pMediumCheck = m_system.StartCheck(
-      m_strModuleDir, std::move(files), [this](const medium::VerifyProgress& p) { OnCheckProgress(p); },
+      m_strModuleDir,
+      [root = m_strModuleDir, path = list.path, folder = m_strSetupDir](std::vector<medium::Fault>& faults) {
+        return medium::FilesListedUnder(root, path, folder, faults);
+      },
+      [this](const medium::VerifyProgress& p) { OnCheckProgress(p); },
       [this](const medium::VerifyResult& r) { OnCheckDone(r); });
   return true;
 }

@@ -45,11 +45,10 @@ class PosixMediumCheck final : public IMediumCheck {
 
 }  // namespace
 
-std::unique_ptr<IMediumCheck> PosixSystem::StartCheck(const std::string& root,
-                                                      std::vector<medium::FileToCheck> files,
+std::unique_ptr<IMediumCheck> PosixSystem::StartCheck(const std::string& root, medium::Preparation prepare,
                                                       medium::VerificationOnLoop::OnProgress on_progress,
                                                       medium::VerificationOnLoop::OnDone on_done) {
-  return std::make_unique<PosixMediumCheck>(root, std::move(files), std::move(on_progress),
+  return std::make_unique<PosixMediumCheck>(root, std::move(prepare), std::move(on_progress),
                                             std::move(on_done));
 }
 

@@ -47,11 +47,11 @@ class ISystem {
   virtual bool OpenWithDefaultHtmlProgram(const std::string& path) = 0;
   // Writes one line on standard error: why the launcher ends as it does.
   virtual void SayError(const std::string& line) = 0;
-  // Starts reading `files` below `root` and comparing them with their
-  // checksums, off the caller's thread; the progress and the end reach
-  // the main loop of the caller's thread (medium::VerificationOnLoop).
-  virtual std::unique_ptr<IMediumCheck> StartCheck(const std::string& root,
-                                                   std::vector<medium::FileToCheck> files,
+  // Starts a check off the caller's thread: `prepare` names the files
+  // below `root` (reading the medium's list), which are then read and
+  // compared with their checksums; the progress and the end reach the main
+  // loop of the caller's thread (medium::VerificationOnLoop).
+  virtual std::unique_ptr<IMediumCheck> StartCheck(const std::string& root, medium::Preparation prepare,
                                                    medium::VerificationOnLoop::OnProgress on_progress,
                                                    medium::VerificationOnLoop::OnDone on_done) = 0;
 };
@@ -71,10 +71,10 @@ class ForwardingSystem : public ISystem {
     return system_.OpenWithDefaultHtmlProgram(path);
   }
   void SayError(const std::string& line) override { system_.SayError(line); }
-  std::unique_ptr<IMediumCheck> StartCheck(const std::string& root, std::vector<medium::FileToCheck> files,
+  std::unique_ptr<IMediumCheck> StartCheck(const std::string& root, medium::Preparation prepare,
                                            medium::VerificationOnLoop::OnProgress on_progress,
                                            medium::VerificationOnLoop::OnDone on_done) override {
-    return system_.StartCheck(root, std::move(files), std::move(on_progress), std::move(on_done));
+    return system_.StartCheck(root, std::move(prepare), std::move(on_progress), std::move(on_done));
   }
 
  protected:
@@ -89,7 +89,7 @@ class PosixSystem final : public ISystem {
   ResultWrite WriteResult(std::string_view bytes) override;
   bool OpenWithDefaultHtmlProgram(const std::string& path) override;
   void SayError(const std::string& line) override;
-  std::unique_ptr<IMediumCheck> StartCheck(const std::string& root, std::vector<medium::FileToCheck> files,
+  std::unique_ptr<IMediumCheck> StartCheck(const std::string& root, medium::Preparation prepare,
                                            medium::VerificationOnLoop::OnProgress on_progress,
                                            medium::VerificationOnLoop::OnDone on_done) override;
 };

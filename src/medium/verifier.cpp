@@ -13,9 +13,11 @@
 #include <condition_variable>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <thread>
 
 #include "medium/sha256.h"
+#include "setupdata/bounded_file.h"
 
 namespace medium {
 namespace {
@@ -39,25 +41,60 @@ std::string FaultInWords(const Fault& fault) {
       return "does not match its checksum";
     case FileFault::kMissing:
       return "is missing";
+    case FileFault::kMalformed:
+      return "has a line that is no checksum (" + fault.detail + ")";
     case FileFault::kUnreadable:
       break;
   }
   return "cannot be read" + (fault.detail.empty() ? std::string() : ": " + fault.detail);
 }
 
+std::vector<FileToCheck> FilesListedUnder(const std::string& root, const std::string& list,
+                                          const std::string& folder, std::vector<Fault>& faults) {
+  setupdata::BoundedFile file(root + "/" + list, kMaxChecksumsBytes);
+  const std::optional<std::string> text = file.ok() ? file.ReadAll() : std::nullopt;
+  if (!text) {
+    faults.push_back({list, FileFault::kUnreadable, file.problem()});
+    return {};
+  }
+  const ChecksumList checksums = ParseChecksums(*text);
+  if (!checksums.malformed.empty()) {
+    const MalformedLine& line = checksums.malformed.front();
+    faults.push_back({list, FileFault::kMalformed, "line " + std::to_string(line.line) + ": " + line.why});
+    return {};
+  }
+  std::vector<FileToCheck> files;
+  for (const ChecksumEntry& entry : EntriesUnder(checksums, folder))
+    files.push_back({entry.path, entry.digest});
+  return files;
+}
+
 struct Verification::State {
-  State(std::string root_dir, std::vector<FileToCheck> to_check, unsigned workers,
-        std::function<void()> on_finished)
+  State(std::string root_dir, Preparation to_prepare, unsigned workers, std::function<void()> on_finished)
       : root(std::move(root_dir)),
-        files(std::move(to_check)),
-        sizes(files.size()),
-        outcomes(files.size()),
-        order(files.size()),
+        prepare(std::move(to_prepare)),
         running(workers),
         finished(std::move(on_finished)),
-        sorted(static_cast<std::ptrdiff_t>(workers), Sorter{this}) {
-    std::iota(order.begin(), order.end(), std::size_t{0});
-  }
+        prepared(static_cast<std::ptrdiff_t>(workers), Preparer{this}),
+        sorted(static_cast<std::ptrdiff_t>(workers), Sorter{this}) {}
+
+  // The files, made once on one worker while the others wait.
+  struct Preparer {
+    State* state;
+    void operator()() noexcept {
+      try {
+        if (!state->cancel) state->files = state->prepare(state->list_faults);
+      } catch (...) {
+        state->files.clear();
+        state->list_faults.push_back({"", FileFault::kUnreadable, "no memory for the list"});
+      }
+      const std::size_t count = state->files.size();
+      state->sizes.assign(count, 0);
+      state->outcomes.assign(count, {});
+      state->order.resize(count);
+      std::iota(state->order.begin(), state->order.end(), std::size_t{0});
+    }
+  };
 
   // Once every size is known, the files are read largest first, so that
   // the workers end together.
@@ -71,7 +108,9 @@ struct Verification::State {
   };
 
   void Work() {
-    // First the sizes, for the progress; then the contents.
+    // First the files, then their sizes, for the progress; then their
+    // contents.
+    prepared.arrive_and_wait();
     for (std::size_t i = next++; i < files.size() && !cancel; i = next++) {
       struct stat st {};
       if (stat(Path(i).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
@@ -153,7 +192,9 @@ struct Verification::State {
   }
 
   const std::string root;
-  const std::vector<FileToCheck> files;
+  Preparation prepare;
+  std::vector<Fault> list_faults;  // of the preparation
+  std::vector<FileToCheck> files;
   std::vector<std::uint64_t> sizes;
   std::vector<FileOutcome> outcomes;
   std::vector<std::size_t> order;
@@ -163,6 +204,7 @@ struct Verification::State {
   std::atomic<std::uint64_t> bytes{0};
   std::atomic<std::uint64_t> total{0};
   std::function<void()> finished;
+  std::barrier<Preparer> prepared;
   std::barrier<Sorter> sorted;
 
   mutable std::mutex mutex;
@@ -173,9 +215,23 @@ struct Verification::State {
 
 Verification::Verification(std::string root, std::vector<FileToCheck> files, unsigned threads,
                            std::function<void()> finished) {
+  // No more workers than files.
   if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
   threads = std::max<unsigned>(1, std::min<std::size_t>(threads, files.size()));
-  state_ = std::make_shared<State>(std::move(root), std::move(files), threads, std::move(finished));
+  Start(
+      std::move(root), [files = std::move(files)](std::vector<Fault>&) mutable { return std::move(files); },
+      threads, std::move(finished));
+}
+
+Verification::Verification(std::string root, Preparation prepare, unsigned threads,
+                           std::function<void()> finished) {
+  if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
+  Start(std::move(root), std::move(prepare), threads, std::move(finished));
+}
+
+void Verification::Start(std::string root, Preparation prepare, unsigned threads,
+                         std::function<void()> finished) {
+  state_ = std::make_shared<State>(std::move(root), std::move(prepare), threads, std::move(finished));
   // The workers hold the state: one stuck in a read outlives this object.
   for (unsigned i = 0; i < threads; ++i) std::thread([state = state_] { state->Work(); }).detach();
 }
@@ -208,6 +264,7 @@ VerifyResult Verification::Result() const {
   result.bytes = state_->bytes;
   result.cancelled = state_->cancel || !Done();
   if (result.cancelled) return result;
+  result.faults = state_->list_faults;
   for (const FileOutcome& outcome : state_->outcomes) {
     if (outcome.faulty) result.faults.push_back(outcome.fault);
     result.digests.push_back(outcome.digest);
@@ -236,6 +293,13 @@ void Release(gpointer data) {
 
 VerificationOnLoop::VerificationOnLoop(std::string root, std::vector<FileToCheck> files,
                                        OnProgress on_progress, OnDone on_done, unsigned threads)
+    : VerificationOnLoop(
+          std::move(root),
+          [files = std::move(files)](std::vector<Fault>&) mutable { return std::move(files); },
+          std::move(on_progress), std::move(on_done), threads) {}
+
+VerificationOnLoop::VerificationOnLoop(std::string root, Preparation prepare, OnProgress on_progress,
+                                       OnDone on_done, unsigned threads)
     : on_progress_(std::move(on_progress)),
       on_done_(std::move(on_done)),
       link_(std::make_shared<Link>()),
@@ -267,7 +331,7 @@ VerificationOnLoop::VerificationOnLoop(std::string root, std::vector<FileToCheck
         },
         Hold(link), Release<Link>);
   };
-  verification_ = std::make_unique<Verification>(std::move(root), std::move(files), threads, finished);
+  verification_ = std::make_unique<Verification>(std::move(root), std::move(prepare), threads, finished);
 }
 
 VerificationOnLoop::~VerificationOnLoop() {

@@ -39,12 +39,13 @@ enum class FileFault {
   kMismatch,    // read whole, but not what was sealed
   kMissing,     // not on the medium
   kUnreadable,  // a folder, no permission, or a read error (a scratched disc)
+  kMalformed,   // the list itself has a line that is no checksum
 };
 
 struct Fault {
   std::string path;  // as the list names it
   FileFault kind = FileFault::kMismatch;
-  std::string detail;  // the system's words for a read error; else empty
+  std::string detail;  // the system's words for a read error, the malformed line; else empty
 };
 
 struct VerifyProgress {
@@ -64,8 +65,20 @@ struct VerifyResult {
 };
 
 // The words for a fault, as the tools say them: "does not match its
-// checksum", "is missing", "cannot be read: Input/output error".
+// checksum", "is missing", "cannot be read: Input/output error", "has a
+// line that is no checksum (line 3: ...)".
 std::string FaultInWords(const Fault& fault);
+
+// What a check reads first, on a worker: the files to check, or none and
+// the faults that stand in their place (a list that cannot be read).
+using Preparation = std::function<std::vector<FileToCheck>(std::vector<Fault>& faults)>;
+
+// The files the list `list` (a path below `root`, as the medium spells it)
+// names under `folder`. A list that cannot be read, or has a line that is
+// no checksum, gives none and a fault naming it: the author meant the
+// medium to be checked, so such a list fails closed.
+std::vector<FileToCheck> FilesListedUnder(const std::string& root, const std::string& list,
+                                          const std::string& folder, std::vector<Fault>& faults);
 
 // One check of `files` below `root`, running from its construction.
 class Verification {
@@ -74,6 +87,9 @@ class Verification {
   // called once, on the worker that ends last (not after a Cancel alone:
   // the workers still end, and call it, as soon as their reads return).
   Verification(std::string root, std::vector<FileToCheck> files, unsigned threads = 0,
+               std::function<void()> finished = {});
+  // The files come from `prepare`, run on one of the workers first.
+  Verification(std::string root, Preparation prepare, unsigned threads = 0,
                std::function<void()> finished = {});
   // Cancels. A worker stuck in a read of a hung device is left to end on
   // its own: nobody waits for it.
@@ -90,6 +106,8 @@ class Verification {
   VerifyResult Result() const;
 
  private:
+  void Start(std::string root, Preparation prepare, unsigned threads, std::function<void()> finished);
+
   struct State;
   std::shared_ptr<State> state_;
 };
@@ -104,6 +122,8 @@ class VerificationOnLoop {
   using OnDone = std::function<void(const VerifyResult&)>;
 
   VerificationOnLoop(std::string root, std::vector<FileToCheck> files, OnProgress on_progress, OnDone on_done,
+                     unsigned threads = 0);
+  VerificationOnLoop(std::string root, Preparation prepare, OnProgress on_progress, OnDone on_done,
                      unsigned threads = 0);
   // Cancels: neither call comes after it.
   ~VerificationOnLoop();

@@ -130,10 +130,10 @@ class FakeSystem : public app::ISystem {
   // A check that reports only when the test says so; `checking` is the
   // one running, null once it has been dropped (cancelled).
   struct Check : app::IMediumCheck {
-    Check(FakeSystem& owner, std::vector<medium::FileToCheck> to_check,
-          medium::VerificationOnLoop::OnProgress progress, medium::VerificationOnLoop::OnDone done)
+    Check(FakeSystem& owner, medium::Preparation to_prepare, medium::VerificationOnLoop::OnProgress progress,
+          medium::VerificationOnLoop::OnDone done)
         : system(owner),
-          files(std::move(to_check)),
+          prepare(std::move(to_prepare)),
           on_progress(std::move(progress)),
           on_done(std::move(done)) {
       system.checking = this;
@@ -142,16 +142,15 @@ class FakeSystem : public app::ISystem {
       if (system.checking == this) system.checking = nullptr;
     }
     FakeSystem& system;
-    std::vector<medium::FileToCheck> files;
+    medium::Preparation prepare;  // what the workers would run first
     medium::VerificationOnLoop::OnProgress on_progress;
     medium::VerificationOnLoop::OnDone on_done;
   };
-  std::unique_ptr<app::IMediumCheck> StartCheck(const std::string& root,
-                                                std::vector<medium::FileToCheck> files,
+  std::unique_ptr<app::IMediumCheck> StartCheck(const std::string& root, medium::Preparation prepare,
                                                 medium::VerificationOnLoop::OnProgress on_progress,
                                                 medium::VerificationOnLoop::OnDone on_done) override {
     check_roots.push_back(root);
-    return std::make_unique<Check>(*this, std::move(files), std::move(on_progress), std::move(on_done));
+    return std::make_unique<Check>(*this, std::move(prepare), std::move(on_progress), std::move(on_done));
   }
 
   std::string module_file = "/nonexistent/setup-launcher";
